@@ -1,0 +1,4 @@
+// Marks the classes that libzoltdev.so exports; everything else stays hidden.
+#pragma once
+
+#define ZOLTDEV_API __attribute__((visibility("default")))
