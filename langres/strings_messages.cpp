@@ -1,0 +1,78 @@
+// English texts of the program's messages, button labels and status lines.
+// The printf conversions of each text must match the arguments its callers
+// pass (the message catalogue of program/messages lists them; a test checks
+// every text against it).
+#include "langres/string_table.h"
+
+namespace dravik::langres {
+
+namespace {
+// Sorted by id.
+constexpr StringEntry kProgramMessages[] = {
+    {102, "No drive is selected.\n"
+          "Choose a drive with Select Drive, then try again."},
+    {103, "No CD drive was found.\n"
+          "Check that the drive is connected and switched on and that your user may open it "
+          "(usually by belonging to the group that owns /dev/sr0), then start the program again."},
+    {107, "The drive %s is not ready.\n"
+          "Insert the disc, wait until the drive has stopped spinning up, then start the scan again."},
+    {108, "The drive %s does not answer as expected and cannot be used.\n"
+          "Check its cable and power, or choose another drive."},
+    {111, "There is not enough memory to go on.\n"
+          "Close other programs and try again."},
+    {113, "A file date could not be shown:\n%s"},
+    {116, "The search for the disc's allocation table has been running for more than ten minutes.\n"
+          "Keep searching? Without an answer within 20 seconds the search goes on."},
+    {118, "This command (%d) is not available in this version."},
+    {128, "Some Joliet file names could not be converted and are shown with replacement characters.\n"
+          "The files themselves are not affected."},
+    {131, "The temporary file %s could not be created:\n%s\n"
+          "Check that the temporary folder in the options exists and has free space."},
+    {155, "The directory of track %d could not be read.\n"
+          "The disc may be damaged or dirty there. Clean it and scan again, or try another drive; "
+          "files of this track may be missing from the list."},
+    {156, "The directory of track %d was found by searching, at block %d.\n"
+          "Its file list may be incomplete."},
+    {165, "The Macintosh (HFS) volume on this disc could not be opened.\n"
+          "Its files are not listed."},
+    {179, "There is not enough memory for the block map of the UDF scan.\n"
+          "Close other programs and scan again."},
+    {185, "No files were found in the usual places.\n"
+          "Search the whole disc block by block for lost files? This can take a long time."},
+    {194, "The drive reported an error and the scan has stopped:\n%s\n"
+          "Clean the disc and scan again, or try another drive."},
+    {203, "The first track does not start at the beginning of the disc.\n"
+          "The area up to block %d has been added to the track list."},
+    {204, "The directory of track %d was found before the start of the track.\n"
+          "The disc was probably written with an offset; the files are read with that offset."},
+    {206, "Unknown command-line option: %s"},
+    {215, "Cancelling the scan..."},
+    {216, "The directory walk of session %d stopped early because the track ends before its "
+          "volume does.\nSome files of this session may be missing."},
+    {218, "A sector between track %d and track %d could not be read.\n"
+          "Go on checking whether the two tracks belong to one volume?"},
+    {220, "The UDF file system on this disc is damaged.\n"
+          "Yes: read it with the recovery rules.\nNo: skip this step.\nCancel: stop here."},
+    {224, "With \"Accept errors\" on, a following track that begins inside the area being read is "
+          "read as part of it.\nThe list may then show damaged or mixed-up files."},
+    {232, "The file %s continues its list of extents in a block longer than one sector "
+          "(code %d.%d).\nThe list is damaged; only the first part of the file can be read."},
+    {240, "No way to talk to the drives could be set up, so the program will close.\n"
+          "Check that your user may open the drive devices, then start the program again."},
+    {241, "%d directory blocks could not be read and were skipped.\n"
+          "Some files may be missing. Cleaning the disc or using another drive may help."},
+    {252, "The UDF file system of track %d looks damaged.\n"
+          "Read it anyway?"},
+    {253, "A new scan discards the current results.\n"
+          "Click OK to scan again, or Cancel to keep them."},
+    // Button labels of the question dialogs, in button order.
+    {902, "Yes;No"},
+    {903, "Yes;No;Cancel"},
+};
+}  // namespace
+
+StringRange ProgramMessageStrings() {
+    return {kProgramMessages, sizeof kProgramMessages / sizeof kProgramMessages[0]};
+}
+
+}  // namespace dravik::langres
