@@ -9,7 +9,7 @@ namespace dravik::langres {
 namespace {
 // Sorted by id.
 constexpr StringEntry kSenseTexts[] = {
-    {8000 + 0x00, "No error (?" "??)"},  // split so it is not read as a trigraph
+    {8000 + 0x00, "No error (\?\?\?)"},  // escaped so it is not read as a trigraph
     {8000 + 0x01, "No index or sector signal"},
     {8000 + 0x02, "No seek complete"},
     {8000 + 0x03, "Write fault"},
