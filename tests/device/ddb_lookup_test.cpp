@@ -216,15 +216,3 @@ TEST(DDBLookup, FileProblems) {
     EXPECT_FALSE(info.GetDeviceInfo());
     EXPECT_EQ(CountOf(3205), 1);
 }
-
-TEST(DDBLookup, NameSplit) {
-    DeviceNameParts p = SplitDeviceName("HL-DT-ST DVD-RAM GH22NS50");
-    EXPECT_EQ(p.vendor, "HL-DT-ST");
-    EXPECT_EQ(p.product, "DVD-RAM GH22NS50");
-    p = SplitDeviceName("A:B C:D");
-    EXPECT_EQ(p.vendor, "A%B");
-    EXPECT_EQ(p.product, "C%D");
-    p = SplitDeviceName("LONELY");
-    EXPECT_EQ(p.vendor, "LONELY");
-    EXPECT_EQ(p.product, "LONELY");
-}
