@@ -62,8 +62,8 @@ SectionHeader ReadSectionHeader(std::string_view text, std::size_t lineStart) {
     std::size_t lineEnd = ContentEnd(text, nameStart);
     // The name must close on its own line: a "]" further down would swallow
     // entry lines into the name.
-    std::size_t close = text.find(']', nameStart);
-    if (close == std::string_view::npos || close > lineEnd) {
+    std::size_t close = text.substr(0, lineEnd).find(']', nameStart);
+    if (close == std::string_view::npos) {
         header.name = text.substr(nameStart, std::min(lineEnd - nameStart, kNameShownChars));
         return header;
     }
