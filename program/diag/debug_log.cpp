@@ -137,7 +137,9 @@ void SetLogPath(std::string path) {
 std::string LogPath() {
     std::lock_guard<std::mutex> hold(PathLock());
     if (!PathChosen()) {
-        PathStorage() = LogPathForProgram(ProgramPath());
+        const char* fromEnvironment = std::getenv(kLogPathVariable);
+        PathStorage() = fromEnvironment && *fromEnvironment ? std::string(fromEnvironment)
+                                                            : LogPathForProgram(ProgramPath());
         PathChosen() = true;
     }
     return PathStorage();

@@ -20,6 +20,8 @@ extern std::atomic<bool> TrackAllocations;  // guard and log every tracked alloc
 // Held by whoever has the log file open.
 extern std::mutex LogLock;
 
+constexpr char kLogPathVariable[] = "DRAVIK_DEBUG_LOG";
+
 // A line, time stamp included, holds at most this many characters (CR LF
 // not counted); longer text is cut.
 constexpr std::size_t kMaxLogLine = 600;
@@ -45,8 +47,9 @@ void WriteLogEntry(const std::string& text);
 // "hh:mm:ss.mmm " of the local time now.
 std::string LogTimeStamp();
 
-// Where the log goes. The default is worked out once from the program's own
-// path (see LogPathForProgram); tests and front ends may set another.
+// Where the log goes. The default is worked out once: the environment
+// variable DRAVIK_DEBUG_LOG when it is set, else from the program's own path
+// (see LogPathForProgram); tests and front ends may set another.
 void SetLogPath(std::string path);
 std::string LogPath();
 

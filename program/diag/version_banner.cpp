@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <mutex>
 
+#include "platform/version_info.h"
 #include "program/diag/debug_log.h"
 
 namespace dravik::diag {
@@ -20,12 +21,13 @@ std::string& ToolkitVersion() {
 }
 }  // namespace
 
-const char* ProgramVersionText() {
-#ifdef DRAVIK_PROGRAM_VERSION
-    return DRAVIK_PROGRAM_VERSION;
-#else
-    return "";
-#endif
+std::string ProgramVersionText() {
+    const DravikVersionInfo* info = platform::MainProgramVersionInfo();
+    if (!info || !info->translation) return {};
+    std::string version;
+    std::string path = std::string("\\StringFileInfo\\") + info->translation + "\\ProductVersion";
+    if (!platform::QueryVersionValue(info, path, version)) return {};
+    return version;
 }
 
 void SetWidgetToolkitVersion(std::string text) {

@@ -6,8 +6,9 @@
 
 namespace dravik::diag {
 
-// The program's product version text.
-const char* ProgramVersionText();
+// The product version of the main program's version information; empty
+// when the program carries none.
+std::string ProgramVersionText();
 
 // A front end with a widget toolkit reports its name and version here
 // ("Qt 6.4.2"); empty means none is loaded (the headless build).
