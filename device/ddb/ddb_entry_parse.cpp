@@ -6,7 +6,9 @@
 #include "device/ddb/ddb_info.h"
 #include "device/ddb/ddb_text.h"
 
-using namespace zoltdev::ddb;
+namespace dravik::device {
+
+using namespace ddb;
 
 namespace {
 
@@ -77,3 +79,5 @@ bool DDBInfo::ParseValueList(std::string_view values, const std::string& product
     }
     return true;
 }
+
+}  // namespace dravik::device

@@ -6,7 +6,9 @@
 #include "device/ddb/ddb_info.h"
 #include "device/ddb/ddb_text.h"
 
-using namespace zoltdev::ddb;
+namespace dravik::device {
+
+using namespace ddb;
 
 namespace {
 
@@ -82,3 +84,5 @@ std::string DDBInfo::FormatEntry(const char* product, std::size_t limit) const {
     text += "\r\n";
     return text;
 }
+
+}  // namespace dravik::device

@@ -21,7 +21,9 @@
 #include "platform/atomic_file.h"
 #include "platform/file_lock.h"
 
-using namespace zoltdev::ddb;
+namespace dravik::device {
+
+using namespace ddb;
 
 namespace {
 
@@ -90,12 +92,10 @@ std::string Shown(std::string_view text, std::size_t pos) {
 
 }  // namespace
 
-namespace zoltdev::ddb {
-void SetUpdateOpenFaultHookForTesting(UpdateOpenFaultHook hook) {
+void ddb::SetUpdateOpenFaultHookForTesting(UpdateOpenFaultHook hook) {
     std::lock_guard<std::mutex> guard(hookLock);
     updateOpenFault = std::move(hook);
 }
-}  // namespace zoltdev::ddb
 
 std::string DDBInfo::ResolvedPath() const {
     char resolved[PATH_MAX];
@@ -318,3 +318,5 @@ bool DDBInfo::AnalyzeDatabase() {
     }
     return analysis_.failures == 0;
 }
+
+}  // namespace dravik::device

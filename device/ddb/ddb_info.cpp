@@ -5,7 +5,9 @@
 
 #include "platform/file_lock.h"
 
-using namespace zoltdev::ddb;
+namespace dravik::device {
+
+using namespace ddb;
 
 DDBInfo::DDBInfo(MessageCallback callback) : callback_(callback) { Reset(); }
 
@@ -99,3 +101,5 @@ void DDBInfo::Message(int id, const char* a, const char* b) const {
     else if (a) callback_(id, a);
     else callback_(id);
 }
+
+}  // namespace dravik::device

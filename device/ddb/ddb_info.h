@@ -15,11 +15,14 @@
 
 #include "device/ddb/ddb_keys.h"
 #include "device/ddb/ddb_text.h"
+#include "device/device_callbacks.h"
 #include "device/export.h"
 
 namespace dravik::platform {
 class FileLock;
 }
+
+namespace dravik::device {
 
 // Counts of the last AnalyzeDatabase run, for reports.
 struct DDBAnalysis {
@@ -30,7 +33,7 @@ struct DDBAnalysis {
 
 class ZOLTDEV_API DDBInfo {
 public:
-    using MessageCallback = int (*)(int id, ...);
+    using MessageCallback = dravik::device::MessageCallback;   // int (*)(int id, ...)
 
     // Message ids raised through the callback; id 0 passes a finished text.
     static constexpr int kMsgBadEntry = 3201;      // text near the error, product or vendor
@@ -86,40 +89,40 @@ public:
     void SetMMC(bool on) { mmc_ = on; }                // not stored; no mark
     void SetCDDAGood(bool on) { cddaGood_ = on; }      // not stored; no mark
 
-    void SetCDDAMSF(bool on) { SetFlag(zoltdev::ddb::kCDDAMSF, on); }
-    void SetCDDAEnable(bool on) { SetFlag(zoltdev::ddb::kCDDAScan, on); }
-    void SetMode10(bool on) { SetFlag(zoltdev::ddb::kMode10, on); }
-    void SetRawModeAvail(bool on) { SetFlag(zoltdev::ddb::kRaw, on); }
-    void SetDeviceReg(bool on) { SetFlag(zoltdev::ddb::kDevReg, on); }
-    void SetNoBlockSizeChange(bool on) { SetFlag(zoltdev::ddb::kNoBlkSet, on); }
-    void SetLoadDisc(bool on) { SetFlag(zoltdev::ddb::kLoadDisc, on); }
-    void SetATIPMode(bool canRead) { SetFlag(zoltdev::ddb::kNoATIP, !canRead); }
-    void SetSubRWAvail(bool on) { SetFlag(zoltdev::ddb::kSubRWAvail, on); }
-    void SetSubRWDeinter(bool on) { SetFlag(zoltdev::ddb::kSubRWDe, on); }
-    void SetCDTextMode(bool on) { SetFlag(zoltdev::ddb::kCDText, on); }
-    void SetOpcMode(bool useOpc) { SetFlag(zoltdev::ddb::kNoOPC, !useOpc); }
-    void SetMRWSupport(bool on) { SetFlag(zoltdev::ddb::kMRW, on); }
-    void SetPlusRWSupport(bool on) { SetFlag(zoltdev::ddb::kDVDPlusRW, on); }
-    void SetMinusRWSupport(bool on) { SetFlag(zoltdev::ddb::kDVDMinusRW, on); }
+    void SetCDDAMSF(bool on) { SetFlag(ddb::kCDDAMSF, on); }
+    void SetCDDAEnable(bool on) { SetFlag(ddb::kCDDAScan, on); }
+    void SetMode10(bool on) { SetFlag(ddb::kMode10, on); }
+    void SetRawModeAvail(bool on) { SetFlag(ddb::kRaw, on); }
+    void SetDeviceReg(bool on) { SetFlag(ddb::kDevReg, on); }
+    void SetNoBlockSizeChange(bool on) { SetFlag(ddb::kNoBlkSet, on); }
+    void SetLoadDisc(bool on) { SetFlag(ddb::kLoadDisc, on); }
+    void SetATIPMode(bool canRead) { SetFlag(ddb::kNoATIP, !canRead); }
+    void SetSubRWAvail(bool on) { SetFlag(ddb::kSubRWAvail, on); }
+    void SetSubRWDeinter(bool on) { SetFlag(ddb::kSubRWDe, on); }
+    void SetCDTextMode(bool on) { SetFlag(ddb::kCDText, on); }
+    void SetOpcMode(bool useOpc) { SetFlag(ddb::kNoOPC, !useOpc); }
+    void SetMRWSupport(bool on) { SetFlag(ddb::kMRW, on); }
+    void SetPlusRWSupport(bool on) { SetFlag(ddb::kDVDPlusRW, on); }
+    void SetMinusRWSupport(bool on) { SetFlag(ddb::kDVDMinusRW, on); }
     void SetRetryChange(bool on);            // marks only when the value changes
-    void SetFullErase(bool on) { SetFlag(zoltdev::ddb::kFErase, on); }
-    void SetModeLenReq(bool on) { SetFlag(zoltdev::ddb::kModeLenReq, on); }
-    void SetProgress(bool on) { SetFlag(zoltdev::ddb::kProgress, on); }
-    void SetCDDALen(int value) { SetNumber(zoltdev::ddb::kCDDALen, value); }
-    void SetBufferSize(int value) { SetNumber(zoltdev::ddb::kBufSz, value); }
-    void SetMaxWrtLen(int value) { SetNumber(zoltdev::ddb::kMaxWrtLen, value); }
-    void SetBuffOverhead(int value) { SetNumber(zoltdev::ddb::kBfOv, value); }
-    void SetBuffMax(int value) { SetNumber(zoltdev::ddb::kBfMax, value); }
-    void SetMechType(int value) { SetNumber(zoltdev::ddb::kMechType, value); }
-    void SetCDDADensity(int value) { SetNumber(zoltdev::ddb::kCDDADen, value); }
-    void SetCDDACmd(int value) { SetNumber(zoltdev::ddb::kCDDACmd, value); }
-    void SetRawCmd(int value) { SetNumber(zoltdev::ddb::kRawCmd, value); }
+    void SetFullErase(bool on) { SetFlag(ddb::kFErase, on); }
+    void SetModeLenReq(bool on) { SetFlag(ddb::kModeLenReq, on); }
+    void SetProgress(bool on) { SetFlag(ddb::kProgress, on); }
+    void SetCDDALen(int value) { SetNumber(ddb::kCDDALen, value); }
+    void SetBufferSize(int value) { SetNumber(ddb::kBufSz, value); }
+    void SetMaxWrtLen(int value) { SetNumber(ddb::kMaxWrtLen, value); }
+    void SetBuffOverhead(int value) { SetNumber(ddb::kBfOv, value); }
+    void SetBuffMax(int value) { SetNumber(ddb::kBfMax, value); }
+    void SetMechType(int value) { SetNumber(ddb::kMechType, value); }
+    void SetCDDADensity(int value) { SetNumber(ddb::kCDDADen, value); }
+    void SetCDDACmd(int value) { SetNumber(ddb::kCDDACmd, value); }
+    void SetRawCmd(int value) { SetNumber(ddb::kRawCmd, value); }
     void SetWriteCmd(int value);             // also sets WFmt to 1
-    void SetTrackInfoCmd(int value) { SetNumber(zoltdev::ddb::kTrkInfo, value); }
-    void SetLoadCmd(int value) { SetNumber(zoltdev::ddb::kLoadEj, value); }
-    void SetSubQ(int value) { SetNumber(zoltdev::ddb::kSubQVal, value); }
-    void SetScanParm(int value) { SetNumber(zoltdev::ddb::kErrScan, value); }
-    void SetSpeedCode(int value) { SetNumber(zoltdev::ddb::kSpeedCode, value); }
+    void SetTrackInfoCmd(int value) { SetNumber(ddb::kTrkInfo, value); }
+    void SetLoadCmd(int value) { SetNumber(ddb::kLoadEj, value); }
+    void SetSubQ(int value) { SetNumber(ddb::kSubQVal, value); }
+    void SetScanParm(int value) { SetNumber(ddb::kErrScan, value); }
+    void SetSpeedCode(int value) { SetNumber(ddb::kSpeedCode, value); }
 
     // Insert a speed into group 1 (false) or group 2 (true) of WSpd or
     // WDVDSpd, keeping the group ascending and free of duplicates. These do
@@ -130,7 +133,7 @@ public:
     // group is shorter or missing; -1 when asked for -1 of an empty list.
     int GetDeviceWriteSpeed(int index, bool group2) const;
     // Speed when it was read from the file, else -1.
-    int GetSpeedValue() const { return speedSet_ ? Value(zoltdev::ddb::kSpeed) : -1; }
+    int GetSpeedValue() const { return speedSet_ ? Value(ddb::kSpeed) : -1; }
 
     // --- readers ---
     const char* GetDeviceName() const { return deviceName_.c_str(); }
@@ -140,59 +143,59 @@ public:
     bool IsMMC() const { return mmc_; }
     bool IsCDDAGood() const { return cddaGood_; }
     // Any key field by slot (8 or 16 bits as the key is wide).
-    unsigned Value(zoltdev::ddb::Field field) const { return values_[field]; }
-    bool Flag(zoltdev::ddb::Field field) const { return values_[field] != 0; }
+    unsigned Value(ddb::Field field) const { return values_[field]; }
+    bool Flag(ddb::Field field) const { return values_[field] != 0; }
     // A speed list's table: values, separator, values, end mark.
-    const uint16_t* List(zoltdev::ddb::ListField list) const { return lists_[list]; }
+    const uint16_t* List(ddb::ListField list) const { return lists_[list]; }
 
-    bool IsCDDAMSF() const { return Flag(zoltdev::ddb::kCDDAMSF); }
-    bool IsLittleEndian() const { return Flag(zoltdev::ddb::kCDDALE); }
-    bool IsCDDAEnabled() const { return Flag(zoltdev::ddb::kCDDAScan); }
-    bool IsMode10() const { return Flag(zoltdev::ddb::kMode10); }
-    bool IsRawModeAvail() const { return Flag(zoltdev::ddb::kRaw); }
-    bool IsDeviceReg() const { return Flag(zoltdev::ddb::kDevReg); }
-    bool IsNoBlockSizeChange() const { return Flag(zoltdev::ddb::kNoBlkSet); }
-    bool CanLoadDisc() const { return Flag(zoltdev::ddb::kLoadDisc); }
-    bool CanReadATIP() const { return !Flag(zoltdev::ddb::kNoATIP); }
-    bool IsSubRWAvail() const { return Flag(zoltdev::ddb::kSubRWAvail); }
-    bool IsSubRWDeinter() const { return Flag(zoltdev::ddb::kSubRWDe); }
-    bool CanReadCDText() const { return Flag(zoltdev::ddb::kCDText); }
-    bool IsDisabled() const { return Flag(zoltdev::ddb::kDisabled); }
-    bool IsTestReset() const { return Flag(zoltdev::ddb::kTestRst); }
-    bool UseOpc() const { return !Flag(zoltdev::ddb::kNoOPC); }
-    bool IsNoImmediateClose() const { return Flag(zoltdev::ddb::kNoImmedCls); }
-    bool IsMRW() const { return Flag(zoltdev::ddb::kMRW); }
-    bool IsDVDPlusRW() const { return Flag(zoltdev::ddb::kDVDPlusRW); }
-    bool IsDVDMinusRW() const { return Flag(zoltdev::ddb::kDVDMinusRW); }
-    bool CanChangeRetry() const { return Flag(zoltdev::ddb::kRtryChg); }
-    bool IsFullEraseOnly() const { return Flag(zoltdev::ddb::kFErase); }
-    bool IsNoFeatures() const { return Flag(zoltdev::ddb::kNoFeat); }
-    bool IsModeLenReq() const { return Flag(zoltdev::ddb::kModeLenReq); }
-    bool CanRptProgress() const { return Flag(zoltdev::ddb::kProgress); }
-    unsigned GetCDDALen() const { return Value(zoltdev::ddb::kCDDALen); }
-    unsigned GetBufferSize() const { return Value(zoltdev::ddb::kBufSz); }
-    unsigned GetMaxWrtLen() const { return Value(zoltdev::ddb::kMaxWrtLen); }
-    unsigned GetBuffOverhead() const { return Value(zoltdev::ddb::kBfOv); }
-    unsigned GetBufferMax() const { return Value(zoltdev::ddb::kBfMax); }
-    unsigned GetRetryCount() const { return Value(zoltdev::ddb::kRtry); }
-    unsigned GetMechType() const { return Value(zoltdev::ddb::kMechType); }
-    unsigned GetCDDADensity() const { return Value(zoltdev::ddb::kCDDADen); }
-    unsigned GetCDDACmd() const { return Value(zoltdev::ddb::kCDDACmd); }
-    unsigned GetRawCmd() const { return Value(zoltdev::ddb::kRawCmd); }
-    unsigned GetWriteCmd() const { return Value(zoltdev::ddb::kWCmd); }
-    unsigned GetTrackInfoCmd() const { return Value(zoltdev::ddb::kTrkInfo); }
-    unsigned GetLoadCmd() const { return Value(zoltdev::ddb::kLoadEj); }
-    unsigned GetResetCmd() const { return Value(zoltdev::ddb::kRstCmd); }
-    unsigned GetSubQVal() const { return Value(zoltdev::ddb::kSubQVal); }
-    unsigned GetSubRW() const { return Value(zoltdev::ddb::kSubRW); }
-    unsigned GetScanParm() const { return Value(zoltdev::ddb::kErrScan); }
-    unsigned GetSpeedCode() const { return Value(zoltdev::ddb::kSpeedCode); }
-    unsigned GetWriteFormat() const { return Value(zoltdev::ddb::kWFmt); }
+    bool IsCDDAMSF() const { return Flag(ddb::kCDDAMSF); }
+    bool IsLittleEndian() const { return Flag(ddb::kCDDALE); }
+    bool IsCDDAEnabled() const { return Flag(ddb::kCDDAScan); }
+    bool IsMode10() const { return Flag(ddb::kMode10); }
+    bool IsRawModeAvail() const { return Flag(ddb::kRaw); }
+    bool IsDeviceReg() const { return Flag(ddb::kDevReg); }
+    bool IsNoBlockSizeChange() const { return Flag(ddb::kNoBlkSet); }
+    bool CanLoadDisc() const { return Flag(ddb::kLoadDisc); }
+    bool CanReadATIP() const { return !Flag(ddb::kNoATIP); }
+    bool IsSubRWAvail() const { return Flag(ddb::kSubRWAvail); }
+    bool IsSubRWDeinter() const { return Flag(ddb::kSubRWDe); }
+    bool CanReadCDText() const { return Flag(ddb::kCDText); }
+    bool IsDisabled() const { return Flag(ddb::kDisabled); }
+    bool IsTestReset() const { return Flag(ddb::kTestRst); }
+    bool UseOpc() const { return !Flag(ddb::kNoOPC); }
+    bool IsNoImmediateClose() const { return Flag(ddb::kNoImmedCls); }
+    bool IsMRW() const { return Flag(ddb::kMRW); }
+    bool IsDVDPlusRW() const { return Flag(ddb::kDVDPlusRW); }
+    bool IsDVDMinusRW() const { return Flag(ddb::kDVDMinusRW); }
+    bool CanChangeRetry() const { return Flag(ddb::kRtryChg); }
+    bool IsFullEraseOnly() const { return Flag(ddb::kFErase); }
+    bool IsNoFeatures() const { return Flag(ddb::kNoFeat); }
+    bool IsModeLenReq() const { return Flag(ddb::kModeLenReq); }
+    bool CanRptProgress() const { return Flag(ddb::kProgress); }
+    unsigned GetCDDALen() const { return Value(ddb::kCDDALen); }
+    unsigned GetBufferSize() const { return Value(ddb::kBufSz); }
+    unsigned GetMaxWrtLen() const { return Value(ddb::kMaxWrtLen); }
+    unsigned GetBuffOverhead() const { return Value(ddb::kBfOv); }
+    unsigned GetBufferMax() const { return Value(ddb::kBfMax); }
+    unsigned GetRetryCount() const { return Value(ddb::kRtry); }
+    unsigned GetMechType() const { return Value(ddb::kMechType); }
+    unsigned GetCDDADensity() const { return Value(ddb::kCDDADen); }
+    unsigned GetCDDACmd() const { return Value(ddb::kCDDACmd); }
+    unsigned GetRawCmd() const { return Value(ddb::kRawCmd); }
+    unsigned GetWriteCmd() const { return Value(ddb::kWCmd); }
+    unsigned GetTrackInfoCmd() const { return Value(ddb::kTrkInfo); }
+    unsigned GetLoadCmd() const { return Value(ddb::kLoadEj); }
+    unsigned GetResetCmd() const { return Value(ddb::kRstCmd); }
+    unsigned GetSubQVal() const { return Value(ddb::kSubQVal); }
+    unsigned GetSubRW() const { return Value(ddb::kSubRW); }
+    unsigned GetScanParm() const { return Value(ddb::kErrScan); }
+    unsigned GetSpeedCode() const { return Value(ddb::kSpeedCode); }
+    unsigned GetWriteFormat() const { return Value(ddb::kWFmt); }
 
 private:
-    void SetFlag(zoltdev::ddb::Field field, bool on);
-    void SetNumber(zoltdev::ddb::Field field, int value);
-    void StoreNumber(const zoltdev::ddb::Key& key, uint32_t value);
+    void SetFlag(ddb::Field field, bool on);
+    void SetNumber(ddb::Field field, int value);
+    void StoreNumber(const ddb::Key& key, uint32_t value);
 
     // Raises a message with C-string arguments through the callback.
     void Message(int id, const char* a = nullptr, const char* b = nullptr) const;
@@ -205,7 +208,7 @@ private:
     // Applies a value list (the text after the ":" up to the line end).
     bool ParseValueList(std::string_view values, const std::string& product);
     // Applies the value list of an entry line found in `text`.
-    bool ParseEntryValues(std::string_view text, const zoltdev::ddb::EntryLine& line, const std::string& product);
+    bool ParseEntryValues(std::string_view text, const ddb::EntryLine& line, const std::string& product);
     // The new file content for an update; false when the entry does not fit.
     bool ComposeUpdate(const std::string& old, std::string& updated) const;
     // Resolves the file name to the absolute path the lock is keyed by and
@@ -220,9 +223,11 @@ private:
     bool noGeneric_ = false;
     bool mmc_ = false;
     bool cddaGood_ = false;
-    uint16_t values_[zoltdev::ddb::kFieldCount] = {};
-    uint16_t lists_[zoltdev::ddb::kListCount][kListEntries] = {};
+    uint16_t values_[ddb::kFieldCount] = {};
+    uint16_t lists_[ddb::kListCount][kListEntries] = {};
     std::string deviceName_;
     std::string fileName_;
     DDBAnalysis analysis_;
 };
+
+}  // namespace dravik::device

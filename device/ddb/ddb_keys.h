@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string_view>
 
-namespace zoltdev::ddb {
+namespace dravik::device::ddb {
 
 // One slot per value a record holds. Each negative key shares the slot of
 // its positive key; the mode-length-required and progress slots exist only
@@ -145,4 +145,4 @@ inline constexpr std::array<Key, 53> kKeys{{
 // The key named `name` (case ignored), or null for an unknown key.
 const Key* FindKey(std::string_view name);
 
-}  // namespace zoltdev::ddb
+}  // namespace dravik::device::ddb

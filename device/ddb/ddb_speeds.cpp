@@ -8,7 +8,9 @@
 // speeds than the table holds, so nothing useful is lost.
 #include "device/ddb/ddb_info.h"
 
-using namespace zoltdev::ddb;
+namespace dravik::device {
+
+using namespace ddb;
 
 namespace {
 
@@ -81,3 +83,5 @@ int DDBInfo::GetDeviceWriteSpeed(int index, bool group2) const {
     if (index < 0 || index >= length) return 0;
     return table[start + index];
 }
+
+}  // namespace dravik::device

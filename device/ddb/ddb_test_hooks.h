@@ -6,11 +6,11 @@
 #include <functional>
 #include <string>
 
-namespace zoltdev::ddb {
+namespace dravik::device::ddb {
 
 // Called with the database path before it is opened for an update;
 // returns an errno to make that open fail, or 0.
 using UpdateOpenFaultHook = std::function<int(const std::string& path)>;
 void SetUpdateOpenFaultHookForTesting(UpdateOpenFaultHook hook);
 
-}  // namespace zoltdev::ddb
+}  // namespace dravik::device::ddb

@@ -4,7 +4,7 @@
 
 #include "device/ddb/ddb_keys.h"
 
-namespace zoltdev::ddb {
+namespace dravik::device::ddb {
 
 namespace {
 
@@ -170,4 +170,4 @@ std::optional<uint32_t> ParseInteger(std::string_view text) {
     return static_cast<uint32_t>(value);
 }
 
-}  // namespace zoltdev::ddb
+}  // namespace dravik::device::ddb

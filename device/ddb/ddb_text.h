@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-namespace zoltdev::ddb {
+namespace dravik::device::ddb {
 
 // Longest vendor (section) or product (entry) name the file may hold; a
 // longer one is reported with its first kNameShownChars characters.
@@ -86,4 +86,4 @@ EntryLookup FindEntry(std::string_view text, std::size_t bodyStart, std::string_
 // 32 bits are rejected.
 std::optional<uint32_t> ParseInteger(std::string_view text);
 
-}  // namespace zoltdev::ddb
+}  // namespace dravik::device::ddb

@@ -12,6 +12,9 @@
 
 namespace dravik::cli {
 
+using dravik::device::DDBAnalysis;
+using dravik::device::DDBInfo;
+
 namespace {
 
 // Set when the database itself could not be opened or read.

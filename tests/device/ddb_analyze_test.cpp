@@ -10,6 +10,7 @@
 #include "platform/atomic_file.h"
 #include "support/temp_dir.h"
 
+using dravik::device::DDBInfo;
 using ddbtest::CountOf;
 using ddbtest::Raised;
 using dravik::test::TempDir;

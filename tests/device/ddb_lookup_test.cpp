@@ -5,7 +5,8 @@
 #include "device/ddb/ddb_info.h"
 #include "support/temp_dir.h"
 
-using namespace zoltdev::ddb;
+using namespace dravik::device::ddb;
+using dravik::device::DDBInfo;
 using dravik::test::TempDir;
 using ddbtest::CountOf;
 using ddbtest::Raised;

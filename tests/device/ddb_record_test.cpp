@@ -6,7 +6,8 @@
 #include "device/ddb/ddb_info.h"
 #include "support/temp_dir.h"
 
-using namespace zoltdev::ddb;
+using namespace dravik::device::ddb;
+using dravik::device::DDBInfo;
 using ddbtest::CountOf;
 using ddbtest::Raised;
 using dravik::test::TempDir;

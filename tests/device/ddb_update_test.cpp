@@ -17,7 +17,8 @@
 #include "platform/file_lock.h"
 #include "support/temp_dir.h"
 
-using namespace zoltdev::ddb;
+using namespace dravik::device::ddb;
+using dravik::device::DDBInfo;
 using ddbtest::CountOf;
 using ddbtest::Raised;
 using dravik::test::TempDir;
