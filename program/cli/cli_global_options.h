@@ -1,0 +1,28 @@
+// Options of dravik-cli itself, accepted before or after the command name:
+// -D[n] turns on the debug log as the program's -D does, --yes and --no
+// answer the questions that would otherwise take their default button.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "cli_shell_port.h"
+
+namespace dravik::cli {
+
+inline constexpr const char kGlobalOptionsHelp[] =
+    "  -D[n]      write the debug log (n, 1-15: 1 log, 2 write-through and sector dumps,\n"
+    "             4 guard and log allocations); the log is DRAVIK_DEBUG_LOG or beside the program\n"
+    "  --yes      answer every question with Yes (or OK)\n"
+    "  --no       answer every question with No (or Cancel)\n";
+
+struct GlobalOptions {
+    QuestionAnswer answer = QuestionAnswer::Default;
+};
+
+// Removes the global options from `args` (up to a "--", which is removed
+// too) and applies -D. False with `error` for a bad -D number or both
+// --yes and --no.
+bool TakeGlobalOptions(std::vector<std::string>& args, GlobalOptions& options, std::string& error);
+
+}  // namespace dravik::cli
