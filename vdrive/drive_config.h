@@ -1,0 +1,46 @@
+// What a virtual drive is, apart from its disc: identity, command set,
+// mode pages, tray, faults at insertion and the timing model.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "vdrive/disc.h"
+
+namespace dravik::vdrive {
+
+struct TimingModel {
+    // Off when both are 0: the drive then reports no simulated time.
+    uint32_t commandLatencyUs = 0;
+    uint32_t readSpeedKBps = 0;  // 176 is 1x (75 raw blocks a second)
+};
+
+struct DriveConfig {
+    std::string vendor = "DRAVIK";
+    std::string product = "VIRTUAL CD-RW";
+    std::string revision = "1.00";
+    std::string serial = "VD000001";
+    // An MMC drive; otherwise an older drive that knows the vendor track
+    // information (0xE5) and CD-DA (0xD8, 0xD9) commands and no MMC ones.
+    bool mmc = true;
+    int ansiVersion = -1;     // INQUIRY byte 2; -1: 0 for MMC drives, 2 for older ones
+    int currentProfile = -1;  // -1: from the medium
+    bool canLoadTray = true;
+    std::vector<uint8_t> pageCodes;                     // empty: the defaults for the drive kind
+    std::map<uint8_t, std::vector<uint8_t>> pageBytes;  // whole pages given by the description
+    int notReadyCommands = 0;  // commands answered NOT READY after the disc is inserted
+    bool unitAttentionAtStart = false;
+    uint32_t maxReadSpeedKBps = 7056;  // 40x
+    TimingModel timing;
+};
+
+// A parsed image or description: the disc and the drive it sits in.
+struct LoadedImage {
+    std::shared_ptr<Disc> disc;
+    DriveConfig drive;
+};
+
+}  // namespace dravik::vdrive

@@ -1,0 +1,37 @@
+#include "vdrive/image_loader.h"
+
+#include "vdrive/text_lines.h"
+
+namespace dravik::vdrive {
+
+namespace {
+bool EndsWith(const std::string& s, const char* suffix) {
+    const std::string upper = Upper(s), end = Upper(suffix);
+    return upper.size() >= end.size() && upper.compare(upper.size() - end.size(), end.size(), end) == 0;
+}
+}  // namespace
+
+bool LoadImage(const std::string& path, LoadedImage& out, LoadError& error) {
+    if (EndsWith(path, ".cue")) return LoadCue(path, out, error);
+    if (EndsWith(path, ".ccd")) return LoadCloneCd(path, out, error);
+    if (EndsWith(path, ".vdisc")) return LoadDescription(path, out, error);
+    // Anything else is taken as a plain image of 2048-byte blocks.
+    return LoadIso(path, out, error);
+}
+
+bool LoadCue(const std::string& path, LoadedImage& out, LoadError& error) {
+    std::string text;
+    return ReadTextFile(path, text, error) && ParseCue(path, text, out, error);
+}
+
+bool LoadCloneCd(const std::string& path, LoadedImage& out, LoadError& error) {
+    std::string text;
+    return ReadTextFile(path, text, error) && ParseCloneCd(path, text, out, error);
+}
+
+bool LoadDescription(const std::string& path, LoadedImage& out, LoadError& error) {
+    std::string text;
+    return ReadTextFile(path, text, error) && ParseDescription(path, text, out, error);
+}
+
+}  // namespace dravik::vdrive

@@ -1,0 +1,238 @@
+#include "vdrive/virtual_drive.h"
+
+#include <cerrno>
+
+#include "vdrive/byte_order.h"
+#include "vdrive/command.h"
+#include "vdrive/drive_state.h"
+#include "vdrive/image_loader.h"
+
+namespace dravik::vdrive {
+
+namespace {
+
+using platform::DataDirection;
+
+// Where a command keeps the length of the data it moves.
+enum class LengthField : uint8_t {
+    kNone,      // no data
+    kByte4,     // 6-byte commands
+    kBytes7to8, // 10-byte commands
+    kFixed8,    // READ CAPACITY: always 8 bytes
+    kHandler,   // reads: the handler computes it from the block count
+};
+
+enum class DriveKindNeeded : uint8_t { kAny, kMmc, kOlder };
+
+struct CommandSpec {
+    uint8_t opcode;
+    uint8_t cdbLength;
+    DataDirection direction;
+    LengthField length;
+    bool needsMedium;
+    // INQUIRY, REQUEST SENSE and GET CONFIGURATION are answered even while a
+    // unit attention is pending, as MMC drives do.
+    bool ignoresUnitAttention;
+    DriveKindNeeded drives;
+    CommandHandler handler;
+};
+
+constexpr DataDirection kIn = DataDirection::kIn, kOut = DataDirection::kOut, kNoData = DataDirection::kNone;
+
+constexpr CommandSpec kCommands[] = {
+    {0x00, 6, kNoData, LengthField::kNone, true, false, DriveKindNeeded::kAny, HandleTestUnitReady},
+    {0x03, 6, kIn, LengthField::kByte4, false, true, DriveKindNeeded::kAny, HandleRequestSense},
+    {0x12, 6, kIn, LengthField::kByte4, false, true, DriveKindNeeded::kAny, HandleInquiry},
+    {0x15, 6, kOut, LengthField::kByte4, false, false, DriveKindNeeded::kAny, HandleModeSelect6},
+    {0x1A, 6, kIn, LengthField::kByte4, false, false, DriveKindNeeded::kAny, HandleModeSense6},
+    {0x1B, 6, kNoData, LengthField::kNone, false, false, DriveKindNeeded::kAny, HandleStartStopUnit},
+    {0x25, 10, kIn, LengthField::kFixed8, true, false, DriveKindNeeded::kAny, HandleReadCapacity},
+    {0x28, 10, kIn, LengthField::kHandler, true, false, DriveKindNeeded::kAny, HandleRead10},
+    {0x43, 10, kIn, LengthField::kBytes7to8, true, false, DriveKindNeeded::kAny, HandleReadToc},
+    {0x46, 10, kIn, LengthField::kBytes7to8, false, true, DriveKindNeeded::kMmc, HandleGetConfiguration},
+    {0x51, 10, kIn, LengthField::kBytes7to8, true, false, DriveKindNeeded::kMmc, HandleReadDiscInformation},
+    {0x52, 10, kIn, LengthField::kBytes7to8, true, false, DriveKindNeeded::kMmc, HandleReadTrackInformation},
+    {0x55, 10, kOut, LengthField::kBytes7to8, false, false, DriveKindNeeded::kAny, HandleModeSelect10},
+    {0x5A, 10, kIn, LengthField::kBytes7to8, false, false, DriveKindNeeded::kAny, HandleModeSense10},
+    {0xBB, 12, kNoData, LengthField::kNone, false, false, DriveKindNeeded::kMmc, HandleSetCdSpeed},
+    {0xBE, 12, kIn, LengthField::kHandler, true, false, DriveKindNeeded::kMmc, HandleReadCd},
+    {0xD8, 12, kIn, LengthField::kHandler, true, false, DriveKindNeeded::kOlder, HandleReadCdDaLba},
+    {0xD9, 12, kIn, LengthField::kHandler, true, false, DriveKindNeeded::kOlder, HandleReadCdDaMsf},
+    {0xE5, 10, kIn, LengthField::kBytes7to8, true, false, DriveKindNeeded::kOlder, HandleVendorTrackInformation},
+};
+
+const CommandSpec* FindCommand(uint8_t opcode, bool mmc) {
+    for (const CommandSpec& spec : kCommands) {
+        if (spec.opcode != opcode) continue;
+        if (spec.drives == DriveKindNeeded::kMmc && !mmc) return nullptr;
+        if (spec.drives == DriveKindNeeded::kOlder && mmc) return nullptr;
+        return &spec;
+    }
+    return nullptr;
+}
+
+size_t DeclaredLength(const CommandSpec& spec, const uint8_t* cdb) {
+    switch (spec.length) {
+    case LengthField::kByte4: return cdb[4];
+    case LengthField::kBytes7to8: return GetBE16(cdb + 7);
+    case LengthField::kFixed8: return 8;
+    default: return 0;
+    }
+}
+
+// Checks the shape of a command before anything else: a drive that meets a
+// CDB it does not know, of the wrong length, or whose data phase does not
+// match the buffer it was given refuses it.
+Sense CheckShape(const CommandSpec* spec, const platform::ScsiRequest& request, size_t& declared) {
+    if (!spec || request.cdbLength != spec->cdbLength) return sense::kInvalidOpcode;
+    declared = DeclaredLength(*spec, request.cdb);
+    if (spec->direction == kNoData) {
+        if (request.dataLength != 0 && request.direction != kNoData) return sense::kInvalidFieldInCdb;
+        return sense::kNone;
+    }
+    if (declared > 0) {
+        if (request.direction != spec->direction || request.dataLength < declared) return sense::kInvalidFieldInCdb;
+    } else if (request.dataLength != 0 && request.direction != spec->direction) {
+        return sense::kInvalidFieldInCdb;
+    }
+    return sense::kNone;
+}
+
+bool RequestIsMalformed(const platform::ScsiRequest& r) {
+    if (!r.cdb) return true;
+    if (r.cdbLength != 6 && r.cdbLength != 10 && r.cdbLength != 12 && r.cdbLength != 16) return true;
+    if (r.dataLength > 0 && !r.data) return true;
+    return false;
+}
+
+}  // namespace
+
+VirtualDrive::VirtualDrive(LoadedImage image, std::string location)
+    : config_(std::move(image.drive)), location_(std::move(location)), state_(std::make_unique<DriveState>()) {
+    if (image.disc && image.disc->medium != Medium::kNone) state_->disc = std::move(image.disc);
+    state_->pages.Init(config_);
+    state_->readSpeedKBps = config_.maxReadSpeedKBps;
+    state_->pages.SetCurrentReadSpeed(state_->readSpeedKBps);
+    state_->notReadyLeft = config_.notReadyCommands;
+    state_->unitAttention = config_.unitAttentionAtStart;
+    state_->timing = config_.timing;
+}
+
+VirtualDrive::~VirtualDrive() = default;
+
+std::unique_ptr<VirtualDrive> VirtualDrive::Open(const std::string& path, LoadError& error) {
+    LoadedImage image;
+    if (!LoadImage(path, image, error)) return nullptr;
+    return std::make_unique<VirtualDrive>(std::move(image), path);
+}
+
+platform::DriveIdentity VirtualDrive::Identity() const {
+    return platform::DriveIdentity{config_.vendor, config_.product, config_.revision};
+}
+
+platform::ScsiResult VirtualDrive::Execute(const platform::ScsiRequest& request) {
+    platform::ScsiResult result;
+    if (RequestIsMalformed(request)) {
+        result.transportErrno = EINVAL;
+        result.residual = request.dataLength;
+        return result;
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    DriveState& state = *state_;
+    const uint8_t opcode = request.cdb[0];
+    state.counters.commands++;
+    state.counters.byOpcode[opcode]++;
+
+    const CommandSpec* spec = FindCommand(opcode, config_.mmc);
+    Command command{request.cdb, request.cdbLength, request, state, config_};
+    size_t declared = 0;
+    Sense outcome = CheckShape(spec, request, declared);
+    command.allocation = declared;
+    if (outcome.key == 0 && state.unitAttention && !spec->ignoresUnitAttention) {
+        state.unitAttention = false;
+        outcome = sense::kMediumChanged;
+    }
+    if (outcome.key == 0 && spec->needsMedium) {
+        if (!state.disc) {
+            outcome = state.trayOpen ? sense::kNoMediumTrayOpen : sense::kNoMedium;
+        } else if (state.notReadyLeft > 0) {
+            state.notReadyLeft--;
+            outcome = sense::kBecomingReady;
+        }
+    }
+    if (outcome.key == 0) outcome = spec->handler(command);
+
+    if (outcome.key != 0) {
+        result.scsiStatus = platform::kScsiCheckCondition;
+        WriteFixedSense(outcome, result.sense);
+        result.senseLength = kFixedSenseLength;
+        state.counters.checkConditions++;
+    }
+    if (opcode != 0x03) state.deferredSense = outcome;
+    result.residual = request.dataLength > command.transferred ? request.dataLength - command.transferred : 0;
+
+    state.counters.blocksServed += command.blocksServed;
+    const TimingModel& timing = state.timing;
+    if (timing.commandLatencyUs || timing.readSpeedKBps) {
+        uint64_t us = timing.commandLatencyUs;
+        if (command.blocksServed && timing.readSpeedKBps) {
+            // The disc turns at the same rate whatever part of each sector
+            // is transferred: 2352 bytes pass the head per block.
+            const uint32_t kbps = state.readSpeedKBps < timing.readSpeedKBps ? state.readSpeedKBps : timing.readSpeedKBps;
+            us += command.blocksServed * 2352ULL * 1000ULL / (kbps ? kbps : 1);
+        }
+        state.counters.simulatedMicroseconds += us;
+    }
+    return result;
+}
+
+DriveCounters VirtualDrive::Counters() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return state_->counters;
+}
+
+void VirtualDrive::ResetCounters() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    state_->counters = DriveCounters{};
+}
+
+void VirtualDrive::ChangeDisc(std::shared_ptr<Disc> disc) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    state_->disc = disc && disc->medium != Medium::kNone ? std::move(disc) : nullptr;
+    state_->trayOpen = false;
+    state_->notReadyLeft = state_->disc ? config_.notReadyCommands : 0;
+    state_->unitAttention = true;
+    state_->blockLength = 2048;
+    state_->density = 0;
+}
+
+void VirtualDrive::Reinsert() {
+    std::shared_ptr<Disc> disc;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        disc = state_->disc;
+    }
+    ChangeDisc(std::move(disc));
+}
+
+void VirtualDrive::FailBlocks(int32_t first, int32_t last) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    state_->failedBlocks.push_back(BlockRange{first, last});
+}
+
+void VirtualDrive::SetNotReadyCommands(int count) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    state_->notReadyLeft = count;
+}
+
+void VirtualDrive::SetTiming(const TimingModel& timing) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    state_->timing = timing;
+}
+
+void VirtualDrive::SetReadObserver(ReadObserver observer) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    state_->readObserver = std::move(observer);
+}
+
+}  // namespace dravik::vdrive
