@@ -1,24 +1,267 @@
 // CDDevice: the one class through which the program reaches an optical
-// drive. This header grows with the device object; the transports rely on
-// the abort flag below.
+// drive. One object stands for one drive; it owns a clone of the
+// library-wide transport prototype, a device-database record and a work
+// buffer, keeps the caller's callbacks and the drive's current state (modes,
+// disc kind, sense of the last failure, error counters, abort flag).
+//
+// Library-wide: Initialize picks and starts a transport and keeps its
+// prototype; Terminate stops it. Every object constructed by default clones
+// the prototype. Texts returned as const char* belong to the object and stay
+// valid until its next call of the same family.
 #pragma once
 
 #include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
 
+#include "device/device_callbacks.h"
 #include "device/export.h"
 
 namespace dravik::device {
 
+class DDBInfo;
+class DeviceIntf;
+class WriteParameters;
+struct DevRequest;
+
 class ZOLTDEV_API CDDevice {
 public:
+    // Actions for WinVolume; only NewVolume is acted on by any transport.
+    enum VOLUMEACTION { NoVolumeAction = 0, NewVolume = 1 };
+
+    static constexpr int kWorkBufferBytes = 2608;
+    static constexpr int kTextBufferChars = 300;
+    static constexpr int kCapabilityBytes = 21;
+    static constexpr int kDiskIdentBytes = 25;
+    static constexpr int kSerialNumberChars = 33;
+    static constexpr int kSenseTextChars = 150;
+    static constexpr int kSenseTextBase = 8000;  // string id of a sense text: 8000 + ASC
+
+    // Sense keys that do not come from a drive.
+    static constexpr uint8_t kSenseSystemError = 254;  // ASC + 256 * ASCQ is a system error code
+
+    // --- library-wide ---
+
+    // Chooses and starts a transport and keeps its prototype. The callback
+    // receives the start-up log lines (id 0, texts beginning with "!") and
+    // the transports' start-up errors. Must run before any CDDevice is
+    // constructed; false when no transport starts.
+    static bool Initialize(ResourceModule resourceModule, MessageCallback log);
+    // Clears the crash marker, stops the transport and deletes the prototype.
+    static void Terminate();
+
+    // --- object life ---
+    CDDevice();
+    CDDevice(const CDDevice& other);
+    CDDevice& operator=(const CDDevice& other);
+    ~CDDevice();
+
+    // --- device list and access (forwarded to the transport) ---
+    bool FirstDevice();
+    bool NextDevice();
+    bool OpenDevice();
+    bool CloseDevice();
+    const char* GetDeviceId();
+    unsigned char GetDeviceTypeCode() const;  // 255 = none
+    unsigned char GetDriveLetter() const;     // 255 = none
+    bool WinVolume(VOLUMEACTION action);
+
+    // --- setup and checks ---
+    // TEST UNIT READY; on failure the sense stays in the object.
+    bool CheckDevice(bool retry);
+    bool UpdateDeviceInformation();
+    void SetDDBFilename(const std::string& path);
+    // "ZOLTDEV <ProductVersion>, <transport version>"; empty when the module
+    // holding the library carries no version information.
+    const char* GetIntfVersion();
+    const char* GetDeviceName() const;
+
+    // --- error text ---
+    const char* FormatErrorSense();
+    // The system's text of an error code, cut before its closing full stop,
+    // into buf (at least kTextBufferChars); an unknown code gives "".
+    static char* GetErrorString(char* buf, unsigned long code);
+
+    // --- callbacks and control ---
+    void SetMessageCallback(MessageCallback callback);
+    void SetDebugCallback(DebugCallback callback);
+    void SetDebugDump(DebugDumpCallback callback);
+    void SetDebugLevel(int level);
+    MessageCallback GetMessageCallback() const { return messageCallback_; }
+    DebugCallback GetDebugCallback() const { return debugCallback_; }
+    DebugDumpCallback GetDebugDump() const { return debugDump_; }
+    int GetDebugLevel() const { return debugLevel_; }
+
     // Set from any thread (the progress dialog's cancel); read by the read
     // retry loops and by the transports, whose retry budgets drop to zero.
     void SetAbortFlag() { abortFlag_.store(true, std::memory_order_relaxed); }
     void ClearAbortFlag() { abortFlag_.store(false, std::memory_order_relaxed); }
     bool IsAbortSet() const { return abortFlag_.load(std::memory_order_relaxed); }
 
+    void SetErrorMode(bool on) { errorMode_ = on; }
+    void SetErrorScanMode(bool on) { errorScanMode_ = on; }
+    void SetRecoveredMode(bool on) { recoveredMode_ = on; }
+    void SetPromptSuppress(bool on) { promptSuppress_ = on; }
+    void SetFakeMode3(bool on) { fakeMode3_ = on; }
+    bool IsFakeMode3() const { return fakeMode3_; }
+
+    void SetReadRetry(int count) { readRetry_ = static_cast<int16_t>(count); }
+    int GetReadRetry() const { return readRetry_; }
+    int GetHardwareRetry() const { return hardwareRetry_; }
+
+    void ZeroErrorCounts() { recoveredErrors_ = mediaErrors_ = otherErrors_ = 0; }
+    void SetRecoveredErrors(int count) { recoveredErrors_ = count; }
+    int GetRecoveredErrors() const { return recoveredErrors_; }
+    int GetMediaErrors() const { return mediaErrors_; }
+    int GetOtherErrors() const { return otherErrors_; }
+
+    // Byte-order reversal of big-endian SCSI fields.
+    static short ShortSwap(short value);
+    static unsigned LongSwap(unsigned value);
+
+    // --- state of the object ---
+    unsigned char GetSenseKey() const { return senseKey_; }
+    unsigned char GetSenseCode() const { return asc_; }
+    unsigned char GetSenseAddCode() const { return ascq_; }
+    unsigned GetSenseInfo() const { return senseInfo_; }
+    int GetErrorBlock() const { return errorBlock_; }
+    const unsigned char* GetDiskIdent() const { return diskIdent_; }
+    int GetSectorSize() const { return sectorSize_; }
+    unsigned char GetInactMult() const { return inactivityMultiplier_; }
+    unsigned char GetMediaType() const { return mediaType_; }
+    bool InRawMode() const { return rawMode_; }
+    bool InCDDAMode() const { return cddaMode_; }
+    bool IsRecorder() const { return recorder_; }
+    bool IsMRW() const { return mrw_; }
+    bool IsDVDDisc() const { return dvdDisc_; }
+    bool IsDVDPlusDisc() const { return dvdPlusDisc_; }
+    bool IsDVDMinusDisc() const { return dvdMinusDisc_; }
+    bool IsDVDPlusR() const { return dvdPlusR_; }
+    bool IsC2Available() const;
+    bool IsDVDErasable() const;
+    bool IsRawAvail() const;
+    bool IsCDDAAvail() const;
+    // Copies len bytes of the capabilities page (at most 21; a negative
+    // length copies 21); returns whether the page was read.
+    bool GetCapabilities(unsigned char* buffer, int length) const;
+
+    // --- device-record settings (the record owns their meaning) ---
+    bool IsDeviceReg() const;
+    bool IsSpeedSet() const;
+    bool IsMMC() const;
+    bool IsLittleEndian() const;
+    bool IsSubRWAvail() const;
+    bool IsSubRWDeinter() const;
+    bool IsMode10() const;
+    bool CanLoadDisc() const;
+    bool CanReadCDText() const;
+    bool CanRptProgress() const;
+    bool IsDVDPlusRW() const;
+    bool IsDVDMinusRW() const;
+    bool CanChangeRetry() const;
+    bool IsFullEraseOnly() const;
+    bool CanReadATIP() const;
+    unsigned char GetCDDACmd() const;
+    unsigned char GetRawCmd() const;
+    unsigned char GetTrackInfoCmd() const;
+    unsigned char GetWriteCmd() const;
+    unsigned char GetSubQVal() const;
+    unsigned char GetScanParm() const;
+    short GetBufferSize() const;
+    short GetMaxWrtLen() const;
+    short GetBuffOverhead() const;
+    short GetBufferMax() const;
+    int GetSpeedValue() const;
+    int GetDeviceWriteSpeed(int index, bool group2) const;
+    void SetCDDAAvail(bool on);
+    void SetRawAvail(bool on);
+    void SetScanParm(int value);
+    void SetDeviceReg(bool on);
+    void SetTrackInfoCmd(int value);
+    void SetProgressRpt(bool on);
+    void SetCDTextMode(bool on);
+    void SetBufferSize(int value);
+    void SetBuffOverhead(int value);
+    void SetRetryChange(bool on);
+    void SetSubQVal(int value);
+    void SetBufferMax(int value);
+    void SetDeviceWriteSpeed(int speed, bool group2);
+    void SetNoGeneric(bool on);
+
+    // --- for the library's own classes (DevCommand, the command layer) ---
+    DeviceIntf* Transport() const { return transport_.get(); }
+    DDBInfo* DeviceRecord() const { return deviceRecord_.get(); }
+    unsigned char* WorkBuffer() const { return workBuffer_.get(); }
+    ResourceModule GetResourceModule() const { return resourceModule_; }
+
+protected:
+    // Takes the request's sense into the object and formats it.
+    const char* FormatSense(DevRequest* request);
+
 private:
+    // The part of copy construction and assignment after the old resources
+    // are gone: takes what a copy takes and makes its own record, buffer and
+    // transport clone.
+    void CopyFrom(const CDDevice& source);
+    void AdoptTransport(DeviceIntf* transport);
+
+    std::unique_ptr<DeviceIntf> transport_;
+    bool errorMode_ = false;
+    uint8_t debugLevel_ = 0;
     std::atomic<bool> abortFlag_{false};
+    bool errorScanMode_ = false;
+    bool ansiVersion0_ = false;
+    bool recorder_ = false;
+    bool rawMode_ = false;
+    bool cddaMode_ = false;
+    bool modeSelectWorked_ = false;
+    bool recoveryPageRefused_ = false;
+    bool capabilitiesKnown_ = false;
+    bool recoveredMode_ = false;
+    bool promptSuppress_ = false;
+    bool dvdPlusDisc_ = false;
+    // Disc-type flags, ARRE/AWRE, sector size, error block, sense
+    // information and the last error class are set by VerifyDevice and the
+    // commands; a copy starts them at 0 rather than copying them.
+    bool dvdMinusDisc_ = false;
+    bool dvdPlusR_ = false;
+    bool dvdRW_ = false;
+    bool mrw_ = false;
+    bool dvdDisc_ = false;
+    bool fakeMode3_ = false;
+    bool arre_ = false;
+    bool awre_ = false;
+    int16_t sectorSize_ = 0;
+    int16_t readRetry_ = 5;
+    int16_t hardwareRetry_ = 0;
+    int32_t errorBlock_ = 0;
+    uint8_t inactivityMultiplier_ = 0;
+    uint8_t senseKey_ = 0;
+    uint8_t asc_ = 0;
+    uint8_t ascq_ = 0;
+    uint8_t lastErrorClass_ = 0;  // 0 none, 1 recovered, 2 medium, 3 other
+    uint32_t senseInfo_ = 0;
+    int32_t recoveredErrors_ = 0;
+    int32_t mediaErrors_ = 0;
+    int32_t otherErrors_ = 0;
+    uint8_t dataDensityCode_ = 0;
+    uint8_t driveSpeedValue_ = 0;
+    uint8_t mediaType_ = 0;
+    uint8_t capabilities_[kCapabilityBytes] = {};
+    uint8_t diskIdent_[kDiskIdentBytes] = {};
+    uint8_t savedRecoveryParameter_ = 255;
+    uint8_t savedRetryCount_ = 255;
+    char serialNumber_[kSerialNumberChars] = {};
+    int32_t savedReadSpeed_ = -1;
+    std::unique_ptr<unsigned char[]> workBuffer_;
+    WriteParameters* writeParameters_ = nullptr;  // not owned
+    ResourceModule resourceModule_ = nullptr;
+    MessageCallback messageCallback_;
+    DebugCallback debugCallback_;
+    DebugDumpCallback debugDump_;
+    std::unique_ptr<DDBInfo> deviceRecord_;
+    char textBuffer_[kTextBufferChars] = {};
 };
 
 }  // namespace dravik::device

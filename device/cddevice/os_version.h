@@ -1,0 +1,26 @@
+// The operating-system version as the device library logs it at start-up
+// and uses to order the transports. Linux reports itself as the NT family
+// (platform id 2): its transports are the NT ones.
+#pragma once
+
+#include <string>
+
+namespace dravik::device {
+
+inline constexpr int kPlatformWin9x = 1;
+inline constexpr int kPlatformNT = 2;
+
+struct OsVersion {
+    int major = 0;
+    int minor = 0;
+    int build = 0;
+    std::string servicePack;  // what follows the version numbers in the kernel release
+    int platformId = kPlatformNT;
+};
+
+OsVersion CurrentOsVersion();
+
+// Replaces what CurrentOsVersion reports; null restores the real one.
+void SetOsVersionForTesting(const OsVersion* version);
+
+}  // namespace dravik::device
