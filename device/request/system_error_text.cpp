@@ -10,6 +10,7 @@ struct SystemMessage {
 };
 
 constexpr SystemMessage kSystemMessages[] = {
+    {0, "The operation completed successfully.\r\n"},
     {1, "Incorrect function.\r\n"},
     {2, "The system cannot find the file specified.\r\n"},
     {3, "The system cannot find the path specified.\r\n"},
@@ -24,6 +25,7 @@ constexpr SystemMessage kSystemMessages[] = {
     {87, "The parameter is incorrect.\r\n"},
     {121, "The semaphore timeout period has expired.\r\n"},
     {122, "The data area passed to a system call is too small.\r\n"},
+    {126, "The specified module could not be found.\r\n"},
     {1117, "The request could not be performed because of an I/O device error.\r\n"},
     {1167, "The device is not connected.\r\n"},
     {1460, "This operation returned because the timeout period expired.\r\n"},

@@ -3,7 +3,7 @@
 // The transports' system calls go through the platform stand-ins, which
 // report failures as the Windows-family system error codes the device
 // library was built around (5 access denied, 87 bad parameter, 121 time-out,
-// 1167 device gone, ...). This is the message table for those codes, each
+// 1167 device gone, ...; platform/win_errors.h). This is the message table for those codes, each
 // text as the system delivers it: a sentence with its full stop, ended by
 // CR LF.
 #pragma once
