@@ -1,11 +1,15 @@
-// The transports built into the library. None is linked in yet: every
-// attempt fails and Initialize reports that no transport started.
+// The transports built into the library, in the kinds Initialize tries.
 #include "device/cddevice/transport_choice.h"
+#include "device/transport/aspi_intf.h"
 
 namespace dravik::device {
 
 const TransportStarters& BuiltInTransports() {
-    static const TransportStarters starters{};
+    static const TransportStarters starters = [] {
+        TransportStarters table;
+        table.aspi = {&StartASPIIntf, &CreateASPIIntf};
+        return table;
+    }();
     return starters;
 }
 
