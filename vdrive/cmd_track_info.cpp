@@ -133,7 +133,7 @@ Sense HandleReadDiscInformation(Command& c) {
     reply[8] = view.DiscType();
     if (writable) {
         Msf leadIn{97, 27, 0};  // the first lead-in, from the ATIP
-        if (emptySessionFollows) {
+        if (emptySessionFollows && !d.sessions.empty()) {
             const Session& last = d.sessions.back();
             leadIn = LbaToMsf(last.leadOut + (last.number == 1 ? kFirstLeadOutBlocks : kLaterLeadOutBlocks));
         } else if (!d.tracks.empty() && d.sessions.back().number > 1) {
