@@ -132,13 +132,15 @@ bool SPTIIntf::Execute(DevRequest* request, bool interpret) {
     if (!EnsureOpen(request)) return false;
     ScopedIoBuffer pinned(request->buffer, request->dataLength);
     uint8_t record[kTotalLength];
-    BuildPassThroughRecord(*request, pinned.Token(), record);
     int budget = kRetryBudget;
     TransportLog(*this, 1, "SCSI Cmd: %s, buffer=%x, buflen=%x", CdbText(request->cdb, request->cdbLength).c_str(),
                  LowBits(request->buffer), request->dataLength);
     for (;;) {
+        // The system writes the moved byte count into the record; a retry
+        // must ask for the whole transfer again, so each attempt starts
+        // from a fresh record (with its sense buffer cleared).
+        BuildPassThroughRecord(*request, pinned.Token(), record);
         platform::SetLastError(kErrorSuccess);
-        std::memset(record + kSenseBuffer, 0, kSenseBufferLength);
         const uint32_t started = TransportTicks();
         uint32_t returned = 0;
         const bool delivered = platform::DeviceIoControl(handle_, kIoctlScsiPassThroughDirect, record, kTotalLength,
