@@ -51,10 +51,13 @@ FoundItem* NewFoundItem(std::string_view name, std::size_t minNameRoom) {
     const std::size_t length = StoredNameLength(name);
     std::size_t room = length + 1;
     if (room < minNameRoom) room = minNameRoom;
-    void* block = diag::TrackedAlloc(kNameOffset + room, __FILE__, __LINE__);
+    // The record's tail padding may reach past a short name.
+    std::size_t bytes = kNameOffset + room;
+    if (bytes < sizeof(FoundItem)) bytes = sizeof(FoundItem);
+    void* block = diag::TrackedAlloc(bytes, __FILE__, __LINE__);
     if (!block) return nullptr;
-    std::memset(block, 0, kNameOffset + room);
-    auto* item = new (block) FoundItem{};
+    std::memset(block, 0, bytes);
+    auto* item = new (block) FoundItem;
     std::memcpy(item->name, name.data(), length);
     item->name[length] = '\0';
     return item;
