@@ -31,13 +31,13 @@ protected:
         liveBefore_ = diag::LiveGuardedBlocks();
     }
     void TearDown() override {
+        scan::InstallCatalogueViewHooks({});  // they may hold the test's locals
         scan::ClearTrackList(false);
         EXPECT_EQ(diag::LiveGuardedBlocks(), liveBefore_) << "blocks left behind";
         EXPECT_TRUE(heapFaults_.empty()) << heapFaults_.front();
         diag::TrackAllocations = false;
         diag::DebugMode = false;
         diag::SetHeapFaultHandler(nullptr);
-        scan::InstallCatalogueViewHooks({});
         scan::SetLabelTextSource(nullptr);
         diag::SetLogPath(savedLog_);
     }
