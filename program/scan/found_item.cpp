@@ -45,6 +45,10 @@ void ReleaseItem(FoundItem* item) {
 
 }  // namespace
 
+std::string RootItemName(std::string_view volume, int session) {
+    return "\\ " + std::string(volume) + " (Session " + std::to_string(session) + ")";
+}
+
 bool IsHiddenEntryName(const char* name) { return name[0] == '\0' || name[0] == '\x01'; }
 
 FoundItem* NewFoundItem(std::string_view name, std::size_t minNameRoom) {

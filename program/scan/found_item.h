@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "program/scan/item_date.h"
@@ -98,6 +99,9 @@ struct FoundItem {
 // named by the single bytes 0x00 and 0x01; they are never counted or shown.
 bool IsHiddenEntryName(const char* name);
 inline bool IsHiddenEntry(const FoundItem* item) { return IsHiddenEntryName(item->name); }
+
+// The name of a track's root item: "\\ <volume> (Session <session>)".
+std::string RootItemName(std::string_view volume, int session);
 
 // An unlinked item with the fixed fields zeroed and `name` copied (up to
 // its first NUL, at most kMaxItemNameBytes bytes), allocated with at least

@@ -1,5 +1,6 @@
 #include "program/scan/track_list.h"
 
+#include <cstdio>
 #include <cstring>
 #include <new>
 
@@ -91,6 +92,18 @@ void DumpTrackList() {
                          node->start, node->end, node->control, node->freeBlocks, node->nextWritable,
                          (node->flags & TrackPacket) ? "Packet" : "", (node->flags & TrackContinued) ? "Cont" : "",
                          (node->flags & TrackCompressed) ? "Compr" : "");
+}
+
+std::string NextUnnamedItemName() {
+    std::int32_t number = 1;
+    if (TrackNode* first = TrackListHead) {
+        if (first->unnamedCounter < 1) first->unnamedCounter = 1;
+        number = first->unnamedCounter;
+        if (number < INT32_MAX) ++first->unnamedCounter;
+    }
+    char name[32];
+    std::snprintf(name, sizeof name, "Unnamed_%04d", number);
+    return name;
 }
 
 int TrackCount() {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace dravik::scan {
 
@@ -102,6 +103,11 @@ void ClearTrackList(bool keepNodes);
 // With debug mode on, one log line per node:
 // "%2d TOC %2x start:%6d End:%6d Ctl:%x Free:%d NWA:%d %s %s %s".
 void DumpTrackList();
+
+// "Unnamed_%04d" with the first node's unnamedCounter, which then rises.
+// Numbering starts at 1 also on a fresh list (whose counter is still 0).
+// Without a list the number is 1 and nothing is counted.
+std::string NextUnnamedItemName();
 
 // Nodes in the list; nodes other than the lead-out.
 int TrackCount();

@@ -151,6 +151,9 @@ TEST_F(TrackLabelsTest, TrackEndIsTheEndOfTheFurthestData) {
 }
 
 TEST(ScanState, VolumeNameFromTheFirstRootItem) {
+    EXPECT_EQ(RootItemName("MYDISC", 1), "\\ MYDISC (Session 1)");
+    EXPECT_EQ(VolumeNameFromRootName(RootItemName("MYDISC", 1)), "MYDISC");
+    EXPECT_EQ(VolumeNameFromRootName(RootItemName("", 3)), "");
     EXPECT_EQ(VolumeNameFromRootName("\\ MYDISC (Session 1)"), "MYDISC");
     EXPECT_EQ(VolumeNameFromRootName("\\ A (B) (Session 2)"), "A (B)");
     EXPECT_EQ(VolumeNameFromRootName("Track title"), "Track title");

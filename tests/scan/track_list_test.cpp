@@ -114,5 +114,17 @@ TEST_F(TrackListTest, DumpWritesOneLinePerNodeInDebugMode) {
     EXPECT_EQ(lines[before + 3], " 2 TOC aa start:340000 End:     0 Ctl:14 Free:0 NWA:0   ");
 }
 
+TEST_F(TrackListTest, UnnamedItemsAreNumberedFromOneOnTheFirstNode) {
+    EXPECT_EQ(NextUnnamedItemName(), "Unnamed_0001") << "no list";
+    TrackNode* first = AddTrack(1, 0, 1000);
+    AddTrack(2, 1000, 2000);
+    EXPECT_EQ(NextUnnamedItemName(), "Unnamed_0001");
+    EXPECT_EQ(NextUnnamedItemName(), "Unnamed_0002");
+    EXPECT_EQ(first->unnamedCounter, 3);
+    EXPECT_EQ(first->next->unnamedCounter, 0);
+    first->unnamedCounter = 12345;
+    EXPECT_EQ(NextUnnamedItemName(), "Unnamed_12345");
+}
+
 }  // namespace
 }  // namespace dravik::test
