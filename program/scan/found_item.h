@@ -121,6 +121,11 @@ void AppendItem(FoundItem* dir, FoundItem* item);
 // may show it) until ClearTrackList releases it with the rest.
 void AttachRootItem(TrackNode* track, FoundItem* root);
 
+// Releases the root items AttachRootItem replaced (ClearTrackList calls it),
+// and how many are waiting.
+void ReleaseReplacedRootItems();
+std::size_t ReplacedRootItemCount();
+
 // Releases every item of the chain starting at `first`, with everything
 // below them and their extent lists. Does not touch a parent's firstChild
 // or a track's rootItem: the caller drops its pointer.
@@ -151,11 +156,4 @@ void AddToDirectoryCount(FoundItem* dir, std::uint32_t amount);
 // of each such entry that is a directory. Files' counts (extents) are kept.
 void RecountDirectories(FoundItem* dir);
 
-}  // namespace dravik::scan
-
-namespace dravik::scan {
-// Releases the root items AttachRootItem replaced (ClearTrackList calls it).
-void ReleaseReplacedRootItems();
-// How many replaced roots are waiting for release.
-std::size_t ReplacedRootItemCount();
 }  // namespace dravik::scan

@@ -90,6 +90,10 @@ TEST_F(TrackLabelsTest, UnusableModuleTextsGiveWayToTheProgramsOwn) {
     texts_[kLeadOutLabel] = std::string(5000, 'x') + "%d";
     EXPECT_EQ(TrackLabel(kLeadOutLabel, 1).size(), 200u);
     EXPECT_EQ(TrackLabel(999, 1), "");
+    // Without a source of its own the program's language module is asked;
+    // none is loaded here.
+    SetLabelTextSource(nullptr);
+    EXPECT_EQ(TrackLabel(kLeadOutLabel, 5), "Lead-out at block 5");
 }
 
 TEST_F(TrackLabelsTest, SamplerDiscsAreRecognisedByTheirCopyrightText) {
