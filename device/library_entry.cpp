@@ -1,7 +1,8 @@
-// Load and unload of libzoltdev.so: on load the library notes its own
-// module (whose version information GetIntfVersion shows); on unload it
-// stops a transport the program left running.
-#include "device/cddevice/cddevice.h"
+// Load of libzoltdev.so: the library notes its own module, whose version
+// information GetIntfVersion shows. The unload work (stopping a transport
+// the program left running) is an exit handler that the first
+// CDDevice::Initialize registers in this module; see cddevice_startup.cpp
+// for why it is not a destructor function here.
 #include "device/cddevice/library_state.h"
 #include "device/cddevice/module_version.h"
 
@@ -9,10 +10,6 @@ namespace {
 
 __attribute__((constructor)) void LibraryAttach() {
     dravik::device::Library().ownModule = dravik::device::ThisModuleBase();
-}
-
-__attribute__((destructor)) void LibraryDetach() {
-    if (dravik::device::Library().prototype != nullptr) dravik::device::CDDevice::Terminate();
 }
 
 }  // namespace

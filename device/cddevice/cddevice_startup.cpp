@@ -1,6 +1,7 @@
 // CDDevice::Initialize and Terminate: the library-wide start and stop, with
 // the choice of transport and the crash marker in the ".DeviceIntf" key.
 #include <cstdio>
+#include <cstdlib>
 
 #include "device/cddevice/cddevice.h"
 #include "device/cddevice/library_state.h"
@@ -25,9 +26,10 @@ int SilentLog(int, ...) { return 0; }
 bool TryTransport(const TransportStarter& starter, const char* attemptLine, ResourceModule module,
                   MessageCallback log) {
     log(0, attemptLine);
-    if (starter.start == nullptr || starter.create == nullptr) return false;
-    if (!starter.start(module, log)) return false;
-    DeviceIntf* prototype = starter.create();
+    if (starter.start == nullptr || !starter.start(module, log)) return false;
+    // A kind whose objects are not built yet cannot be chosen even when
+    // its start succeeds.
+    DeviceIntf* prototype = starter.create ? starter.create() : nullptr;
     if (prototype == nullptr) return false;
     Library().prototype = prototype;
     return true;
@@ -47,6 +49,22 @@ bool StartTransport(bool useSPTI, bool useASPIOnly, ResourceModule module, Messa
     if (TryTransport(transports.aspi, "!Device Interface initialization for ASPI", module, log)) return true;
     log(0, "!All CD device interfaces failed to initialize");
     return false;
+}
+
+// The library's exit: a transport still started when the module (or the
+// process) goes away is stopped, which also clears the crash marker. It is
+// an exit handler registered by the first start rather than a destructor
+// function of the module: handlers run in reverse order of registration,
+// so this one runs before the settings store's own statics, which the
+// first start has created by then, are destroyed. A destructor function
+// would run after them.
+void StopAtExit() {
+    if (Library().prototype != nullptr) CDDevice::Terminate();
+}
+
+void RegisterExitOnce() {
+    static bool registered = false;
+    if (!registered) registered = std::atexit(StopAtExit) == 0;
 }
 
 }  // namespace
@@ -87,6 +105,7 @@ bool CDDevice::Initialize(ResourceModule resourceModule, MessageCallback log) {
 
     bool started = StartTransport(useSPTI, useASPIOnly, resourceModule, log);
     settings.Close();
+    RegisterExitOnce();
     return started;
 }
 

@@ -12,7 +12,7 @@ class DeviceIntf;
 
 struct TransportStarter {
     bool (*start)(ResourceModule resourceModule, MessageCallback log) = nullptr;  // null: never starts
-    DeviceIntf* (*create)() = nullptr;
+    DeviceIntf* (*create)() = nullptr;  // null: this kind's objects are not built
 };
 
 struct TransportStarters {
