@@ -189,6 +189,58 @@ public:
     void SetDeviceWriteSpeed(int speed, bool group2);
     void SetNoGeneric(bool on);
 
+    // --- reads and sector modes ---
+    // count sectors from block: 2048 bytes each, 2352 in raw mode, through
+    // ReadCDDA in CD-DA mode; retried, classified or reported by the modes.
+    bool ReadCD(int block, void* buf, int count);
+    // count audio sectors of 2352 bytes (2368 with the 16-byte sub-Q).
+    bool ReadCDDA(int block, void* buf, int count, bool withSubQ);
+    // The 16-byte Q sub-channel of one sector.
+    bool ReadSubQ(int block, void* out16);
+    // READ SUB-CHANNEL data (256 bytes) of the given format and track.
+    bool ReadSubchannel(int format, int track, void* buf);
+    // count sectors of 2448 bytes: the sector and its R-W sub-channel.
+    bool ReadCDSubRW(int block, void* buf, int count);
+    // READ CD with the fields of flags' low byte; flag 0x100 asks for a quiet read.
+    bool ReadCDAny(int block, void* buf, int count, int flags);
+    // Switches 2048/2352-byte reads.
+    bool SetRawSectorMode(bool raw);
+    // Switches reads through the CD-DA command.
+    bool SetCDDAMode(bool on);
+    // Records a new sector size and returns the drive to 2048-byte blocks.
+    bool ChangeSectorSize(int size);
+    // 0 none, 1 recovered, 2 medium, 3 other: the class of the last failed read.
+    int GetLastErrorClass() const { return lastErrorClass_; }
+
+    // --- disc, TOC and drive queries ---
+    // INQUIRY, 128 bytes, tried up to 100 times.
+    bool Inquiry(unsigned char* buf);
+    // Disc information (track 0, 32 bytes) or the track information of a
+    // track number, or a block address above 255 (28 bytes; 255 on 0xE6 drives).
+    bool ReadCDRWInfo(void* buf, int track);
+    // READ TOC/PMA/ATIP; mode = format * 256 + track or session number.
+    bool ReadCDToc(int mode, void* buf, int len);
+    // Ejects or loads the tray with the record's load command.
+    bool CDTrayControl(bool eject);
+    // LOAD/UNLOAD MEDIUM of a changer slot.
+    bool MediaSlotControl(bool load, int slot);
+    // PREVENT ALLOW MEDIUM REMOVAL.
+    bool LockTray(bool lock);
+    // SEEK(10) to block.
+    bool SeekDrive(int block);
+    // READ DVD STRUCTURE; for format 0x30 the address is taken from buf[0..3].
+    bool GetDVDStructure(int format, int layer, char* buf, int len);
+    // READ FORMAT CAPACITIES.
+    bool GetFormatCapacity(void* buf, int len);
+    // The logical unit serial number as text; len counts the terminating zero.
+    bool GetSerialNumber(char* buf, int len);
+    // Mount Rainier address space: general application (true) or defect managed.
+    bool ChangeAddressMode(bool gaa);
+    // The DVD-R manufacturer text of the disc; empty without a DVD.
+    const char* FormatDVDManufacturer();
+    // The current profile (and the DVD flags it implies); 0 on failure.
+    int GetCurrentConfiguration();
+
     // --- for the library's own classes (DevCommand, the command layer) ---
     DeviceIntf* Transport() const { return transport_.get(); }
     DDBInfo* DeviceRecord() const { return deviceRecord_.get(); }
@@ -198,8 +250,36 @@ public:
 protected:
     // Takes the request's sense into the object and formats it.
     const char* FormatSense(DevRequest* request);
+    // Walks the feature descriptors: Mount Rainier, DVD support, serial number.
+    bool GetFeatures();
+    // MODE SENSE(6) or (10) of page (page-control bits in bits 7-6) into buf,
+    // *len bytes; on success *len is the mode data length byte and
+    // *pageOffset where the page begins.
+    bool ModeSenseCommand(int page, unsigned char* buf, int* len, int* pageOffset);
+    // MODE SELECT(6) or (10) of the parameter list the caller built in buf
+    // (request may be null: the command builds its own).
+    bool ModeSelectCommand(DevRequest* request, unsigned char* buf);
+    // GET PERFORMANCE of the write speeds, logged only.
+    void GetWritePerformance();
+    // Write speeds of page 0x2A into the device record.
+    bool SetSpeedFromCapabilities();
 
 private:
+    // Sends a request through the transport; false with transport-failure
+    // sense in the request when the object has none.
+    bool Send(DevRequest& request, bool interpret = true);
+    // Copies the request's sense key, ASC and ASCQ (and with `info` the
+    // information field) into the object.
+    void TakeSense(const DevRequest& request, bool info = false);
+    void SetSense(uint8_t key, uint8_t asc, uint8_t ascq);
+    // Classifies a failed read as error-scan mode does; true when recovered
+    // mode turns a RECOVERED ERROR into success.
+    bool ClassifyReadFailure(DevRequest& request, int block, const char* unexpectedFormat);
+    // Message 3007 for block with the request's sense.
+    void ReportReadError(DevRequest& request, int block);
+    // The mode select of a block descriptor shared by the raw and CD-DA switches.
+    bool SelectBlockDescriptor(uint8_t density, int blockLength, uint8_t& requestStatus);
+
     // The part of copy construction and assignment after the old resources
     // are gone: takes what a copy takes and makes its own record, buffer and
     // transport clone.

@@ -1,0 +1,48 @@
+// Helpers the command files of CDDevice share: big-endian CDB fields, MSF
+// addresses, and debug lines and dumps gated by the device's debug level.
+#pragma once
+
+#include <cstdint>
+
+#include "device/cddevice/cddevice.h"
+
+namespace dravik::device::cmd {
+
+inline void PutBE16(uint8_t* out, uint32_t value) {
+    out[0] = static_cast<uint8_t>(value >> 8);
+    out[1] = static_cast<uint8_t>(value);
+}
+inline void PutBE32(uint8_t* out, uint32_t value) {
+    out[0] = static_cast<uint8_t>(value >> 24);
+    out[1] = static_cast<uint8_t>(value >> 16);
+    out[2] = static_cast<uint8_t>(value >> 8);
+    out[3] = static_cast<uint8_t>(value);
+}
+inline uint32_t GetBE16(const uint8_t* in) { return (uint32_t{in[0]} << 8) | in[1]; }
+inline uint32_t GetBE32(const uint8_t* in) {
+    return (uint32_t{in[0]} << 24) | (uint32_t{in[1]} << 16) | (uint32_t{in[2]} << 8) | in[3];
+}
+
+// Minutes, seconds, frames of an address that already includes the
+// 150-block offset of the first track's pre-gap.
+inline void PutMsf(uint8_t* out, int address) {
+    out[0] = static_cast<uint8_t>(address / 4500);
+    out[1] = static_cast<uint8_t>((address / 75) % 60);
+    out[2] = static_cast<uint8_t>(address % 75);
+}
+
+// A debug line through the device's printf-style callback when its debug
+// level is at least `level`.
+template <typename... Args>
+void Log(const CDDevice& device, int level, const char* format, Args... args) {
+    if (device.GetDebugLevel() >= level && device.GetDebugCallback())
+        device.GetDebugCallback()(const_cast<char*>(format), args...);
+}
+
+// A hex dump with a title at debug level 1 or more.
+inline void Dump(const CDDevice& device, const void* data, int length, const char* title) {
+    if (device.GetDebugLevel() >= 1 && device.GetDebugDump() && length > 0)
+        device.GetDebugDump()(const_cast<void*>(data), length, title);
+}
+
+}  // namespace dravik::device::cmd
