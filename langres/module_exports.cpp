@@ -1,8 +1,11 @@
-// The module's C interface: the language code, a text by number, and the
-// module's version record. These three are the only exported symbols.
+// The module's C interface: the language code, a text by number, a
+// resource by name, and the module's version record. These four are the
+// only exported symbols.
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 
+#include "langres/shell_resources.h"
 #include "langres/string_table.h"
 
 #define LANGRES_EXPORT extern "C" __attribute__((visibility("default")))
@@ -25,9 +28,21 @@ LANGRES_EXPORT const char* GetLanguageCode(void) { return "ENU"; }
 // nullptr when the module has no text with that number.
 LANGRES_EXPORT const char* GetLanguageString(unsigned id) {
     using namespace dravik::langres;
-    if (id < 3000) return FindIn(ProgramMessageStrings(), id);
-    if (id < 8000) return FindIn(DeviceMessageStrings(), id);
-    return FindIn(SenseStrings(), id);
+    const char* text = id < 3000 ? FindIn(ProgramMessageStrings(), id)
+                       : id < 8000 ? FindIn(DeviceMessageStrings(), id)
+                                   : FindIn(SenseStrings(), id);
+    return text ? text : FindIn(ShellStrings(), id);
+}
+
+// A dialog layout (Qt Designer .ui text), menu or accelerator table by its
+// file name ("MESSAGEBOX.ui", "164.menu", "ACCEL.accel"); nullptr when the
+// module has none by that name.
+LANGRES_EXPORT const char* GetLanguageResource(const char* name) {
+    if (!name) return nullptr;
+    dravik::langres::ResourceRange range = dravik::langres::Resources();
+    for (std::size_t i = 0; i < range.count; ++i)
+        if (std::strcmp(range.entries[i].name, name) == 0) return range.entries[i].text;
+    return nullptr;
 }
 
 // The version record every module of the program answers: five 32-bit
