@@ -1,0 +1,148 @@
+// The command table of the main window: what each menu, toolbar and
+// accelerator id does.
+#include <QApplication>
+#include <QUrl>
+#include <chrono>
+#include <thread>
+
+#include "device/cddevice/cddevice.h"
+#include "device/regstore/registry_store.h"
+#include "program/diag/debug_log.h"
+#include "program/messages/language_module.h"
+#include "program/messages/message_catalog.h"
+#include "program/messages/show_message.h"
+#include "program/scan/scan_state.h"
+#include "program/scan/track_list.h"
+#include "program/shell/help_pages.h"
+#include "program/shell/main_window.h"
+#include "program/shell/scan_launch.h"
+
+namespace dravik::shell {
+
+namespace {
+
+constexpr unsigned kNoDriveSelected = 102;
+constexpr unsigned kNoDrives = 103;
+constexpr unsigned kDriveNotReady = 107;
+constexpr unsigned kNotAvailable = 118;
+constexpr unsigned kRescanConfirmation = 253;
+constexpr unsigned char kNotReadyAsc = 4;
+constexpr auto kNotReadyPause = std::chrono::milliseconds(500);
+// A drive that says "becoming ready" for longer than this is taken as not
+// ready: the wait runs on the user-interface thread, which must not hang.
+constexpr int kMaxNotReadyPauses = 60;
+// The update page when the settings name none.
+constexpr char kDefaultUpdatePage[] = "https://www.quenby.example/dravik/update";
+
+// Waits for the drive as the scan does; false (after message 107) when it
+// does not become ready.
+bool WaitForDrive(MainWindow& window, device::CDDevice& drive) {
+    window.SetBusyCursor(true);
+    for (int pauses = 0; !drive.CheckDevice(true) && drive.GetSenseCode() == kNotReadyAsc &&
+                         pauses < kMaxNotReadyPauses;
+         ++pauses)
+        std::this_thread::sleep_for(kNotReadyPause);
+    bool ready = drive.CheckDevice(true);
+    window.SetBusyCursor(false);
+    if (!ready) messages::ShowMessage(static_cast<int>(kDriveNotReady), drive.GetDeviceName());
+    return ready;
+}
+
+}  // namespace
+
+void MainWindow::RunCommandTable(int id) {
+    switch (id) {
+        case 901: ShowHelp(); break;
+        case 51683: ShowAbout(); break;
+        case 51682: close(); break;
+        case 40039:
+            if (device::CDDevice* drive = SelectedDevice()) {
+                if (drive->CDTrayControl(false)) StartScan();
+            } else {
+                messages::ShowMessage(static_cast<int>(kNoDriveSelected));
+            }
+            break;
+        case 40038:
+            if (device::CDDevice* drive = SelectedDevice())
+                drive->CDTrayControl(true);
+            else
+                messages::ShowMessage(static_cast<int>(kNoDriveSelected));
+            break;
+        case 40018:
+        case 51685: SelectFirstDriveAndScan(); break;
+        case 40015:
+        case 40019: Rescan(); break;
+        case 40009:
+            // The options dialog comes with the settings; until then it is
+            // one of the commands that are not available.
+            messages::ShowMessage(static_cast<int>(kNotAvailable), id);
+            ShowDeviceStatus();
+            break;
+        case 40001:
+        case 40002:
+        case 40003:
+        case 40004: SetListStyle(id - 40001); break;
+        case 40024:
+        case 40025:
+        case 40026:
+        case 40027: SetListStyle(id - 40024); break;
+        case 40016: OpenUpdatePage(); break;
+        case 40010:
+        case 40020:
+        case 40036:
+        case 99: messages::ShowMessage(static_cast<int>(kNotAvailable), id); break;
+        default: break;
+    }
+}
+
+void MainWindow::Rescan() {
+    device::CDDevice* drive = SelectedDevice();
+    if (!drive) {
+        messages::ShowMessage(static_cast<int>(kNoDriveSelected));
+        return;
+    }
+    if (!WaitForDrive(*this, *drive)) return;
+    if (scan::TrackListHead) {
+        if (messages::ShowMessage(messages::MessageIdWithFlags(kRescanConfirmation)) != 1) return;
+    }
+    StartScan();
+}
+
+// The drive selection dialog comes with its own issue; until then the
+// command takes the first drive the device library finds, as start-up does.
+void MainWindow::SelectFirstDriveAndScan() {
+    auto walker = std::make_unique<device::CDDevice>();
+    if (!walker->FirstDevice()) {
+        messages::ShowMessage(static_cast<int>(kNoDrives));
+        return;
+    }
+    SetSelectedDevice(std::move(walker));
+    ShowDeviceStatus();
+    StartScan();
+}
+
+void MainWindow::ShowHelp() {
+    QString index = HelpIndexPath();
+    if (index.isEmpty()) {
+        if (diag::DebugMode) diag::DebugPrint("The help pages are not installed beside the program");
+        return;
+    }
+    OpenUrl(QUrl::fromLocalFile(index));
+}
+
+void MainWindow::ShowAbout() {
+    // The about box with its picture comes with its own dialog layout;
+    // meanwhile the product and its version.
+    std::string text = scan::ProgramTitle + "\nVersion " + QApplication::applicationVersion().toStdString();
+    messages::ShowMessage(0, text.c_str());
+}
+
+void MainWindow::OpenUpdatePage() {
+    std::string page;
+    ::RegistryStore store;
+    if (store.Open(".DRAVIK")) page = store.ReadString("UpdateCenter", "");
+    if (page.empty()) page = kDefaultUpdatePage;
+    OpenUrl(QUrl(QString::fromStdString(page)));
+}
+
+}  // namespace dravik::shell

@@ -1,0 +1,388 @@
+#include "program/shell/main_window.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QHeaderView>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QStyle>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeWidget>
+
+#include "device/cddevice/cddevice.h"
+#include "program/diag/debug_log.h"
+#include "program/messages/language_module.h"
+#include "program/messages/show_message.h"
+#include "program/scan/catalogue_lock.h"
+#include "program/scan/found_item.h"
+#include "program/scan/scan_state.h"
+#include "program/shell/language_resources.h"
+#include "program/shell/scan_launch.h"
+#include "program/shell/show_status.h"
+#include "program/shell/status_bar.h"
+
+namespace dravik::shell {
+
+namespace {
+
+constexpr unsigned kNoDeviceText = 169;
+constexpr unsigned kDeviceText = 1006;
+constexpr int kMainMenusGrayedDuringScan = 3;
+constexpr int kDefaultTreeWidth = 150;
+constexpr int kSplitterWidth = 5;
+constexpr int kViewDropDown = 40049;
+// Toolbar commands that start a scan or change the drive; like the grayed
+// menus, they wait while a scan runs.
+constexpr int kToolbarScanCommands[] = {40018, 40019, 40038, 40039, 51685};
+
+QString LanguageText(unsigned id) { return QString::fromStdString(messages::MessageLanguage().Text(id)); }
+
+struct ToolbarButton {
+    int id;          // 0: a separator
+    bool enabled;
+    QStyle::StandardPixmap image;
+};
+// The eight buttons in their order, with their first states.
+constexpr ToolbarButton kToolbarLayout[MainWindow::kToolbarButtons] = {
+    {40018, true, QStyle::SP_DriveCDIcon},
+    {40019, false, QStyle::SP_BrowserReload},
+    {0, true, QStyle::SP_CustomBase},
+    {40020, false, QStyle::SP_DialogSaveButton},
+    {40038, false, QStyle::SP_ArrowUp},
+    {40039, false, QStyle::SP_ArrowDown},
+    {0, true, QStyle::SP_CustomBase},
+    {kViewDropDown, false, QStyle::SP_FileDialogDetailedView},
+};
+
+bool ParseResource(const char* name, std::string& text, std::string& error) {
+    text = LanguageResource(name);
+    if (text.empty()) {
+        error = std::string("the language module has no ") + name;
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool LoadWindowResources(WindowResources& resources, std::string& error) {
+    std::string text, why;
+    if (!ParseResource("164.menu", text, error)) return false;
+    if (!ParseMenu(text, resources.mainMenu, why)) {
+        error = "menu 164, " + why;
+        return false;
+    }
+    if (!ParseResource("165.menu", text, error)) return false;
+    if (!ParseMenu(text, resources.popupMenus, why) || resources.popupMenus.empty() ||
+        resources.popupMenus[0].kind != MenuEntry::Kind::Popup) {
+        error = "menu 165, " + (why.empty() ? std::string("its first entry is not a submenu") : why);
+        return false;
+    }
+    if (!ParseResource("ACCEL.accel", text, error)) return false;
+    if (!ParseAccelerators(text, resources.accelerators, why)) {
+        error = "accelerators, " + why;
+        return false;
+    }
+    return true;
+}
+
+MainWindow::MainWindow(const WindowResources& resources, QWidget* parent) : QMainWindow(parent) {
+    setObjectName(QStringLiteral("Dravik"));
+    setWindowTitle(QString::fromStdString(scan::ProgramTitle));
+    setWindowIcon(QApplication::windowIcon());
+    for (const MenuEntry& entry : resources.mainMenu) {
+        if (entry.kind != MenuEntry::Kind::Popup) continue;
+        QMenu* menu = BuildMenu(entry, menuBar(), false);
+        menuBar()->addMenu(menu);
+        if (topMenus_.size() < kMainMenusGrayedDuringScan) {
+            for (int id : MenuCommandIds(entry.children)) scanLockedCommands_.insert(id);
+        }
+        topMenus_.append(menu);
+    }
+    for (int id : kToolbarScanCommands) scanLockedCommands_.insert(id);
+    BuildAccelerators(resources.accelerators);
+    BuildToolbar(resources.popupMenus);
+    status_ = new StatusBarParts(statusBar());
+    BuildViews();
+    SetListStyle(0);
+    SetMainMenuSwitch([this](bool enabled) { SwitchMainMenus(enabled); });
+    resize(860, 560);
+}
+
+MainWindow::~MainWindow() { SetMainMenuSwitch(nullptr); }
+
+QAction* MainWindow::CommandAction(int id, const QString& text, QObject* owner) {
+    auto* action = new QAction(text, owner);
+    action->setData(id);
+    connect(action, &QAction::triggered, this, [this, id] { Command(id); });
+    connect(action, &QAction::hovered, this, [this, action] { MenuHelp(action); });
+    actions_[id].append(action);
+    return action;
+}
+
+QMenu* MainWindow::BuildMenu(const MenuEntry& popup, QWidget* parent, bool owned) {
+    auto* menu = new QMenu(QString::fromStdString(popup.text), parent);
+    (void)owned;
+    QActionGroup* group = nullptr;
+    for (const MenuEntry& entry : popup.children) {
+        switch (entry.kind) {
+            case MenuEntry::Kind::Popup:
+                menu->addMenu(BuildMenu(entry, menu, true));
+                break;
+            case MenuEntry::Kind::Separator:
+                menu->addSeparator();
+                break;
+            case MenuEntry::Kind::Item:
+            case MenuEntry::Kind::Radio: {
+                QAction* action = CommandAction(entry.id, QString::fromStdString(entry.text), menu);
+                if (entry.kind == MenuEntry::Kind::Radio) {
+                    if (!group) {
+                        group = new QActionGroup(menu);
+                        styleGroups_.push_back(group);
+                    }
+                    action->setCheckable(true);
+                    group->addAction(action);
+                }
+                menu->addAction(action);
+                break;
+            }
+        }
+    }
+    // Hovering a submenu's own entry empties the status text.
+    connect(menu->menuAction(), &QAction::hovered, this, [this] { SetStatusPart(0, QString()); });
+    return menu;
+}
+
+void MainWindow::BuildAccelerators(const std::vector<Accelerator>& accelerators) {
+    // One shortcut is never given to two actions (Qt would then fire
+    // neither): a key goes to the command's first menu entry, or to an
+    // action of its own when no menu shows the command.
+    for (const Accelerator& accelerator : accelerators) {
+        QKeySequence key = QKeySequence::fromString(QString::fromStdString(accelerator.key), QKeySequence::PortableText);
+        if (key.isEmpty()) {
+            if (diag::DebugMode) diag::DebugPrint("Accelerator key %s is not understood", accelerator.key.c_str());
+            continue;
+        }
+        QAction* target = nullptr;
+        for (QAction* action : actions_.value(accelerator.id)) {
+            if (action->parent() != this) {
+                target = action;
+                break;
+            }
+        }
+        if (!target) {
+            target = CommandAction(accelerator.id, QString(), this);
+            addAction(target);
+        }
+        QList<QKeySequence> keys = target->shortcuts();
+        keys.append(key);
+        target->setShortcuts(keys);
+    }
+}
+
+void MainWindow::BuildToolbar(const std::vector<MenuEntry>& popupMenus) {
+    toolbar_ = addToolBar(QStringLiteral("Commands"));
+    toolbar_->setObjectName(QStringLiteral("id4"));
+    toolbar_->setMovable(false);
+    toolbar_->setFloatable(false);
+    toolbar_->setIconSize(QSize(24, 24));
+    toolbar_->setContextMenuPolicy(Qt::PreventContextMenu);
+    for (const ToolbarButton& button : kToolbarLayout) {
+        if (button.id == 0) {
+            toolbar_->addSeparator();
+            continue;
+        }
+        const int id = button.id;
+        auto* action = new QAction(style()->standardIcon(button.image), LanguageText(id), toolbar_);
+        action->setData(id);
+        action->setToolTip(LanguageText(id));
+        action->setEnabled(button.enabled);
+        toolbarActions_[id] = action;
+        if (id == kViewDropDown) {
+            // The whole button opens the first submenu of menu 165.
+            QMenu* views = BuildMenu(popupMenus.front(), this, true);
+            action->setMenu(views);
+            toolbar_->addAction(action);
+            if (auto* widget = qobject_cast<QToolButton*>(toolbar_->widgetForAction(action)))
+                widget->setPopupMode(QToolButton::InstantPopup);
+        } else {
+            connect(action, &QAction::triggered, this, [this, id] { Command(id); });
+            toolbar_->addAction(action);
+        }
+    }
+}
+
+void MainWindow::BuildViews() {
+    splitter_ = new QSplitter(Qt::Horizontal, this);
+    splitter_->setHandleWidth(kSplitterWidth);
+    splitter_->setChildrenCollapsible(false);
+    tree_ = new QTreeWidget(splitter_);
+    tree_->setObjectName(QStringLiteral("id1"));
+    tree_->setHeaderHidden(true);
+    tree_->setRootIsDecorated(true);
+    list_ = new QListWidget(splitter_);
+    list_->setObjectName(QStringLiteral("id2"));
+    list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    splitter_->addWidget(tree_);
+    splitter_->addWidget(list_);
+    splitter_->setStretchFactor(1, 1);
+    splitter_->setSizes({kDefaultTreeWidth, 700});
+    setCentralWidget(splitter_);
+    connect(tree_, &QTreeWidget::currentItemChanged, this,
+            [this](QTreeWidgetItem* current, QTreeWidgetItem*) { FillListFromTree(current); });
+}
+
+void MainWindow::FillListFromTree(QTreeWidgetItem* current) {
+    list_->clear();
+    if (!current) return;
+    auto* item = static_cast<scan::FoundItem*>(current->data(0, Qt::UserRole).value<void*>());
+    if (!item) return;
+    // The scan may still be adding items.
+    std::lock_guard<std::recursive_mutex> hold(scan::CatalogueLock());
+    const QIcon folder = style()->standardIcon(QStyle::SP_DirIcon);
+    const QIcon file = style()->standardIcon(QStyle::SP_FileIcon);
+    for (scan::FoundItem* child = item->firstChild; child; child = child->next) {
+        // The "." and ".." entries of ISO directories.
+        if (child->name[0] == '\0' || child->name[0] == '\1') continue;
+        auto* row = new QListWidgetItem((child->flags & scan::ItemDirectory) ? folder : file,
+                                        QString::fromUtf8(child->name), list_);
+        row->setData(Qt::UserRole, QVariant::fromValue(static_cast<void*>(child)));
+    }
+}
+
+port::TreeHandle MainWindow::InsertTreeItem(const port::TreeItemRequest& request) {
+    QTreeWidgetItem* node = nullptr;
+    if (request.parent) {
+        node = new QTreeWidgetItem(reinterpret_cast<QTreeWidgetItem*>(request.parent));
+    } else {
+        node = new QTreeWidgetItem(tree_);
+    }
+    node->setText(0, QString::fromStdString(request.text));
+    QStyle::StandardPixmap image = request.image == 2 ? QStyle::SP_TrashIcon : QStyle::SP_DirIcon;
+    node->setIcon(0, style()->standardIcon(image));
+    node->setData(0, Qt::UserRole, QVariant::fromValue(const_cast<void*>(request.item)));
+    if (request.hasChildren) node->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
+    return reinterpret_cast<port::TreeHandle>(node);
+}
+
+void MainWindow::SelectTreeItem(port::TreeHandle node) {
+    if (!node) return;
+    tree_->setCurrentItem(reinterpret_cast<QTreeWidgetItem*>(node));
+}
+
+void MainWindow::ClearViews() {
+    list_->clear();
+    tree_->clear();
+}
+
+void MainWindow::SetListStyle(int index) {
+    if (index < 0 || index > 3) return;
+    listStyle_ = index;
+    // Large icons; small icons; list; details. Until the full views come,
+    // details shows as a list.
+    list_->setViewMode(index == 0 ? QListView::IconMode : QListView::ListMode);
+    list_->setIconSize(index == 0 ? QSize(48, 48) : QSize(16, 16));
+    list_->setFlow(index == 1 ? QListView::LeftToRight : QListView::TopToBottom);
+    list_->setWrapping(index == 0 || index == 1 || index == 2);
+    const int checkedId = 40001 + index;
+    for (QActionGroup* group : styleGroups_) {
+        for (QAction* action : group->actions())
+            action->setChecked(action->data().toInt() == checkedId);
+    }
+}
+
+void MainWindow::SetStatusPart(int part, const QString& text) { status_->SetText(part, text); }
+
+void MainWindow::ShowDeviceStatus() {
+    QString text;
+    if (device::CDDevice* device = SelectedDevice()) {
+        QString format = LanguageText(kDeviceText);
+        if (format.isEmpty()) format = QStringLiteral("%s  %s");
+        QString id = QString::fromUtf8(device->GetDeviceId());
+        QString name = QString::fromUtf8(device->GetDeviceName());
+        // The text has two %s: the device's id and its name.
+        int first = format.indexOf(QLatin1String("%s"));
+        if (first >= 0) format.replace(first, 2, id);
+        int second = format.indexOf(QLatin1String("%s"), first >= 0 ? first + id.size() : 0);
+        if (second >= 0) format.replace(second, 2, name);
+        text = format;
+    } else {
+        text = LanguageText(kNoDeviceText);
+    }
+    // The reading-options icon stands for settings that come with the
+    // options dialog; none of them exists yet.
+    status_->ShowDevice(text, diag::DebugMode, false);
+}
+
+void MainWindow::MenuHelp(QAction* action) {
+    if (!action || action->isSeparator()) return;
+    if (action->menu()) {
+        SetStatusPart(0, QString());
+        return;
+    }
+    const int id = action->data().toInt();
+    if (id != 0) ShowStatus(id);
+}
+
+void MainWindow::SwitchMainMenus(bool enabled) {
+    for (int i = 0; i < topMenus_.size() && i < kMainMenusGrayedDuringScan; ++i)
+        topMenus_[i]->menuAction()->setEnabled(enabled);
+    menuBar()->update();
+}
+
+void MainWindow::EnableCommand(int id, bool enabled) {
+    for (QAction* action : actions_.value(id)) action->setEnabled(enabled);
+    if (QAction* button = toolbarActions_.value(id)) button->setEnabled(enabled);
+}
+
+void MainWindow::ShowResults() {
+    // The results advice window comes with its own dialog layout; until
+    // then the end of a scan shows nothing more.
+    if (diag::DebugMode) diag::DebugPrint("Results advice is not part of this build");
+}
+
+void MainWindow::SetBusyCursor(bool on) {
+    busy_ = on;
+    if (on)
+        setCursor(Qt::WaitCursor);
+    else
+        unsetCursor();
+}
+
+QList<QAction*> MainWindow::CommandActions(int id) const { return actions_.value(id); }
+QAction* MainWindow::ToolbarAction(int id) const { return toolbarActions_.value(id); }
+
+bool MainWindow::CommandAllowedDuringScan(int id) const { return scanLockedCommands_.count(id) == 0; }
+
+void MainWindow::Command(int id) {
+    if (scan::ScanRunning && !CommandAllowedDuringScan(id)) {
+        // Grayed while the scan runs; an accelerator may still reach here.
+        return;
+    }
+    emit commandIssued(id);
+    ShowStatus(id);
+    try {
+        RunCommandTable(id);
+    } catch (...) {
+        scan::CloseRequested = 1;
+    }
+    if (scan::CloseRequested && !scan::ScanRunning) close();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (scan::ScanRunning) {
+        // The scan stops at its next check; the window stays.
+        scan::CloseRequested = 1;
+        event->ignore();
+        return;
+    }
+    event->accept();
+}
+
+}  // namespace dravik::shell

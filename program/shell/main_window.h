@@ -1,0 +1,121 @@
+// The main window: menu bar (language-module menu 164), accelerators
+// ("ACCEL"), toolbar, status bar, the tree and list views, command
+// dispatch and close handling.
+#pragma once
+
+#include <QHash>
+#include <QMainWindow>
+#include <QPointer>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "program/port/shell_port.h"
+#include "program/shell/menu_resource.h"
+
+class QAction;
+class QActionGroup;
+class QListWidget;
+class QMenu;
+class QSplitter;
+class QToolBar;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace dravik::shell {
+
+class StatusBarParts;
+
+// The menus and accelerators the window is built from.
+struct WindowResources {
+    std::vector<MenuEntry> mainMenu;     // 164
+    std::vector<MenuEntry> popupMenus;   // 165
+    std::vector<Accelerator> accelerators;
+};
+// Reads them from the language module; false with `error` when one is
+// missing or malformed.
+bool LoadWindowResources(WindowResources& resources, std::string& error);
+
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    static constexpr int kToolbarButtons = 8;
+
+    explicit MainWindow(const WindowResources& resources, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // Carries out a command of the command table: menu help first, then
+    // the command; afterwards a pending close request closes the window.
+    void Command(int id);
+
+    // The status bar.
+    StatusBarParts* Status() const { return status_; }
+    void SetStatusPart(int part, const QString& text);
+    // Part 3 with the selected device (or string 169), and the icons.
+    void ShowDeviceStatus();
+    // Menu help for a hovered menu entry.
+    void MenuHelp(QAction* action);
+
+    // Views.
+    port::TreeHandle InsertTreeItem(const port::TreeItemRequest& request);
+    void SelectTreeItem(port::TreeHandle node);
+    void ClearViews();
+    QTreeWidget* Tree() const { return tree_; }
+    QListWidget* List() const { return list_; }
+    void SetListStyle(int index);
+    int ListStyle() const { return listStyle_; }
+
+    // Enables or grays the first three top-level menus.
+    void SwitchMainMenus(bool enabled);
+    // Menu entries and the toolbar button of a command.
+    void EnableCommand(int id, bool enabled);
+    void ShowResults();
+
+    void SetBusyCursor(bool on);
+    bool BusyCursor() const { return busy_; }
+
+    // For tests: the actions of a command (menu entries, accelerators) and
+    // the toolbar's button actions in their order (separators included).
+    QList<QAction*> CommandActions(int id) const;
+    QAction* ToolbarAction(int id) const;
+    QToolBar* Toolbar() const { return toolbar_; }
+    QList<QMenu*> TopMenus() const { return topMenus_; }
+
+signals:
+    // Emitted once per command carried out, before the command runs.
+    void commandIssued(int id);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    QMenu* BuildMenu(const MenuEntry& popup, QWidget* parent, bool owned);
+    QAction* CommandAction(int id, const QString& text, QObject* owner);
+    void BuildAccelerators(const std::vector<Accelerator>& accelerators);
+    void BuildToolbar(const std::vector<MenuEntry>& popupMenus);
+    void BuildViews();
+    bool CommandAllowedDuringScan(int id) const;
+    void RunCommandTable(int id);
+    void Rescan();
+    void SelectFirstDriveAndScan();
+    void ShowHelp();
+    void ShowAbout();
+    void OpenUpdatePage();
+    void FillListFromTree(QTreeWidgetItem* current);
+
+    QHash<int, QList<QAction*>> actions_;
+    QHash<int, QAction*> toolbarActions_;
+    QList<QMenu*> topMenus_;
+    std::set<int> scanLockedCommands_;
+    std::vector<QActionGroup*> styleGroups_;
+    QToolBar* toolbar_ = nullptr;
+    StatusBarParts* status_ = nullptr;
+    QSplitter* splitter_ = nullptr;
+    QTreeWidget* tree_ = nullptr;
+    QListWidget* list_ = nullptr;
+    int listStyle_ = 0;
+    bool busy_ = false;
+};
+
+}  // namespace dravik::shell

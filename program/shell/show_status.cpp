@@ -1,0 +1,73 @@
+#include "program/shell/show_status.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <string>
+
+#include "program/diag/debug_log.h"
+#include "program/messages/language_module.h"
+#include "program/messages/message_catalog.h"
+#include "program/messages/show_message.h"
+#include "program/port/shell_port.h"
+
+namespace dravik::shell {
+
+namespace {
+
+struct StatusArguments {
+    unsigned number;
+    const char* letters;
+};
+// The status texts raised with arguments: the end of a scan (124: tracks,
+// sessions), a selected file (123: size, date), a directory (125: items),
+// several files (149: count, total size), the device part (1006: id, name).
+constexpr StatusArguments kStatusArguments[] = {
+    {123, "ds"}, {124, "dd"}, {125, "d"}, {149, "dd"}, {1006, "ss"},
+};
+
+void CutUtf8(std::string& text, std::size_t limit) {
+    if (text.size() <= limit) return;
+    std::size_t end = limit;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+    text.resize(end);
+}
+
+}  // namespace
+
+const char* StatusTextArguments(unsigned number) {
+    for (const StatusArguments& entry : kStatusArguments)
+        if (entry.number == number) return entry.letters;
+    return "";
+}
+
+void ShowStatus(int id, ...) {
+    const unsigned number = static_cast<unsigned>(id) & 0xFFFF;
+    std::string text;
+    va_list arguments;
+    va_start(arguments, id);
+    if (number == 0) {
+        const char* given = va_arg(arguments, const char*);
+        text = given ? given : "";
+    } else {
+        std::string format = messages::MessageLanguage().Text(number);
+        if (format.empty()) {
+            va_end(arguments);
+            return;
+        }
+        CutUtf8(format, kMaxStatusText);
+        // A translated text whose conversions do not fit what the callers
+        // pass is shown as it stands rather than read missing arguments.
+        if (messages::FormatFitsArguments(format, StatusTextArguments(number))) {
+            char buffer[512];
+            std::vsnprintf(buffer, sizeof buffer, format.c_str(), arguments);
+            text = buffer;
+        } else {
+            text = format;
+        }
+    }
+    va_end(arguments);
+    if (diag::DebugMode && id >= 0) diag::DebugPrint("%s", text.c_str());
+    if (port::ShellPort* port = port::InstalledShellPort()) port->SetStatusText(0, text);
+}
+
+}  // namespace dravik::shell

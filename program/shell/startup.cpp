@@ -1,0 +1,150 @@
+#include "program/shell/startup.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
+#include <atomic>
+#include <cstdio>
+
+#include "device/cddevice/cddevice.h"
+#include "platform/drive_table.h"
+#include "program/diag/debug_log.h"
+#include "program/messages/language_module.h"
+#include "program/messages/scan_progress.h"
+#include "program/messages/show_message.h"
+#include "program/scan/catalogue_views.h"
+#include "program/scan/scan_state.h"
+#include "program/scan/track_list.h"
+#include "program/shell/command_line.h"
+#include "program/shell/help_pages.h"
+#include "program/shell/language_resources.h"
+#include "program/shell/main_window.h"
+#include "program/shell/qt_shell_port.h"
+#include "program/shell/scan_launch.h"
+#include "program/shell/view_hooks.h"
+
+namespace dravik::shell {
+
+namespace {
+
+constexpr unsigned kBadSwitch = 206;
+constexpr unsigned kNoDeviceInterface = 240;
+constexpr int kSelectDriveCommand = 51685;
+
+std::atomic<bool> g_ignoreChecksums{false};
+
+}  // namespace
+
+Program::Program() = default;
+Program::~Program() = default;
+
+bool IgnoreChecksumsThisRun() { return g_ignoreChecksums; }
+
+std::unique_ptr<Program> StartProgram(const std::vector<std::string>& arguments) {
+    auto program = std::make_unique<Program>();
+    scan::ProgramTitle = kProgramTitle;
+    scan::CloseRequested = 0;
+
+    // The language module; without it there is no text to show but this.
+    messages::LanguageModule& language = messages::ProgramLanguage();
+    if (!language.Load()) {
+        std::fprintf(stderr, "dravik: %s\n", language.LoadError().c_str());
+        QMessageBox box(QMessageBox::Critical, QString::fromLatin1(kProgramTitle),
+                        QString::fromLatin1(kMissingLanguageModuleText), QMessageBox::Ok);
+        box.exec();
+        return program;
+    }
+    program->languageLoaded = true;
+
+    // Messages from here on; the port lives on this, the user-interface,
+    // thread.
+    messages::MessageContext context;
+    context.language = &language;
+    context.caption = kProgramTitle;
+    messages::SetMessageContext(context);
+    program->port = std::make_unique<QtShellPort>();
+    port::InstallShellPort(program->port.get());
+
+    // The start-up splash comes with the about box; no splash to wait for.
+    // Help: the pages beside the program; the language's popup texts.
+    (void)ContextHelpPath(QString::fromStdString(language.LanguageCode()));
+
+    CommandLine line;
+    std::string badToken;
+    if (!ParseCommandLine(arguments, line, badToken)) {
+        messages::ShowMessage(static_cast<int>(kBadSwitch), badToken.c_str());
+        return program;
+    }
+    diag::ApplyDebugSwitches(line.debug);
+    g_ignoreChecksums = line.ignoreChecksums;
+    if (line.analyseDatabase && diag::DebugMode)
+        diag::DebugPrint("The device database analysis is not part of this build");
+
+    WindowResources resources;
+    std::string error;
+    if (!LoadWindowResources(resources, error)) {
+        std::fprintf(stderr, "dravik: %s\n", error.c_str());
+        return program;
+    }
+
+    program->window = std::make_unique<MainWindow>(resources);
+    MainWindow& window = *program->window;
+    window.SetBusyCursor(true);
+    program->port->SetMainWindow(&window);
+    InstallViewHooks(*program->port);
+    messages::SetCancelHandler([] {
+        if (device::CDDevice* drive = SelectedDevice()) drive->SetAbortFlag();
+    });
+
+    platform::DriveTable::Process();
+    platform::InstallProcessDriveTable();
+    if (!device::CDDevice::Initialize(LanguageModuleHandle(), messages::ShowMessage)) {
+        messages::ShowMessage(static_cast<int>(kNoDeviceInterface));
+        return program;
+    }
+    program->deviceLibraryStarted = true;
+
+    if (scan::CloseRequested) {
+        program->window.reset();
+        return program;
+    }
+    window.show();
+    // Until drive selection comes, the first drive found is taken.
+    auto drive = std::make_unique<device::CDDevice>();
+    if (drive->FirstDevice()) SetSelectedDevice(std::move(drive));
+    window.ShowDeviceStatus();
+    if (SelectedDevice())
+        StartScan();
+    else
+        QTimer::singleShot(0, &window, [&window] { window.Command(kSelectDriveCommand); });
+    window.SetBusyCursor(false);
+    program->run = true;
+    return program;
+}
+
+int RunMessageLoop(Program& program) {
+    if (!program.run) return program.exitCode;
+    return QApplication::exec();
+}
+
+void ShutdownProgram(Program& program) {
+    // A scan still running is asked to stop and served until it has.
+    if (ScanThreadExists()) {
+        if (device::CDDevice* drive = SelectedDevice()) drive->SetAbortFlag();
+        scan::CloseRequested = 1;
+        JoinScanThread([] { QCoreApplication::processEvents(QEventLoop::AllEvents, 10); });
+    }
+    scan::InstallCatalogueViewHooks({});
+    messages::SetCancelHandler(nullptr);
+    if (program.port) program.port->ProgressDestroy();
+    program.window.reset();
+    if (program.port) program.port->SetMainWindow(nullptr);
+    if (program.deviceLibraryStarted) device::CDDevice::Terminate();
+    program.deviceLibraryStarted = false;
+    ReleaseSelectedDevice();
+    scan::ClearTrackList(false);
+    port::InstallShellPort(nullptr);
+    program.port.reset();
+}
+
+}  // namespace dravik::shell
