@@ -40,6 +40,9 @@ public:
 
     // Sense keys that do not come from a drive.
     static constexpr uint8_t kSenseSystemError = 254;  // ASC + 256 * ASCQ is a system error code
+    // A reply the library refused: shorter than its own length field says,
+    // or without the parts the command must return (ASC 0x26, ASCQ 1).
+    static constexpr uint8_t kSenseMalformedReply = 255;
 
     // --- library-wide ---
 
@@ -277,6 +280,10 @@ private:
     bool ClassifyReadFailure(DevRequest& request, int block, const char* unexpectedFormat);
     // Message 3007 for block with the request's sense.
     void ReportReadError(DevRequest& request, int block);
+    // After a successful data-in command: false, with the malformed-reply
+    // sense, when the drive moved fewer bytes than both the allocation and
+    // the reply's own length (`claimed`) say, or fewer than `minimum`.
+    bool CheckReplyLength(const DevRequest& request, uint32_t allocation, uint32_t claimed, uint32_t minimum = 0);
     // The mode select of a block descriptor shared by the raw and CD-DA switches.
     bool SelectBlockDescriptor(uint8_t density, int blockLength, uint8_t& requestStatus);
 

@@ -32,4 +32,14 @@ void CDDevice::SetSense(uint8_t key, uint8_t asc, uint8_t ascq) {
     ascq_ = ascq;
 }
 
+bool CDDevice::CheckReplyLength(const DevRequest& request, uint32_t allocation, uint32_t claimed, uint32_t minimum) {
+    // Transports that do not count what moved leave the allocation here.
+    uint32_t moved = request.dataLength;
+    if (moved > allocation) moved = allocation;
+    const bool shortOfClaim = claimed > moved && moved < allocation;
+    if (!shortOfClaim && moved >= minimum) return true;
+    SetSense(kSenseMalformedReply, 0x26, 0x01);
+    return false;
+}
+
 }  // namespace dravik::device
