@@ -226,6 +226,10 @@ void MainWindow::BuildViews() {
     tree_->setObjectName(QStringLiteral("id1"));
     tree_->setHeaderHidden(true);
     tree_->setRootIsDecorated(true);
+    // Long names scroll rather than being cut off.
+    tree_->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    tree_->header()->setStretchLastSection(false);
+    tree_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     list_ = new QListWidget(splitter_);
     list_->setObjectName(QStringLiteral("id2"));
     list_->setSelectionMode(QAbstractItemView::ExtendedSelection);

@@ -14,7 +14,17 @@
 
 namespace dravik::shell {
 
+namespace {
+QString& AnimationFileOverride() {
+    static QString path;
+    return path;
+}
+}  // namespace
+
+void SetAnimationFilePath(const QString& path) { AnimationFileOverride() = path; }
+
 QString AnimationFilePath() {
+    if (!AnimationFileOverride().isEmpty()) return AnimationFileOverride();
     QString program = QString::fromStdString(diag::ProgramPath());
     QString folder = program.isEmpty() ? QApplication::applicationDirPath() : QFileInfo(program).absolutePath();
     return folder + QStringLiteral("/DRAVIK.anm");

@@ -40,7 +40,9 @@ private:
     QMovie* movie_ = nullptr;
 };
 
-// Where the animation file lives: "DRAVIK.anm" in the program's folder.
+// Where the animation file lives: "DRAVIK.anm" in the program's folder,
+// unless another file was named (tests run from another folder).
 QString AnimationFilePath();
+void SetAnimationFilePath(const QString& path);
 
 }  // namespace dravik::shell

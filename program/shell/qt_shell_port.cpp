@@ -42,6 +42,7 @@ QtShellPort::QtShellPort() : soundPlayer_(PlayWithDesktopPlayer) {}
 QtShellPort::~QtShellPort() = default;
 
 void QtShellPort::SetMainWindow(MainWindow* window) { window_ = window; }
+MainWindow* QtShellPort::Window() const { return window_.data(); }
 
 bool QtShellPort::IsUserInterfaceThread() const { return QThread::currentThread() == thread(); }
 

@@ -26,7 +26,7 @@ public:
 
     // The main window, once it exists; messages before that have no owner.
     void SetMainWindow(MainWindow* window);
-    MainWindow* Window() const { return window_; }
+    MainWindow* Window() const;
     ScanProgressDialog* Progress() const { return progress_.get(); }
 
     bool IsUserInterfaceThread() const override;

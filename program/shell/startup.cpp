@@ -47,7 +47,8 @@ std::unique_ptr<Program> StartProgram(const std::vector<std::string>& arguments)
 
     // The language module; without it there is no text to show but this.
     messages::LanguageModule& language = messages::ProgramLanguage();
-    if (!language.Load()) {
+    // A module loaded already (by a test, from its build folder) is kept.
+    if (!language.Loaded() && !language.Load()) {
         std::fprintf(stderr, "dravik: %s\n", language.LoadError().c_str());
         QMessageBox box(QMessageBox::Critical, QString::fromLatin1(kProgramTitle),
                         QString::fromLatin1(kMissingLanguageModuleText), QMessageBox::Ok);

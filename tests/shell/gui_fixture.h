@@ -1,0 +1,40 @@
+// Shared pieces of the graphical tests: the language module from the build
+// folder, the Qt front end installed for each test, waiting without a
+// modal exec(), answering the message dialog when it opens, screenshots.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QDialog>
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "program/shell/qt_shell_port.h"
+
+namespace dravik::test {
+
+// Runs the event loop until `condition` holds or `timeoutMs` passes.
+bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = 5000);
+
+// Once the message dialog is showing, runs `act` on it (from the event
+// loop; the dialog's own local loop serves it).
+void WhenMessageBoxOpens(std::function<void(QDialog*)> act);
+// Presses a button of the message dialog by its id.
+void PressMessageButton(QDialog* box, int id);
+
+// Writes the widget's picture to $DRAVIK_BUILD_DIR/screenshots/<name>.png.
+void SaveScreenshot(QWidget* widget, const std::string& name);
+
+class GuiTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    std::unique_ptr<shell::QtShellPort> port_;
+    std::vector<std::string> soundsPlayed_;
+};
+
+}  // namespace dravik::test
