@@ -1,5 +1,7 @@
 // dravik: the graphical program.
 #include <QApplication>
+#include <QTimer>
+#include <cstdlib>
 
 #include "program/shell/main_window.h"
 #include "program/shell/program_icon.h"
@@ -14,6 +16,13 @@ int main(int argc, char** argv) {
     QApplication::setWindowIcon(dravik::shell::ProgramIcon());
     std::vector<std::string> arguments(argv + 1, argv + argc);
     std::unique_ptr<dravik::shell::Program> program = dravik::shell::StartProgram(arguments);
+    // For scripted runs (a virtual X session in CI): DRAVIK_CLOSE_AFTER_MS
+    // gives the close command after that many milliseconds, as if chosen
+    // from the menu.
+    if (const char* after = std::getenv("DRAVIK_CLOSE_AFTER_MS"); after && program->window) {
+        dravik::shell::MainWindow* window = program->window.get();
+        QTimer::singleShot(std::atoi(after), window, [window] { window->Command(51682); });
+    }
     int code = dravik::shell::RunMessageLoop(*program);
     dravik::shell::ShutdownProgram(*program);
     return code;
