@@ -42,6 +42,7 @@ std::vector<Feature> FeaturesOf(const Command& c) {
         {0x001D, 0, false, disc, {}},
         {0x001E, 2, false, disc, {uint8_t(hasText ? 0x01 : 0x00), 0, 0, 0}},
         {0x0021, 1, false, writable, {0x00, 0x01, 0, 1, 7, 0, 0, 0}},  // link size 7
+        {0x0028, 1, false, disc && c.config.mrw, {0x01, 0, 0, 0}},  // Mount Rainier, writes
         {0x002D, 2, false, writable, {0x00, 0, 0, 0}},
         {0x0100, 0, true, true, {}},
         {0x0107, 3, false, disc, {0, 0, 0, 0}},

@@ -18,6 +18,7 @@ constexpr uint32_t kMaxBlocksPerCommand = 0xFFFFFF;
 
 void Served(Command& c, int32_t first, uint32_t count) {
     c.blocksServed += count;
+    if (count) c.state.headPosition = first + int32_t(count) - 1;
     if (count && c.state.readObserver) c.state.readObserver(first, int32_t(count));
 }
 

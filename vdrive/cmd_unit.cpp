@@ -1,5 +1,5 @@
 // Identity and unit control: TEST UNIT READY, REQUEST SENSE, INQUIRY,
-// START STOP UNIT, SET CD SPEED, READ CAPACITY.
+// START STOP UNIT, SET CD SPEED, READ CAPACITY, READ BUFFER.
 #include <algorithm>
 
 #include "vdrive/byte_order.h"
@@ -60,8 +60,8 @@ Sense HandleInquiry(Command& c) {
     }
     if (page != 0) return sense::kInvalidFieldInCdb;
     std::vector<uint8_t> reply(36, 0);
-    reply[0] = 0x05;  // CD/DVD device
-    reply[1] = 0x80;  // removable medium
+    reply[0] = uint8_t(c.config.peripheralType & 0x1F);  // 5: CD/DVD device
+    reply[1] = c.config.removable ? 0x80 : 0x00;
     reply[2] = uint8_t(c.config.ansiVersion >= 0 ? c.config.ansiVersion : (c.config.mmc ? 0 : 2));
     reply[3] = 0x02;  // response data format
     reply[4] = uint8_t(reply.size() - 5);
@@ -77,6 +77,7 @@ Sense HandleStartStopUnit(Command& c) {
     const bool loadEject = c.cdb[4] & 0x02;
     if (!loadEject) return sense::kNone;  // spinning up or down changes nothing here
     if (!start) {
+        if (s.removalPrevented) return sense::kMediumRemovalPrevented;
         if (s.disc) s.ejected = std::move(s.disc);
         s.disc = nullptr;
         s.trayOpen = true;
@@ -118,6 +119,21 @@ Sense HandleReadCapacity(Command& c) {
     std::vector<uint8_t> reply(8, 0);
     PutBE32(&reply[0], uint32_t(std::max(last, 0)));
     PutBE32(&reply[4], 2048);
+    return c.Reply(reply);
+}
+
+Sense HandleReadBuffer(Command& c) {
+    const uint8_t mode = c.cdb[1] & 0x1F;
+    if (c.cdb[2] != 0 || GetBE24(c.cdb + 3) != 0) return sense::kInvalidFieldInCdb;  // one buffer, offset 0
+    const uint32_t capacity = c.config.bufferKB * 1024;
+    std::vector<uint8_t> reply(4, 0);
+    if (mode == 0x00) {  // combined header and data: the header gives the capacity
+        PutBE24(&reply[1], capacity);
+    } else if (mode == 0x03) {  // descriptor: offset boundary, then capacity
+        PutBE24(&reply[1], capacity);
+    } else {
+        return sense::kInvalidFieldInCdb;
+    }
     return c.Reply(reply);
 }
 

@@ -55,6 +55,7 @@ Sense HandleInquiry(Command& c);
 Sense HandleStartStopUnit(Command& c);
 Sense HandleSetCdSpeed(Command& c);
 Sense HandleReadCapacity(Command& c);
+Sense HandleReadBuffer(Command& c);
 // Mode pages (cmd_mode.cpp).
 Sense HandleModeSense6(Command& c);
 Sense HandleModeSense10(Command& c);
@@ -71,6 +72,11 @@ Sense HandleReadToc(Command& c);
 Sense HandleReadDiscInformation(Command& c);
 Sense HandleReadTrackInformation(Command& c);
 Sense HandleVendorTrackInformation(Command& c);  // 0xE5, older reply
+// Sub-channel, seek, removal lock and format capacities (cmd_position.cpp).
+Sense HandleReadSubChannel(Command& c);
+Sense HandleSeek10(Command& c);
+Sense HandlePreventAllowRemoval(Command& c);
+Sense HandleReadFormatCapacities(Command& c);
 // Configuration (cmd_config.cpp).
 Sense HandleGetConfiguration(Command& c);
 

@@ -27,8 +27,17 @@ struct DriveConfig {
     // information (0xE5) and CD-DA (0xD8, 0xD9) commands and no MMC ones.
     bool mmc = true;
     int ansiVersion = -1;     // INQUIRY byte 2; -1: 0 for MMC drives, 2 for older ones
+    int peripheralType = 5;   // INQUIRY byte 0: 5 CD/DVD, 0 direct access (a disk)
+    bool removable = true;    // INQUIRY byte 1 bit 7
+    // Some drives refuse MODE SENSE while the tray is empty (NOT READY,
+    // MEDIUM NOT PRESENT) instead of answering their pages.
+    bool modeSenseNeedsMedium = false;
+    uint32_t bufferKB = 2048;  // capabilities page bytes 12-13 and READ BUFFER capacity
     int currentProfile = -1;  // -1: from the medium
     bool canLoadTray = true;
+    // The disc is formatted for Mount Rainier: the MRW feature is current
+    // and mode page 0x03 chooses the address space.
+    bool mrw = false;
     std::vector<uint8_t> pageCodes;                     // empty: the defaults for the drive kind
     std::map<uint8_t, std::vector<uint8_t>> pageBytes;  // whole pages given by the description
     int notReadyCommands = 0;  // commands answered NOT READY after the disc is inserted

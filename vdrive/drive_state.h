@@ -21,6 +21,8 @@ struct DriveState {
     uint32_t blockLength = 2048;  // of READ(10), set by a mode select block descriptor
     uint8_t density = 0;
     uint32_t readSpeedKBps = 0;
+    int32_t headPosition = 0;  // the last block read or sought, for READ SUB-CHANNEL
+    bool removalPrevented = false;  // PREVENT ALLOW MEDIUM REMOVAL
     ModePages pages;
     std::vector<BlockRange> failedBlocks;
     DriveCounters counters;

@@ -137,6 +137,30 @@ private:
             drive.ansiVersion = int(v);
             return true;
         }
+        if (key == "DEVICE-TYPE") {
+            if (!Arguments(w, 1, 1) || !Number(w[1], 0, 0x1F, v, "peripheral device type")) return false;
+            drive.peripheralType = int(v);
+            return true;
+        }
+        if (key == "REMOVABLE") {
+            bool yes = true;
+            if (!Arguments(w, 1, 1) || !YesNo(w[1], yes)) return false;
+            drive.removable = yes;
+            return true;
+        }
+        if (key == "MODE-SENSE") {
+            if (!Arguments(w, 1, 1)) return false;
+            const std::string when = Upper(w[1]);
+            if (when != "ALWAYS" && when != "NEEDS-MEDIUM")
+                return Fail("mode-sense is always or needs-medium, not '" + w[1] + "'");
+            drive.modeSenseNeedsMedium = when == "NEEDS-MEDIUM";
+            return true;
+        }
+        if (key == "BUFFER") {
+            if (!Arguments(w, 1, 1) || !Number(w[1], 0, 0xFFFF, v, "buffer size (KB)")) return false;
+            drive.bufferKB = uint32_t(v);
+            return true;
+        }
         if (key == "PROFILE") {
             if (!Arguments(w, 1, 1) || !Number(w[1], 0, 0xFFFF, v, "profile")) return false;
             drive.currentProfile = int(v);
@@ -148,6 +172,10 @@ private:
             if (kind != "LOAD" && kind != "MANUAL") return Fail("tray is load or manual, not '" + w[1] + "'");
             drive.canLoadTray = kind == "LOAD";
             return true;
+        }
+        if (key == "MRW") {
+            if (!Arguments(w, 1, 1)) return false;
+            return YesNo(w[1], drive.mrw);
         }
         if (key == "PAGES") {
             drive.pageCodes.clear();

@@ -1,5 +1,7 @@
 #include "vdrive/mode_pages.h"
 
+#include <algorithm>
+
 #include "vdrive/byte_order.h"
 
 namespace dravik::vdrive {
@@ -21,6 +23,8 @@ std::vector<uint8_t> DefaultPage(uint8_t code, const DriveConfig& config) {
         PutBE16(&p[10], 0);
         return p;
     }
+    case 0x03:  // Mount Rainier: byte 3 bit 0 chooses the general application address space
+        return {0x03, 0x06, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
     case 0x0D:  // CD device parameters: inactivity multiplier, 60 S per M, 75 F per S
         return {0x0D, 0x06, 0x00, 0x0D, 0x00, 0x3C, 0x00, 0x4B};
     case 0x2A: {
@@ -35,7 +39,7 @@ std::vector<uint8_t> DefaultPage(uint8_t code, const DriveConfig& config) {
         p[7] = 0x03;  // separate volume and mute
         PutBE16(&p[8], config.maxReadSpeedKBps);
         PutBE16(&p[10], 256);  // volume levels
-        PutBE16(&p[12], 2048);  // buffer size (KB)
+        PutBE16(&p[12], config.bufferKB);  // buffer size (KB)
         PutBE16(&p[14], config.maxReadSpeedKBps);
         PutBE16(&p[18], 1764);  // maximum write speed (10x)
         PutBE16(&p[20], 1764);
@@ -67,6 +71,9 @@ std::vector<uint8_t> ChangeableMask(const std::vector<uint8_t>& page) {
     case 0x0D:
         mask[3] = 0x0F;
         break;
+    case 0x03:
+        if (mask.size() > 3) mask[3] = 0x01;
+        break;
     default:
         break;
     }
@@ -81,6 +88,7 @@ void ModePages::Init(const DriveConfig& config) {
     changeable_.clear();
     std::vector<uint8_t> codes = config.pageCodes;
     if (codes.empty()) codes = config.mmc ? std::vector<uint8_t>{0x01, 0x0D, 0x2A} : std::vector<uint8_t>{0x01, 0x0D};
+    if (config.mrw && std::find(codes.begin(), codes.end(), uint8_t{0x03}) == codes.end()) codes.insert(codes.begin(), 0x03);
     for (uint8_t code : codes) {
         auto given = config.pageBytes.find(code);
         std::vector<uint8_t> page = given != config.pageBytes.end() ? given->second : DefaultPage(code, config);

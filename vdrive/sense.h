@@ -29,6 +29,7 @@ inline constexpr Sense kIllegalModeForTrack{0x05, 0x64, 0x00};
 inline constexpr Sense kMediumChanged{0x06, 0x28, 0x00};
 inline constexpr Sense kUnrecoveredReadError{0x03, 0x11, 0x00};
 inline constexpr Sense kMediumLoadFailed{0x04, 0x53, 0x00};
+inline constexpr Sense kMediumRemovalPrevented{0x05, 0x53, 0x02};
 }  // namespace sense
 
 inline constexpr size_t kFixedSenseLength = 18;

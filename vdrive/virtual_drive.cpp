@@ -18,6 +18,7 @@ enum class LengthField : uint8_t {
     kNone,      // no data
     kByte4,     // 6-byte commands
     kBytes7to8, // 10-byte commands
+    kBytes6to8, // READ BUFFER: 24 bits
     kFixed8,    // READ CAPACITY: always 8 bytes
     kHandler,   // reads: the handler computes it from the block count
 };
@@ -46,8 +47,13 @@ constexpr CommandSpec kCommands[] = {
     {0x15, 6, kOut, LengthField::kByte4, false, false, DriveKindNeeded::kAny, HandleModeSelect6},
     {0x1A, 6, kIn, LengthField::kByte4, false, false, DriveKindNeeded::kAny, HandleModeSense6},
     {0x1B, 6, kNoData, LengthField::kNone, false, false, DriveKindNeeded::kAny, HandleStartStopUnit},
+    {0x1E, 6, kNoData, LengthField::kNone, false, false, DriveKindNeeded::kAny, HandlePreventAllowRemoval},
+    {0x23, 10, kIn, LengthField::kBytes7to8, true, false, DriveKindNeeded::kMmc, HandleReadFormatCapacities},
     {0x25, 10, kIn, LengthField::kFixed8, true, false, DriveKindNeeded::kAny, HandleReadCapacity},
     {0x28, 10, kIn, LengthField::kHandler, true, false, DriveKindNeeded::kAny, HandleRead10},
+    {0x2B, 10, kNoData, LengthField::kNone, true, false, DriveKindNeeded::kAny, HandleSeek10},
+    {0x42, 10, kIn, LengthField::kBytes7to8, true, false, DriveKindNeeded::kAny, HandleReadSubChannel},
+    {0x3C, 10, kIn, LengthField::kBytes6to8, false, false, DriveKindNeeded::kAny, HandleReadBuffer},
     {0x43, 10, kIn, LengthField::kBytes7to8, true, false, DriveKindNeeded::kAny, HandleReadToc},
     {0x46, 10, kIn, LengthField::kBytes7to8, false, true, DriveKindNeeded::kMmc, HandleGetConfiguration},
     {0x51, 10, kIn, LengthField::kBytes7to8, true, false, DriveKindNeeded::kMmc, HandleReadDiscInformation},
@@ -75,6 +81,7 @@ size_t DeclaredLength(const CommandSpec& spec, const uint8_t* cdb) {
     switch (spec.length) {
     case LengthField::kByte4: return cdb[4];
     case LengthField::kBytes7to8: return GetBE16(cdb + 7);
+    case LengthField::kBytes6to8: return GetBE24(cdb + 6);
     case LengthField::kFixed8: return 8;
     default: return 0;
     }
@@ -152,7 +159,9 @@ platform::ScsiResult VirtualDrive::Execute(const platform::ScsiRequest& request)
         state.unitAttention = false;
         outcome = sense::kMediumChanged;
     }
-    if (outcome.key == 0 && spec->needsMedium) {
+    const bool needsMedium =
+        spec && (spec->needsMedium || (config_.modeSenseNeedsMedium && (opcode == 0x1A || opcode == 0x5A)));
+    if (outcome.key == 0 && needsMedium) {
         if (!state.disc) {
             outcome = state.trayOpen ? sense::kNoMediumTrayOpen : sense::kNoMedium;
         } else if (state.notReadyLeft > 0) {
