@@ -24,6 +24,9 @@ constexpr StringEntry kProgramMessages[] = {
     {116, "The search for the disc's allocation table has been running for more than ten minutes.\n"
           "Keep searching? Without an answer within 20 seconds the search goes on."},
     {118, "This command (%d) is not available in this version."},
+    {124, "%d tracks in %d sessions."},
+    {126, "Audio track (%d:%02d)"},
+    {127, "Lead-out at block %d"},
     {128, "Some Joliet file names could not be converted and are shown with replacement characters.\n"
           "The files themselves are not affected."},
     {131, "The temporary file %s could not be created:\n%s\n"
@@ -33,19 +36,21 @@ constexpr StringEntry kProgramMessages[] = {
           "files of this track may be missing from the list."},
     {156, "The directory of track %d was found by searching, at block %d.\n"
           "Its file list may be incomplete."},
+    {160, "Unrecognised track (%d blocks)"},
     {165, "The Macintosh (HFS) volume on this disc could not be opened.\n"
           "Its files are not listed."},
     {179, "There is not enough memory for the block map of the UDF scan.\n"
           "Close other programs and scan again."},
     {185, "No files were found in the usual places.\n"
           "Search the whole disc block by block for lost files? This can take a long time."},
-    {194, "The drive reported an error and the scan has stopped:\n%s\n"
-          "Clean the disc and scan again, or try another drive."},
+    {194, "The drive reports that it holds %s.\n"
+          "Only CDs (CD-ROM, CD-R and CD-RW) can be scanned; the scan has stopped."},
     {203, "The first track does not start at the beginning of the disc.\n"
           "The area up to block %d has been added to the track list."},
     {204, "The directory of track %d was found before the start of the track.\n"
           "The disc was probably written with an offset; the files are read with that offset."},
     {206, "Unknown command-line option: %s"},
+    {207, "Roland sampler track (%d blocks)"},
     {215, "Cancelling the scan..."},
     {216, "The directory walk of session %d stopped early because the track ends before its "
           "volume does.\nSome files of this session may be missing."},
@@ -55,6 +60,7 @@ constexpr StringEntry kProgramMessages[] = {
           "Yes: read it with the recovery rules.\nNo: skip this step.\nCancel: stop here."},
     {224, "With \"Accept errors\" on, a following track that begins inside the area being read is "
           "read as part of it.\nThe list may then show damaged or mixed-up files."},
+    {227, "Blank disc (%d blocks free)"},
     {232, "The file %s continues its list of extents in a block longer than one sector "
           "(code %d.%d).\nThe list is damaged; only the first part of the file can be read."},
     {240, "No way to talk to the drives could be set up, so the program will close.\n"
@@ -65,6 +71,32 @@ constexpr StringEntry kProgramMessages[] = {
           "Read it anyway?"},
     {253, "A new scan discards the current results.\n"
           "Click OK to scan again, or Cancel to keep them."},
+    // Names of the media the drive reports, by 401 + profile number; 499
+    // names a profile without a name of its own.
+    {402, "a fixed disk"},
+    {403, "a removable disk"},
+    {404, "an erasable magneto-optical disc"},
+    {405, "a write-once optical disc"},
+    {406, "an advanced storage magneto-optical disc"},
+    {417, "a DVD-ROM"},
+    {418, "a DVD-R"},
+    {419, "a DVD-RAM"},
+    {420, "a DVD-RW (restricted overwrite)"},
+    {421, "a DVD-RW (sequential)"},
+    {422, "a dual-layer DVD-R"},
+    {423, "a dual-layer DVD-R (layer jump)"},
+    {427, "a DVD+RW"},
+    {428, "a DVD+R"},
+    {443, "a dual-layer DVD+RW"},
+    {444, "a dual-layer DVD+R"},
+    {465, "a BD-ROM"},
+    {466, "a BD-R"},
+    {467, "a BD-R (random recording)"},
+    {468, "a BD-RE"},
+    {481, "an HD DVD-ROM"},
+    {482, "an HD DVD-R"},
+    {483, "an HD DVD-RAM"},
+    {499, "a medium this program does not read (profile %d)"},
     // Button labels of the question dialogs, in button order.
     {902, "Yes;No"},
     {903, "Yes;No;Cancel"},

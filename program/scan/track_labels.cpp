@@ -28,6 +28,7 @@ constexpr LabelSpec kLabels[] = {
     {kLeadOutLabel, "d", "Lead-out at block %d"},
     {kUnrecognisedTrackLabel, "d", "Unrecognised track (%d blocks)"},
     {kSamplerTrackLabel, "d", "Sampler track (%d blocks)"},
+    {kBlankDiscLabel, "d", "Blank disc (%d blocks free)"},
 };
 
 std::mutex& SourceLock() {

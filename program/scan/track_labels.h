@@ -18,6 +18,7 @@ constexpr unsigned kAudioTrackLabel = 126;         // minutes, seconds
 constexpr unsigned kLeadOutLabel = 127;            // start block
 constexpr unsigned kUnrecognisedTrackLabel = 160;  // length in blocks
 constexpr unsigned kSamplerTrackLabel = 207;       // length in blocks
+constexpr unsigned kBlankDiscLabel = 227;          // capacity in blocks
 
 // Where label texts come from; empty means the program's language module.
 using LabelTextSource = std::function<std::string(unsigned id)>;

@@ -1,0 +1,315 @@
+#include "program/scan/driver/scan_thread.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <exception>
+#include <mutex>
+#include <thread>
+
+#include "device/cddevice/cddevice.h"
+#include "program/diag/debug_log.h"
+#include "program/diag/tracked_alloc.h"
+#include "program/diag/version_banner.h"
+#include "program/messages/event_sound.h"
+#include "program/messages/language_module.h"
+#include "program/messages/message_catalog.h"
+#include "program/messages/scan_progress.h"
+#include "program/messages/show_message.h"
+#include "program/port/shell_port.h"
+#include "program/readers/reader_entries.h"
+#include "program/scan/catalogue_lock.h"
+#include "program/scan/driver/disc_layout.h"
+#include "program/scan/driver/scan_device.h"
+#include "program/scan/driver/track_dispatch.h"
+#include "program/scan/found_item.h"
+#include "program/scan/scan_state.h"
+#include "program/scan/track_list.h"
+#include "program/settings/settings.h"
+
+namespace dravik::scan {
+
+namespace {
+
+// Waiting for a drive that is becoming ready: tries, 500 ms apart (a disc
+// that spins up takes a few seconds; one that never does ends the wait).
+constexpr int kNotReadyTries = 120;
+constexpr unsigned char kNotReadySense = 0x04;
+constexpr std::size_t kMaxMediaName = 200;
+constexpr std::size_t kMaxUnknownMediaName = 100;
+constexpr std::size_t kMaxStatusText = 100;
+// Profiles 0 (none reported), CD-ROM, CD-R and CD-RW are scanned.
+bool IsScannedProfile(int profile) { return profile == 0 || profile == 8 || profile == 9 || profile == 10; }
+
+std::atomic<ScanOutcome> g_outcome{ScanOutcome::None};
+std::atomic<int> g_currentTrack{0};
+std::mutex g_threadLock;
+std::thread g_thread;
+std::function<void(bool)> g_menuSwitch;
+
+// Runs `call` with the front end on its user-interface thread.
+void WithShell(const std::function<void(port::ShellPort&)>& call) {
+    port::ShellPort* shell = port::InstalledShellPort();
+    if (!shell) return;
+    shell->CallOnUserInterfaceThread([&] {
+        call(*shell);
+        return 0;
+    });
+}
+
+void EnableMainMenus(bool enabled) {
+    ScanRunning = !enabled;
+    std::function<void(bool)> menus = g_menuSwitch;
+    if (menus) WithShell([&](port::ShellPort&) { menus(enabled); });
+}
+
+std::string FormatNumberText(std::string format, std::size_t limit, const char* arguments, int first, int second) {
+    if (format.size() > limit) format.resize(limit);
+    if (!messages::FormatFitsArguments(format, arguments)) return format;
+    char text[512];
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
+    std::snprintf(text, sizeof text, format.c_str(), first, second);
+#pragma GCC diagnostic pop
+    return text;
+}
+
+// The status line's summary; a missing text changes nothing.
+void ShowScanSummary(int tracks, int sessions) {
+    const std::string format = messages::MessageLanguage().Text(kScanSummaryStatus);
+    if (format.empty()) return;
+    const std::string text = FormatNumberText(format, kMaxStatusText, "dd", tracks, sessions);
+    if (diag::DebugMode) diag::DebugPrint("%s", text.c_str());
+    WithShell([&](port::ShellPort& shell) { shell.SetStatusText(0, text); });
+}
+
+std::string MediaName(int profile) {
+    // Names exist up to 498; a higher number would reach texts of other kinds.
+    if (profile >= 0 && kMediaNameBase + static_cast<unsigned>(profile) < kUnknownMediaName) {
+        std::string name = messages::MessageLanguage().Text(kMediaNameBase + static_cast<unsigned>(profile));
+        if (!name.empty()) return name.size() > kMaxMediaName ? name.substr(0, kMaxMediaName) : name;
+    }
+    std::string format = messages::MessageLanguage().Text(kUnknownMediaName);
+    if (format.empty()) format = "Unknown medium (profile %d)";
+    return FormatNumberText(format, kMaxUnknownMediaName, "d", profile, 0);
+}
+
+bool WaitForDrive(device::CDDevice* device) {
+    for (int tries = 0; !device->CheckDevice(true) && device->GetSenseCode() == kNotReadySense; ++tries) {
+        if (tries >= kNotReadyTries || device->IsAbortSet() || CloseRequested) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    }
+    return device->CheckDevice(true);
+}
+
+// Step 5: the layout from the TOC and the track information, or from the
+// disc information when there is no TOC.
+bool BuildLayout(std::uint8_t* buffer) {
+    if (ReadTocLayout(buffer)) {
+        if (!ReadMmcTrackInfo(buffer)) ReadNonMmcTrackInfo(buffer);
+        return true;
+    }
+    return ReadDiscInfoLayout(buffer) != 0;
+}
+
+// Step 6: when nothing says packet-written and the first track is not
+// incremental, the incremental data tracks are taken as packet-written.
+void MarkPacketTracks() {
+    CatalogueGuard guard;
+    if (!TrackListHead || (TrackListHead->control & kControlIncremental)) return;
+    for (const TrackNode* node = TrackListHead; node; node = node->next)
+        if (node->flags & TrackPacket) return;
+    for (TrackNode* node = TrackListHead; node; node = node->next)
+        if (node->control & kControlIncremental) node->flags |= TrackPacket;
+}
+
+// Step 7; false when memory ran out.
+bool AddPregapNode() {
+    TrackNode* head = TrackListHead;
+    if (!head || head->start <= 0 || !settings::ProgramSettings.ShowAll) return true;
+    messages::ShowMessage(messages::MessageIdWithFlags(kPregapAddedMessage), head->start - 1);
+    TrackNode* node = NewTrackNode();
+    if (!node) return false;
+    node->number = static_cast<std::uint8_t>(head->number - 1);
+    node->end = head->start;
+    node->control = 0x14;
+    node->session = 1;
+    node->flags = TrackPregap;
+    InsertTrackNodeBefore(head, node);
+    return true;
+}
+
+void RaiseLeadOutStart() {
+    CatalogueGuard guard;
+    TrackNode* tail = TrackListTail;
+    if (tail && tail->number == kLeadOutNumber && tail->prev && tail->start < tail->prev->end)
+        tail->start = tail->prev->end;
+}
+
+// Step 9.
+void ReadCdTextOnce(device::CDDevice* device) {
+    const TrackNode* head = TrackListHead;
+    const bool blankDisc = head && !head->next && head->control == 0 && (head->flags & TrackBlank);
+    if (!blankDisc) {
+        for (const TrackNode* node = head; node; node = node->next) {
+            if (node->control & kControlData) continue;
+            ReadCdText();
+            break;
+        }
+    }
+    if (device->InCDDAMode()) device->SetCDDAMode(false);
+    if (device->InRawMode()) device->SetRawSectorMode(false);
+}
+
+// Step 12.
+void RunDuplicatePass() {
+    int udfTracks = 0;
+    for (const TrackNode* node = TrackListHead; node; node = node->next)
+        if ((node->flags & TrackUdf) && (node->flags & TrackUdfFound)) ++udfTracks;
+    if (udfTracks > 1) readers::RemoveDuplicates(nullptr);
+}
+
+// Step 13.
+void FinishScan() {
+    messages::ProgressTick();
+    if (!TrackListHead) {
+        WithShell([](port::ShellPort& shell) { shell.SetCaption(ScanCaption(true)); });
+        return;
+    }
+    TrackListHead->unnamedCounter = 1;
+    if (FoundItem* root = TrackListHead->rootItem) {
+        const port::TreeHandle handle = root->treeView.handle;
+        if (handle) WithShell([handle](port::ShellPort& shell) { shell.SelectTreeItem(handle); });
+        if (VolumeName.empty()) SetVolumeName(VolumeNameFromRootName(root->name));
+    }
+    WithShell([](port::ShellPort& shell) { shell.SetCaption(ScanCaption(false)); });
+    ShowScanSummary(TrackCountWithoutLeadOut(), TrackListTail->session);
+}
+
+// Steps 1 to 14.
+void RunScanSteps(device::CDDevice* device) {
+    device->SetFakeMode3(false);
+    readers::ResetSharedReaderState();
+    VolumeName.clear();
+    device->ClearAbortFlag();
+
+    if (!WaitForDrive(device)) {
+        messages::ShowMessage(messages::MessageIdWithFlags(kDriveNotReadyMessage), device->GetDeviceName());
+        g_outcome = ScanOutcome::DriveNotReady;
+        return;
+    }
+    const int profile = device->GetCurrentConfiguration();
+    if (!IsScannedProfile(profile)) {
+        const std::string name = MediaName(profile);
+        messages::ShowMessage(messages::MessageIdWithFlags(kRejectedMediaMessage), name.c_str());
+        device->SetAbortFlag();
+        g_outcome = ScanOutcome::MediaRejected;
+        return;
+    }
+
+    messages::ProgressOpen(settings::ProgramSettings.PromptSuppress != 0);
+    ClearTrackList(false);
+    if (diag::DebugMode) diag::WriteVersionBanner();
+    auto* buffer = static_cast<std::uint8_t*>(diag::TrackedAlloc(kLayoutBufferBytes, __FILE__, __LINE__));
+    if (!buffer) return;
+    messages::ProgressTick();
+    const bool layout = BuildLayout(buffer);
+    diag::TrackedFree(buffer, __FILE__, __LINE__);
+    if (!layout) {
+        g_outcome = ScanOutcome::NoLayout;
+        return;
+    }
+    if (CorrectImpossibleEnds() && diag::DebugMode) diag::DebugPrint("The drive's layout needed corrections");
+
+    MarkPacketTracks();
+    messages::ProgressTick();
+    bool dispatched = false;
+    if (AddPregapNode() && TrackListHead) {
+        RaiseLeadOutStart();
+        DumpTrackList();
+        messages::ProgressTick();
+        ReadCdTextOnce(device);
+        if (PrepareBlankDisc()) {
+            DispatchTracks(device, g_currentTrack);
+            dispatched = true;
+        }
+    }
+    if (dispatched) RunDuplicatePass();
+    FinishScan();
+    g_outcome = device->IsAbortSet() ? ScanOutcome::Cancelled : ScanOutcome::Completed;
+}
+
+// Step 15.
+void EndScan(device::CDDevice* device) {
+    if (diag::DebugMode) {
+        diag::DebugPrint("Final TOC information...");
+        DumpTrackList();
+    }
+    messages::PlayEventSound("ScanComplete");
+    if (!device || !device->IsAbortSet()) WithShell([](port::ShellPort& shell) { shell.ShowResults(); });
+    EnableMainMenus(true);
+    WithShell([](port::ShellPort& shell) {
+        for (int button : kScanEndButtons) shell.EnableCommand(button, true);
+    });
+}
+
+}  // namespace
+
+void ScanThread() {
+    g_outcome = ScanOutcome::Running;
+    device::CDDevice* device = SelectedDevice();
+    try {
+        if (device) {
+            RunScanSteps(device);
+        } else {
+            if (diag::DebugMode) diag::DebugPrint("No drive is selected; nothing to scan");
+            g_outcome = ScanOutcome::NoDevice;
+        }
+        messages::ProgressClose();
+    } catch (const std::exception& error) {
+        if (diag::DebugMode) diag::DebugPrint("The scan ended with an exception: %s", error.what());
+        g_outcome = ScanOutcome::Failed;
+    } catch (...) {
+        if (diag::DebugMode) diag::DebugPrint("The scan ended with an exception");
+        g_outcome = ScanOutcome::Failed;
+    }
+    if (g_outcome == ScanOutcome::Failed) {
+        // What the list holds may be half built: it is released, not shown.
+        try {
+            ClearTrackList(false);
+        } catch (...) {
+            CatalogueGuard guard;
+            TrackListHead = TrackListTail = nullptr;
+        }
+        messages::ProgressClose();
+    }
+    g_currentTrack = 0;
+    EndScan(device);
+}
+
+bool StartScan() {
+    std::lock_guard<std::mutex> hold(g_threadLock);
+    if (ScanRunning) return false;
+    if (g_thread.joinable()) g_thread.join();
+    EnableMainMenus(false);
+    g_outcome = ScanOutcome::Running;
+    g_thread = std::thread(ScanThread);
+    return true;
+}
+
+void WaitForScan(const std::function<void()>& pump) {
+    std::lock_guard<std::mutex> hold(g_threadLock);
+    if (!g_thread.joinable()) return;
+    while (g_outcome == ScanOutcome::Running || ScanRunning) {
+        if (pump) pump();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    g_thread.join();
+}
+
+ScanOutcome LastScanOutcome() { return g_outcome; }
+int ScanCurrentTrack() { return g_currentTrack; }
+
+void SetMainMenuSwitch(std::function<void(bool)> enableMainMenus) { g_menuSwitch = std::move(enableMainMenus); }
+
+}  // namespace dravik::scan

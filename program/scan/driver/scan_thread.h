@@ -1,0 +1,53 @@
+// The scan driver: ScanThread turns the disc in the selected drive into the
+// track list and a filled catalogue, one scan at a time, on the program's
+// one worker thread. It reaches the user only through the program's helpers
+// (messages, progress, the shell port), so any front end can run it.
+#pragma once
+
+#include <functional>
+
+namespace dravik::scan {
+
+// How the last scan ended, for front ends without a results window.
+enum class ScanOutcome {
+    None,           // no scan yet
+    Running,
+    NoDevice,       // no drive selected
+    DriveNotReady,  // message 107
+    MediaRejected,  // message 194: a medium the scan does not read
+    NoLayout,       // neither the TOC nor the disc information gave a layout
+    Cancelled,      // the abort flag stopped the track dispatch
+    Completed,
+    Failed,         // an exception ended the scan
+};
+
+// The scan itself: steps 1 to 15, on the calling thread.
+void ScanThread();
+
+// On the user-interface thread: sets ScanRunning, grays the first three
+// menus and starts ScanThread on its own thread. False when a scan still runs.
+bool StartScan();
+// Waits for the thread StartScan started; `pump` runs meanwhile (a front
+// end whose user-interface thread is the caller serves the scan's
+// hand-overs there).
+void WaitForScan(const std::function<void()>& pump = {});
+
+ScanOutcome LastScanOutcome();
+// The number of the track the dispatch is at; 0 outside the dispatch.
+int ScanCurrentTrack();
+
+// Enables or grays the main window's first three menus; called on the
+// user-interface thread. The front end installs it.
+void SetMainMenuSwitch(std::function<void(bool enabled)> enableMainMenus);
+
+// Language-module texts of the scan driver.
+constexpr unsigned kDriveNotReadyMessage = 107;   // device name
+constexpr unsigned kScanSummaryStatus = 124;      // tracks, sessions
+constexpr unsigned kRejectedMediaMessage = 194;   // media name
+constexpr unsigned kPregapAddedMessage = 203;     // last block of the area
+constexpr unsigned kMediaNameBase = 401;          // + profile: the medium's name
+constexpr unsigned kUnknownMediaName = 499;       // profile number
+// Toolbar buttons enabled at the end of every scan.
+constexpr int kScanEndButtons[] = {40020, 40049, 40019};
+
+}  // namespace dravik::scan
