@@ -92,7 +92,10 @@ protected:
 
     // A device standing on the first drive of `drives`, its record set up
     // as the device check sets it for the kind of drive.
-    void StandOn(std::vector<std::shared_ptr<platform::ScsiDrive>> drives, DriveKindUnderTest kind) {
+    // Without `sectorSize` no command is sent: the device has not yet had a
+    // mode select work.
+    void StandOn(std::vector<std::shared_ptr<platform::ScsiDrive>> drives, DriveKindUnderTest kind,
+                 bool sectorSize = true) {
         SetDrives(std::move(drives));
         dev = std::make_unique<device::CDDevice>();
         ASSERT_TRUE(dev->FirstDevice());
@@ -122,7 +125,7 @@ protected:
             record.SetCDDADensity(0x82);
         }
         // The device check leaves 2048-byte sectors.
-        ASSERT_TRUE(dev->ChangeSectorSize(2048));
+        if (sectorSize) ASSERT_TRUE(dev->ChangeSectorSize(2048));
     }
 
     void StandOnVirtual(const DiscBuilder& builder, DriveKindUnderTest kind = DriveKindUnderTest::kMmc) {
