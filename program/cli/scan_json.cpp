@@ -1,0 +1,144 @@
+// The scan report as JSON:
+//   {"volume": text, "tracks": [{"number", "session", "start", "end",
+//    "control", "flags": [names], "root": item or null}]}
+//   item = {"name", "start", "size", "date" (ISO 8601 or null), "fsId",
+//           "flags": [names], "children": [items]}
+// Names come from discs: bytes that are not UTF-8 become U+FFFD, so the
+// output is always valid JSON.
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+#include "program/scan/catalogue_lock.h"
+#include "program/scan/found_item.h"
+#include "program/scan/scan_state.h"
+#include "program/scan/track_list.h"
+#include "scan_report.h"
+
+namespace dravik::cli {
+
+namespace {
+
+// Deeper directories are given without children (the readers never build them).
+constexpr int kMaxReportDepth = 512;
+constexpr char kReplacement[] = "\xEF\xBF\xBD";
+
+// Length of the valid UTF-8 sequence at `at`, or 0.
+std::size_t Utf8SequenceLength(std::string_view text, std::size_t at) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(at);
+    std::size_t length;
+    unsigned minimum;
+    unsigned code;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2, minimum = 0x80, code = lead & 0x1F;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3, minimum = 0x800, code = lead & 0x0F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4, minimum = 0x10000, code = lead & 0x07;
+    } else {
+        return 0;
+    }
+    if (text.size() - at < length) return 0;
+    for (std::size_t i = 1; i < length; ++i) {
+        if ((byte(at + i) & 0xC0) != 0x80) return 0;
+        code = (code << 6) | (byte(at + i) & 0x3F);
+    }
+    if (code < minimum || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
+    return length;
+}
+
+void AppendString(std::string& out, std::string_view text) {
+    out += '"';
+    for (std::size_t at = 0; at < text.size();) {
+        const unsigned char c = static_cast<unsigned char>(text[at]);
+        if (c >= 0x80) {
+            const std::size_t length = Utf8SequenceLength(text, at);
+            if (length == 0) {
+                out += kReplacement;
+                ++at;
+            } else {
+                out.append(text.substr(at, length));
+                at += length;
+            }
+            continue;
+        }
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c < 0x20 || c == 0x7F) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\u%04x", c);
+            out += escape;
+        } else {
+            out += static_cast<char>(c);
+        }
+        ++at;
+    }
+    out += '"';
+}
+
+void AppendNames(std::string& out, const std::vector<std::string>& names) {
+    out += '[';
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (i) out += ',';
+        AppendString(out, names[i]);
+    }
+    out += ']';
+}
+
+void AppendItem(std::string& out, const scan::FoundItem* item, int depth) {
+    out += "{\"name\":";
+    AppendString(out, item->name);
+    out += ",\"start\":" + std::to_string(item->start);
+    out += ",\"size\":" + std::to_string(item->size);
+    const std::string date = IsoDateText(item->date);
+    out += ",\"date\":";
+    if (date.empty())
+        out += "null";
+    else
+        AppendString(out, date);
+    out += ",\"fsId\":" + std::to_string(item->fsId);
+    out += ",\"flags\":";
+    AppendNames(out, ItemFlagNames(item->flags));
+    out += ",\"children\":[";
+    bool first = true;
+    if (depth < kMaxReportDepth) {
+        for (const scan::FoundItem* child = item->firstChild; child; child = child->next) {
+            if (scan::IsHiddenEntry(child)) continue;
+            if (!first) out += ',';
+            first = false;
+            AppendItem(out, child, depth + 1);
+        }
+    }
+    out += "]}";
+}
+
+}  // namespace
+
+std::string ScanReportJson() {
+    scan::CatalogueGuard guard;
+    std::string out = "{\"volume\":";
+    AppendString(out, scan::VolumeName);
+    out += ",\"tracks\":[";
+    for (const scan::TrackNode* node = scan::TrackListHead; node; node = node->next) {
+        if (node != scan::TrackListHead) out += ',';
+        out += "{\"number\":" + std::to_string(node->number);
+        out += ",\"session\":" + std::to_string(node->session);
+        out += ",\"start\":" + std::to_string(node->start);
+        out += ",\"end\":" + std::to_string(node->end);
+        out += ",\"control\":" + std::to_string(node->control);
+        out += ",\"flags\":";
+        AppendNames(out, TrackFlagNames(node->flags));
+        out += ",\"root\":";
+        if (node->rootItem)
+            AppendItem(out, node->rootItem, 0);
+        else
+            out += "null";
+        out += '}';
+    }
+    out += "]}\n";
+    return out;
+}
+
+}  // namespace dravik::cli

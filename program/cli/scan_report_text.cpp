@@ -1,0 +1,64 @@
+// The scan report as an indented text tree: one line per track, then its
+// catalogue, two blanks deeper per directory level.
+#include <cstdio>
+#include <string>
+
+#include "program/scan/catalogue_lock.h"
+#include "program/scan/found_item.h"
+#include "program/scan/scan_state.h"
+#include "program/scan/track_list.h"
+#include "scan_report.h"
+
+namespace dravik::cli {
+
+namespace {
+
+// Deeper directories are not printed (the readers never build them).
+constexpr int kMaxReportDepth = 512;
+
+std::string Joined(const std::vector<std::string>& names) {
+    std::string text;
+    for (const std::string& name : names) text += (text.empty() ? "" : ",") + name;
+    return text;
+}
+
+void AppendItem(std::string& out, const scan::FoundItem* item, int depth);
+
+void AppendChildren(std::string& out, const scan::FoundItem* first, int depth) {
+    for (const scan::FoundItem* item = first; item; item = item->next)
+        if (!scan::IsHiddenEntry(item)) AppendItem(out, item, depth);
+}
+
+void AppendItem(std::string& out, const scan::FoundItem* item, int depth) {
+    const std::string date = IsoDateText(item->date);
+    char numbers[96];
+    std::snprintf(numbers, sizeof numbers, "  start %d  size %u  ", item->start, item->size);
+    out.append(static_cast<std::size_t>(depth) * 2 + 2, ' ');
+    out += item->name;
+    out += numbers;
+    out += date.empty() ? std::string(scan::kNoDateText) : date;
+    const std::string flags = Joined(ItemFlagNames(item->flags));
+    if (!flags.empty()) out += "  [" + flags + "]";
+    out += '\n';
+    if (depth < kMaxReportDepth) AppendChildren(out, item->firstChild, depth + 1);
+}
+
+}  // namespace
+
+std::string ScanReportText() {
+    scan::CatalogueGuard guard;
+    std::string out = "Volume: " + scan::VolumeName + "\n";
+    for (const scan::TrackNode* node = scan::TrackListHead; node; node = node->next) {
+        char line[160];
+        std::snprintf(line, sizeof line, "Track %d  session %d  start %d  end %d  control 0x%02x", node->number,
+                      node->session, node->start, node->end, node->control);
+        out += line;
+        const std::string flags = Joined(TrackFlagNames(node->flags));
+        if (!flags.empty()) out += "  [" + flags + "]";
+        out += '\n';
+        if (node->rootItem) AppendItem(out, node->rootItem, 0);
+    }
+    return out;
+}
+
+}  // namespace dravik::cli
