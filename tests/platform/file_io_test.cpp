@@ -11,6 +11,7 @@
 
 #include "platform/atomic_file.h"
 #include "platform/file_lock.h"
+#include "support/run_unprivileged.h"
 #include "support/temp_dir.h"
 
 using namespace dravik::platform;
@@ -85,11 +86,16 @@ TEST(AtomicFile, AFailureAtAnyStageLeavesTheOldFileWhole) {
 }
 
 TEST(AtomicFile, UnwritableFolderFailsWithoutTouchingTheFile) {
-    if (geteuid() == 0) GTEST_SKIP() << "root ignores folder permissions";
     TempDir dir;
     std::string p = dir.Write("db", "precious");
-    chmod(dir.path().c_str(), 0500);
-    EXPECT_EQ(WriteFileAtomically(p, "x"), EACCES);
+    dravik::test::OpenToEveryone(dir.path());
+    chmod(p.c_str(), 0666);  // the file itself is writable: only the folder is not
+    chmod(dir.path().c_str(), 0555);
+    int failed = dravik::test::RunUnprivileged([&] {
+        if (WriteFileAtomically(p, "x") != EACCES) return 1;
+        return 0;
+    });
     chmod(dir.path().c_str(), 0700);
+    EXPECT_EQ(failed, 0);
     EXPECT_EQ(dir.Read("db"), "precious");
 }
