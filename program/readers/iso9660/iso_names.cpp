@@ -1,0 +1,115 @@
+#include "program/readers/iso9660/iso_names.h"
+
+#include "program/readers/iso9660/iso_structures.h"
+
+namespace dravik::readers::iso {
+
+namespace {
+
+// Length of the UTF-8 sequence starting at `at`, or 0 when it is not one.
+std::size_t Utf8SequenceLength(const std::uint8_t* bytes, std::size_t length, std::size_t at) {
+    const std::uint8_t lead = bytes[at];
+    if (lead < 0x80) return 1;
+    std::size_t count = 0;
+    std::uint32_t minimum = 0;
+    if ((lead & 0xE0) == 0xC0) {
+        count = 2, minimum = 0x80;
+    } else if ((lead & 0xF0) == 0xE0) {
+        count = 3, minimum = 0x800;
+    } else if ((lead & 0xF8) == 0xF0) {
+        count = 4, minimum = 0x10000;
+    } else {
+        return 0;
+    }
+    if (at + count > length) return 0;
+    std::uint32_t code = lead & (0x7F >> count);
+    for (std::size_t i = 1; i < count; ++i) {
+        if ((bytes[at + i] & 0xC0) != 0x80) return 0;
+        code = (code << 6) | (bytes[at + i] & 0x3F);
+    }
+    if (code < minimum || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
+    return count;
+}
+
+void AppendUtf8(std::string& out, std::uint32_t code) {
+    if (code < 0x80) {
+        out += static_cast<char>(code);
+    } else if (code < 0x800) {
+        out += static_cast<char>(0xC0 | (code >> 6));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+        out += static_cast<char>(0xE0 | (code >> 12));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (code >> 18));
+        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    }
+}
+
+}  // namespace
+
+std::string IsoBytesToUtf8(const std::uint8_t* bytes, std::size_t length) {
+    bool valid = true;
+    for (std::size_t at = 0; at < length && valid;) {
+        const std::size_t step = Utf8SequenceLength(bytes, length, at);
+        valid = step != 0;
+        at += step;
+    }
+    if (valid) return std::string(reinterpret_cast<const char*>(bytes), length);
+    std::string out;
+    out.reserve(length * 2);
+    for (std::size_t i = 0; i < length; ++i) AppendUtf8(out, bytes[i]);
+    return out;
+}
+
+std::string Ucs2BeToUtf8(const std::uint8_t* bytes, std::size_t length, bool& failed) {
+    std::string out;
+    const std::size_t characters = length / 2;
+    for (std::size_t i = 0; i < characters; ++i) {
+        std::uint32_t code = Be16(bytes + 2 * i);
+        if (code >= 0xD800 && code <= 0xDBFF && i + 1 < characters) {
+            const std::uint32_t low = Be16(bytes + 2 * (i + 1));
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                AppendUtf8(out, 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00));
+                ++i;
+                continue;
+            }
+        }
+        if (code >= 0xD800 && code <= 0xDFFF) {
+            failed = true;
+            code = '?';
+        }
+        AppendUtf8(out, code);
+    }
+    return out;
+}
+
+std::string TrimVolumeIdentifier(std::string text) {
+    const std::size_t nul = text.find('\0');
+    if (nul != std::string::npos) text.resize(nul);
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    return text;
+}
+
+std::optional<std::string> RockRidgeName(const std::uint8_t* record, std::size_t recordLength) {
+    const std::size_t idLength = record[kDrIdLength];
+    std::size_t at = kDrId + idLength + ((idLength % 2 == 0) ? 1 : 0);
+    while (at + 4 <= recordLength) {
+        const std::uint8_t* entry = record + at;
+        const std::size_t entryLength = entry[2];
+        if (entry[3] != 1 || entryLength < 4 || at + entryLength > recordLength) break;
+        if (entry[0] == 'N' && entry[1] == 'M') {
+            // An empty name (the entry names "." or "..", or is damaged)
+            // would hide the file; its ISO identifier is kept instead.
+            if (entryLength <= 5) return std::nullopt;
+            return IsoBytesToUtf8(entry + 5, entryLength - 5);
+        }
+        at += entryLength;
+    }
+    return std::nullopt;
+}
+
+}  // namespace dravik::readers::iso

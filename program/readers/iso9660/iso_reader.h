@@ -1,0 +1,154 @@
+// The ISO 9660 reader's parts and the state they share while one track is
+// read. ReadIsoTrack (reader_entries.h) is the entry; everything here is
+// for its own files and its tests.
+//
+// A disc is input from a stranger: every length read from it is checked
+// against the buffer it lies in, locations outside the volume are never
+// read as directories, each directory extent is read at most once per tree
+// (so a directory that lists itself or an ancestor cannot loop), nesting
+// stops at kMaxNestLevel and a tree holds at most kMaxItemsPerTree items.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <set>
+#include <string>
+
+namespace dravik::device {
+class CDDevice;
+}
+namespace dravik::scan {
+struct FoundItem;
+struct TrackNode;
+}  // namespace dravik::scan
+
+namespace dravik::readers::iso {
+
+// Limits of what one track may make the reader do.
+constexpr int kMaxNestLevel = 20;                 // deeper directories appear without contents
+constexpr std::int64_t kMaxDirectorySectors = 16384;  // 32 MiB of directory records
+constexpr std::size_t kMaxItemsPerTree = 1000000;
+constexpr std::int64_t kMaxPathTableBytes = 4 * 1024 * 1024;
+// Blocks searched for a root directory when the descriptors are unreadable.
+constexpr int kScanFirstBlock = 17;
+constexpr int kScanLastBlock = 149;
+constexpr int kScanUsableBelow = 40;  // a root found this far or farther is not used
+// Blocks holding supplementary descriptors.
+constexpr int kSupplementaryFirst = 17;
+constexpr int kSupplementaryLast = 31;
+// The answer "Yes" of a question.
+constexpr int kAnswerYes = 6;
+
+// Language-module texts of this reader.
+constexpr unsigned kJolietNamesMessage = 128;
+constexpr unsigned kIsoVolumeStatus = 129;     // track number, volume name
+constexpr unsigned kJolietVolumeStatus = 130;  // track number, volume name
+constexpr unsigned kNoDirectoryMessage = 155;  // track number
+constexpr unsigned kRootFoundMessage = 156;    // track number, block
+constexpr unsigned kRootBeforeTrackMessage = 204;  // track number
+constexpr unsigned kFilesMissingMessage = 216;     // session number
+constexpr unsigned kContinuationMessage = 218;     // other track, this track
+constexpr unsigned kHighSierraStatus = 221;        // track number, volume name
+constexpr unsigned kBadBlocksMessage = 241;        // count
+
+enum class DirectoryFormat { kIso, kJoliet, kHighSierra };
+
+// Per-track state, reset at every ReadIsoTrack call.
+struct IsoTrackState {
+    device::CDDevice* device = nullptr;
+    scan::TrackNode* track = nullptr;
+    int imageOffset = 0;      // blocks added to every recorded location
+    bool offsetImage = false;  // locations below the track start are relative to it
+    int readLimit = 0;        // first block beyond what may be read
+    int nestLevel = 0;
+    int badBlocks = 0;        // directory blocks that could not be read
+    bool nameFailed = false;  // a Joliet name could not be converted
+    // Directory walks of the tree being read: the directory extents already
+    // read, sectors that ended a directory early (zeroed, implausible or
+    // malformed), items made.
+    std::set<std::int32_t> directoriesRead;
+    int directoriesCut = 0;
+    std::size_t itemsMade = 0;
+};
+
+// Starts a new tree on the same track (the primary after a Joliet tree
+// that yielded nothing): its walk counters start again.
+void BeginTree(IsoTrackState& state);
+
+// One 2048-byte block from the tracked allocator, released on every path.
+class WorkBlock {
+public:
+    explicit WorkBlock(std::size_t blocks = 1);
+    ~WorkBlock();
+    WorkBlock(const WorkBlock&) = delete;
+    WorkBlock& operator=(const WorkBlock&) = delete;
+    std::uint8_t* data() const { return data_; }
+    explicit operator bool() const { return data_ != nullptr; }
+
+private:
+    std::uint8_t* data_;
+};
+
+// The device's error reporting off for reads expected to fail, back on at
+// the end of the scope.
+class QuietReads {
+public:
+    explicit QuietReads(device::CDDevice* device, bool quiet = true);
+    ~QuietReads();
+    QuietReads(const QuietReads&) = delete;
+    QuietReads& operator=(const QuietReads&) = delete;
+
+private:
+    device::CDDevice* device_;
+    bool quiet_;
+};
+
+// Reads one block; false for a failed read and for a block number the
+// drive cannot be asked for (negative).
+bool ReadBlock(IsoTrackState& state, std::int64_t block, std::uint8_t* buffer);
+bool AbortRequested(const IsoTrackState& state);
+// Verbose log and sector dumps.
+bool Verbose();
+bool SectorDumps();
+
+// A recorded location as a disc block: plus imageOffset, plus the track
+// start when offsetImage is set and the block lies below the track.
+std::int64_t MapLocation(const IsoTrackState& state, std::int64_t extent);
+// readLimit for a volume of `volumeSpace` blocks on this track.
+int ReadLimitFor(const scan::TrackNode* track, std::uint32_t volumeSpace);
+
+// Track flags, changed under the catalogue lock (the views read nodes).
+void SetTrackFlags(scan::TrackNode* track, std::uint32_t bits);
+void ClearTrackFlags(scan::TrackNode* track, std::uint32_t bits);
+
+// The root item "\ <volume> (Session n)" of a directory at `start`.
+scan::FoundItem* MakeRootItem(IsoTrackState& state, const std::string& volume, std::int64_t start,
+                              std::uint32_t size, const std::uint8_t* date);
+
+// Reads the directory at `block` of `length` bytes into `dir`; returns its
+// first item (null when it yielded none).
+scan::FoundItem* ReadIsoDirectory(IsoTrackState& state, scan::FoundItem* dir, std::int64_t block,
+                                  std::uint32_t length, DirectoryFormat format = DirectoryFormat::kIso);
+
+// Shows the root and every named directory below it in the tree.
+void ShowTrackTree(scan::FoundItem* root);
+
+// Recovery steps of a volume.
+void FindImageOffset(IsoTrackState& state, std::uint32_t pathTable, std::uint32_t rootExtent);
+// Fills `descriptor` with a built primary descriptor and returns true when
+// a root directory was found close after the descriptor area.
+bool LocateRootByScanning(IsoTrackState& state, std::uint8_t* descriptor);
+// True when it read into `descriptor` (the caller must read it again).
+bool CheckTrackContinuation(IsoTrackState& state, std::uint8_t* descriptor);
+// Reads the directories the walk could not reach through the volume's path
+// table, when the walk met unreadable or cut directories.
+void RecoverThroughPathTable(IsoTrackState& state, scan::FoundItem* root, const std::uint8_t* descriptor,
+                             DirectoryFormat format);
+
+// The volumes.
+bool ReadJolietVolume(IsoTrackState& state, const std::uint8_t* svd);
+bool ReadHighSierraVolume(IsoTrackState& state, const std::uint8_t* descriptor);
+// Steps 10-16 of ReadIsoTrack over a primary descriptor (read or built).
+bool ReadPrimaryVolume(IsoTrackState& state, const std::uint8_t* descriptor);
+
+}  // namespace dravik::readers::iso
