@@ -29,6 +29,8 @@ constexpr StringEntry kProgramMessages[] = {
     {127, "Lead-out at block %d"},
     {128, "Some Joliet file names could not be converted and are shown with replacement characters.\n"
           "The files themselves are not affected."},
+    {129, "Reading track %d: ISO 9660 volume %s"},
+    {130, "Reading track %d: Joliet volume %s"},
     {131, "The temporary file %s could not be created:\n%s\n"
           "Check that the temporary folder in the options exists and has free space."},
     {155, "The directory of track %d could not be read.\n"
@@ -58,6 +60,7 @@ constexpr StringEntry kProgramMessages[] = {
           "Go on checking whether the two tracks belong to one volume?"},
     {220, "The UDF file system on this disc is damaged.\n"
           "Yes: read it with the recovery rules.\nNo: skip this step.\nCancel: stop here."},
+    {221, "Reading track %d: High Sierra volume %s"},
     {224, "With \"Accept errors\" on, a following track that begins inside the area being read is "
           "read as part of it.\nThe list may then show damaged or mixed-up files."},
     {227, "Blank disc (%d blocks free)"},
