@@ -244,6 +244,41 @@ public:
     // The current profile (and the DVD flags it implies); 0 on failure.
     int GetCurrentConfiguration();
 
+    // --- device check, read speed and error recovery ---
+    // Why the last VerifyDevice refused the drive (VerifyAccepted after true).
+    enum VerifyRefusal {
+        VerifyAccepted = 0,
+        VerifyNoInquiry,      // the drive does not answer INQUIRY
+        VerifyShortInquiry,   // its INQUIRY data end before the product name
+        VerifyFixedDisk,      // a direct-access device that is not removable
+        VerifyNoDatabase,     // the device database could not be read
+        VerifyDisabled,       // its database entry sets Disabled
+    };
+    // Decides whether the drive at the transport's position is an optical
+    // drive to offer, names it, looks it up in the device database and
+    // learns its command forms, speed method, buffer size and capabilities;
+    // checkMedia also classifies the disc (GetMediaType).
+    bool VerifyDevice(bool checkMedia);
+    VerifyRefusal GetVerifyRefusal() const { return verifyRefusal_; }
+    // Sets the read speed by the record's speed method; -1 = the drive's
+    // own speed value as the device check found it.
+    bool SetDriveReadSpeed(int speed);
+    // Current read speed in the method's unit; 0 without a method,
+    // 0xFFFFFFFF when the mode sense fails.
+    unsigned GetReadSpeed();
+    // The drive's read retry count (page 0x01 byte 3).
+    bool SetHardwareRetry(int count);
+    // state = recovery parameter * 256 + retry count; -1 only reads (the
+    // changeable values) and records whether the retry count can change.
+    bool SetRecoveryState(int state, int* current);
+    // The read speed the device check found, in the speed method's unit.
+    unsigned char GetDriveSpeedValue() const { return driveSpeedValue_; }
+    bool InErrorScanMode() const { return errorScanMode_; }
+    bool IsRecoveryPageRefused() const { return recoveryPageRefused_; }
+    bool IsAWRE() const { return awre_; }
+    bool IsARRE() const { return arre_; }
+    bool IsANSIVersion0() const { return ansiVersion0_; }
+
     // --- for the library's own classes (DevCommand, the command layer) ---
     DeviceIntf* Transport() const { return transport_.get(); }
     DDBInfo* DeviceRecord() const { return deviceRecord_.get(); }
@@ -262,6 +297,16 @@ protected:
     // MODE SELECT(6) or (10) of the parameter list the caller built in buf
     // (request may be null: the command builds its own).
     bool ModeSelectCommand(DevRequest* request, unsigned char* buf);
+    // Re-applies the last accepted recovery state and read speed.
+    void ResetDeviceParameters();
+    // READ BUFFER: the drive's buffer size (KB) into the record.
+    bool ReadDeviceBufferSize();
+    // AWRE and ARRE from the changeable values of page 0x01.
+    bool CheckAutoRealloc();
+    // Name clean-up: trailing blanks removed (never the first character);
+    // every run of blanks reduced to one. Both work in place and return s.
+    static char* strip(char* s);
+    static char* SingleSpace(char* s);
     // GET PERFORMANCE of the write speeds, logged only.
     void GetWritePerformance();
     // Write speeds of page 0x2A into the device record.
@@ -292,6 +337,9 @@ private:
     // transport clone.
     void CopyFrom(const CDDevice& source);
     void AdoptTransport(DeviceIntf* transport);
+    // The device check's medium classification: the recordable, rewritable
+    // and audio bits added to the media type.
+    void ClassifyMedium();
 
     std::unique_ptr<DeviceIntf> transport_;
     bool errorMode_ = false;
@@ -349,6 +397,7 @@ private:
     DebugDumpCallback debugDump_;
     std::unique_ptr<DDBInfo> deviceRecord_;
     char textBuffer_[kTextBufferChars] = {};
+    VerifyRefusal verifyRefusal_ = VerifyAccepted;
 };
 
 }  // namespace dravik::device
