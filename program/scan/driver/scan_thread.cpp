@@ -45,6 +45,7 @@ std::atomic<ScanOutcome> g_outcome{ScanOutcome::None};
 std::atomic<int> g_currentTrack{0};
 std::mutex g_threadLock;
 std::thread g_thread;
+std::atomic<bool> g_threadDone{true};
 std::function<void(bool)> g_menuSwitch;
 
 // Runs `call` with the front end on its user-interface thread.
@@ -211,7 +212,10 @@ void RunScanSteps(device::CDDevice* device) {
     ClearTrackList(false);
     if (diag::DebugMode) diag::WriteVersionBanner();
     auto* buffer = static_cast<std::uint8_t*>(diag::TrackedAlloc(kLayoutBufferBytes, __FILE__, __LINE__));
-    if (!buffer) return;
+    if (!buffer) {
+        g_outcome = ScanOutcome::Failed;
+        return;
+    }
     messages::ProgressTick();
     const bool layout = BuildLayout(buffer);
     diag::TrackedFree(buffer, __FILE__, __LINE__);
@@ -293,14 +297,18 @@ bool StartScan() {
     if (g_thread.joinable()) g_thread.join();
     EnableMainMenus(false);
     g_outcome = ScanOutcome::Running;
-    g_thread = std::thread(ScanThread);
+    g_threadDone = false;
+    g_thread = std::thread([] {
+        ScanThread();
+        g_threadDone = true;
+    });
     return true;
 }
 
 void WaitForScan(const std::function<void()>& pump) {
     std::lock_guard<std::mutex> hold(g_threadLock);
     if (!g_thread.joinable()) return;
-    while (g_outcome == ScanOutcome::Running || ScanRunning) {
+    while (!g_threadDone) {
         if (pump) pump();
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
