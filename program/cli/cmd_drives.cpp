@@ -1,16 +1,22 @@
 // dravik-cli drives: walks the optical drives through the device library
 // (CDDevice::FirstDevice/NextDevice over the transport Initialize chose) and
 // lists each: letter, vendor and product, real or virtual, device node or
-// image path, then the transport's address of the drive and the interface
-// version. Images that cannot be served are reported on stderr, one line
-// each, naming the file and line at fault.
+// image path, the transport's address of the drive and the interface
+// version, then what the device check (VerifyDevice) made of it: the name,
+// MMC or not, speed method and read speed, buffer size, and with --media
+// the medium classification; a drive it refuses is listed with the reason.
+// Images that cannot be served are reported on stderr, one line each,
+// naming the file and line at fault.
 #include <dlfcn.h>
+#include <limits.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <string>
 
 #include "cli_command.h"
 #include "device/cddevice/cddevice.h"
+#include "device/ddb/ddb_info.h"
 #include "platform/drive_table.h"
 #include "program/messages/language_module.h"
 #include "program/messages/show_message.h"
@@ -28,22 +34,95 @@ const platform::DriveEntry* EntryFor(const platform::DriveTable& table, device::
     return position < table.Drives().size() ? &table.Drives()[position] : nullptr;
 }
 
-void PrintDrive(const platform::DriveEntry* entry, device::CDDevice& walker) {
+// The shipped device database beside the program, when it is there: the
+// check reads the drives' entries from it (and never writes it here).
+std::string ShippedDatabase() {
+    char exe[PATH_MAX];
+    ssize_t n = ::readlink("/proc/self/exe", exe, sizeof exe - 1);
+    if (n <= 0) return "";
+    std::string path(exe, static_cast<std::size_t>(n));
+    std::size_t slash = path.rfind('/');
+    path = path.substr(0, slash == std::string::npos ? 0 : slash) + "/../Shared/ASPIDEV.DDB";
+    return ::access(path.c_str(), R_OK) == 0 ? path : "";
+}
+
+const char* RefusalText(device::CDDevice::VerifyRefusal refusal) {
+    switch (refusal) {
+    case device::CDDevice::VerifyNoInquiry: return "no answer to INQUIRY";
+    case device::CDDevice::VerifyShortInquiry: return "INQUIRY data too short";
+    case device::CDDevice::VerifyFixedDisk: return "a fixed disk";
+    case device::CDDevice::VerifyNoDatabase: return "the device database cannot be read";
+    case device::CDDevice::VerifyDisabled: return "disabled in the device database";
+    default: return "not accepted";
+    }
+}
+
+std::string MediumText(device::CDDevice& walker) {
+    if (!walker.CheckDevice(false)) return "medium none";
+    const unsigned type = walker.GetMediaType();
+    std::string text = (type & 0x20) ? "CD-RW" : (type & 0x10) ? "CD-R" : "CD-ROM";
+    if (type & 0x02) text += " audio";
+    if (walker.IsDVDDisc()) text = "DVD";
+    char code[24];
+    std::snprintf(code, sizeof code, " (media type 0x%02X)", type);
+    return "medium " + text + code;
+}
+
+// What the device check found, or why it refused the drive.
+std::string CheckText(device::CDDevice& walker, bool media) {
+    if (!walker.VerifyDevice(media)) return std::string("refused: ") + RefusalText(walker.GetVerifyRefusal());
+    const unsigned method = walker.DeviceRecord()->GetSpeedCode();
+    char text[256];
+    std::string speed;
+    if (method == 255) {
+        speed = "speed method none";
+    } else {
+        const unsigned current = walker.GetReadSpeed();
+        char part[64];
+        if (current == 0xFFFFFFFFu)
+            std::snprintf(part, sizeof part, "speed method %u, read speed unknown", method);
+        else if (method == 0)
+            std::snprintf(part, sizeof part, "speed method 0, read speed %ux", current);
+        else
+            std::snprintf(part, sizeof part, "speed method %u, read speed code 0x%02X", method, current);
+        speed = part;
+    }
+    const int buffer = walker.GetBufferSize();
+    char bufferText[32];
+    if (buffer > 0)
+        std::snprintf(bufferText, sizeof bufferText, "buffer %d KB", buffer);
+    else
+        std::snprintf(bufferText, sizeof bufferText, "buffer unknown");
+    std::snprintf(text, sizeof text, "\"%s\", %s, %s, %s", walker.GetDeviceName(), walker.IsMMC() ? "MMC" : "not MMC",
+                  speed.c_str(), bufferText);
+    std::string result = text;
+    if (media) result += ", " + MediumText(walker);
+    return result;
+}
+
+void PrintDrive(const platform::DriveEntry* entry, device::CDDevice& walker, bool media) {
     std::string id = walker.GetDeviceId();
     std::string version = walker.GetIntfVersion();
+    std::string check = CheckText(walker, media);
     if (entry == nullptr) {
-        std::printf("%-3s %-26s %-8s %-30s %s  %s\n", "?", "(unknown drive)", "", "", id.c_str(), version.c_str());
+        std::printf("%-3s %-26s %-8s %-30s %s  %s  %s\n", "?", "(unknown drive)", "", "", id.c_str(), version.c_str(),
+                    check.c_str());
         return;
     }
     const std::string name = entry->identity.vendor + " " + entry->identity.product;
-    std::printf("%c:  %-26s %-8s %-30s %s  %s\n", entry->letter, name.c_str(),
+    std::printf("%c:  %-26s %-8s %-30s %s  %s  %s\n", entry->letter, name.c_str(),
                 entry->kind == platform::DriveKind::kReal ? "real" : "virtual", entry->location.c_str(), id.c_str(),
-                version.c_str());
+                version.c_str(), check.c_str());
 }
 
 int RunDrives(const std::vector<std::string>& args) {
-    if (!args.empty()) {
-        std::fprintf(stderr, "usage: dravik-cli drives\n");
+    bool media = false;
+    for (const std::string& arg : args) {
+        if (arg == "--media") {
+            media = true;
+            continue;
+        }
+        std::fprintf(stderr, "usage: dravik-cli drives [--media]\n");
         return kExitUsage;
     }
     // The device library takes its message and sense texts from the
@@ -70,8 +149,11 @@ int RunDrives(const std::vector<std::string>& args) {
     size_t found = 0;
     {
         device::CDDevice walker;
+        walker.SetMessageCallback(messages::ShowMessage);
+        const std::string database = ShippedDatabase();
+        if (!database.empty()) walker.SetDDBFilename(database);
         for (bool on = walker.FirstDevice(); on; on = walker.NextDevice(), ++found)
-            PrintDrive(EntryFor(table, walker, found), walker);
+            PrintDrive(EntryFor(table, walker, found), walker, media);
     }
     device::CDDevice::Terminate();
     ::dlclose(resources);
@@ -79,9 +161,11 @@ int RunDrives(const std::vector<std::string>& args) {
     return table.Problems().empty() ? kExitOk : kExitFailure;
 }
 
-const CliCommandRegistration registration({"drives", "",
+const CliCommandRegistration registration({"drives", "[--media]",
                                            "list the optical drives through the device library: real ones and "
-                                           "virtual ones over the images in DRAVIK_IMAGES (paths separated by ':')",
+                                           "virtual ones over the images in DRAVIK_IMAGES (paths separated by ':'), "
+                                           "with what the device check learns of each; --media also classifies "
+                                           "the disc in each drive",
                                            RunDrives});
 
 }  // namespace
