@@ -242,3 +242,31 @@ TEST_F(VerifyIdentityTest, NewDriveEntryIsWrittenBackInTheWritersFormat) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(NameCleanUp, TrailingBlanksGoAndRunsOfBlanksShrinkToOne) {
+    struct Row {
+        const char* in;
+        const char* stripped;
+        const char* single;
+    } rows[] = {
+        {"ACME     CD-RW  8X      ", "ACME     CD-RW  8X", "ACME CD-RW 8X"},
+        {"   ", " ", " "},  // the first character stays
+        {"", "", ""},
+        {"A", "A", "A"},
+        {"  LEADING  ", "  LEADING", " LEADING"},
+    };
+    for (const Row& row : rows) {
+        char text[40];
+        std::snprintf(text, sizeof text, "%s", row.in);
+        EXPECT_EQ(CheckedDevice::strip(text), text);
+        EXPECT_STREQ(text, row.stripped) << '"' << row.in << '"';
+        EXPECT_EQ(CheckedDevice::SingleSpace(text), text);
+        EXPECT_STREQ(text, row.single) << '"' << row.in << '"';
+    }
+    char blanks[] = "A  B   C ";
+    EXPECT_STREQ(CheckedDevice::SingleSpace(blanks), "A B C ") << "SingleSpace keeps one trailing blank";
+}
+
+}  // namespace
