@@ -82,7 +82,11 @@ bool ReadJolietVolume(IsoTrackState& state, const std::uint8_t* svd) {
     {
         QuietReads quiet(state.device);
         ReadIsoDirectory(state, root, root->start, root->size, DirectoryFormat::kJoliet);
-        if (!AbortRequested(state)) RecoverThroughPathTable(state, root, svd, DirectoryFormat::kJoliet);
+        // A root that yielded nothing leaves the volume to the primary
+        // descriptor's tree, which may be whole; recovering only the Joliet
+        // subdirectories would hide that tree's root files.
+        if (root->firstChild && !AbortRequested(state))
+            RecoverThroughPathTable(state, root, svd, DirectoryFormat::kJoliet);
     }
     // 7.
     const bool gotEntries = root->firstChild != nullptr;
