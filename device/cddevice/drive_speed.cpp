@@ -115,7 +115,8 @@ unsigned CDDevice::GetReadSpeed() {
     request.buffer = answer;
     request.dataLength = kSpeedSenseBytes;
     request.cdb[2] = how.page;
-    if (deviceRecord_->IsMode10()) {
+    const bool mode10 = deviceRecord_->IsMode10();
+    if (mode10) {
         request.cdbLength = 10;
         request.cdb[0] = 0x5A;
         request.cdb[8] = kSpeedSenseBytes;
@@ -128,10 +129,12 @@ unsigned CDDevice::GetReadSpeed() {
         TakeSense(request);
         return kSpeedSenseFailed;
     }
-    // The header form shows in the data: a 6-byte header puts its length
-    // byte before the medium type, which makes the first word large.
+    // The header has the form of the command, unless a drive answered the
+    // 10-byte command in the 6-byte form, which shows as a length over 512.
+    // (Judging by a first word over 64 instead would misread the 10-byte
+    // answer of every drive whose capabilities page is long.)
     int pageAt, replyEnd;
-    if (cmd::GetBE16(answer) > 64) {
+    if (!mode10 || answer[0] > 2) {
         pageAt = answer[3] + 4;
         replyEnd = answer[0] + 1;
     } else {

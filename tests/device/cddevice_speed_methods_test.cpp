@@ -90,6 +90,25 @@ TEST_F(SpeedMethodTest, MmcSpeedReadBackRoundsToTheNearestMultiple) {
         DriveWithPage(page);
         EXPECT_EQ(device->GetReadSpeed(), row.speed) << row.kbps;
     }
+    // A long capabilities page (write speed descriptors) makes a 10-byte
+    // answer of more than 64 bytes; its header is still the 8-byte one.
+    std::vector<uint8_t> longPage(0x5C, 0);
+    longPage[0] = 0x2A;
+    longPage[1] = 0x5A;
+    longPage[14] = 0x05;
+    longPage[15] = 0x84;  // 1412 KB/s
+    DriveWithPage(longPage);
+    EXPECT_EQ(device->GetReadSpeed(), 8u);
+    // A drive that answers the 10-byte command in the 6-byte form.
+    std::vector<uint8_t> page(0x1C, 0);
+    page[0] = 0x2A;
+    page[1] = 0x1A;
+    page[14] = 0x06;
+    page[15] = 0x2C;  // 1580 KB/s
+    Scripted::answer = [page](const SentCommand& c, uint8_t* buffer) {
+        return Scripted::Data(ModeAnswer(false, page, true), buffer, c.dataLength);
+    };
+    EXPECT_EQ(device->GetReadSpeed(), 9u);
     // The request: page 0x2A, 128 bytes in the 10-byte form.
     const SentCommand& last = Scripted::sent.back();
     EXPECT_EQ(last.cdb[0], 0x5A);
