@@ -164,6 +164,7 @@ bool CDDevice::VerifyDevice(bool checkMedia) {
         break;
     }
     const verify::ModeHeader header = verify::ReadModeHeader(data, received);
+    // A descriptor whose block length reads 0 leaves the 2048 set above.
     if (header.sectorSize > 0) sectorSize_ = static_cast<int16_t>(header.sectorSize);
     mediaType_ = static_cast<uint8_t>(header.mediumType);
     const int end = std::min(header.total, received);
