@@ -1,0 +1,294 @@
+#include "program/extract/extractor.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <optional>
+
+#include "platform/atomic_file.h"
+#include "program/extract/item_paths.h"
+#include "program/extract/output_folder.h"
+#include "program/extract/safe_names.h"
+#include "program/scan/track_list.h"
+
+namespace dravik::extract {
+
+namespace {
+
+// Deeper catalogue trees are not followed (no reader builds them).
+constexpr int kMaxDepth = 256;
+constexpr std::int64_t kLastBlock = INT32_MAX;
+constexpr std::uint32_t kIsoFamily = scan::TrackIso | scan::TrackJoliet | scan::TrackHighSierra;
+
+struct Extent {
+    std::int64_t start;
+    std::uint64_t length;
+};
+
+// An output folder, opened (and created) only when something goes in it.
+struct OutputDir {
+    OutputDir* parent = nullptr;
+    const scan::FoundItem* item = nullptr;
+    std::string discPath;
+    std::string outputPath;
+    FolderHandle handle;
+    FolderNames names;
+    bool tried = false;
+    bool created = false;
+    int error = 0;
+    std::string safeName;
+};
+
+void AddUnreadable(std::vector<BlockRange>& ranges, std::int64_t block) {
+    const auto b = static_cast<std::int32_t>(std::min(block, kLastBlock));
+    if (!ranges.empty() && ranges.back().last + 1 == b) ranges.back().last = b;
+    else ranges.push_back({b, b});
+}
+
+std::string JoinPath(const std::string& folder, const std::string& name) {
+    return folder.empty() ? name : folder + "/" + name;
+}
+
+class Extraction {
+public:
+    Extraction(BlockSource& source, const ExtractOptions& options, const ExtractListener& listener,
+               ExtractSummary& summary)
+        : source_(source), options_(options), listener_(listener), summary_(summary),
+          matched_(options.paths.size(), false), buffer_(kBlocksPerRead * std::size_t{kBlockBytes}) {}
+
+    void Run(const std::vector<const scan::FoundItem*>& roots) {
+        OutputDir target;
+        target.tried = true;
+        target.error = FolderHandle::OpenTarget(options_.targetFolder, target.handle);
+        if (target.error) {
+            summary_.targetError = options_.targetFolder + ": " + platform::ErrorText(target.error);
+            return;
+        }
+        for (const scan::FoundItem* root : roots) {
+            if (!root || summary_.cancelled) continue;
+            OutputDir trackDir;
+            trackDir.parent = &target;
+            trackDir.item = root;
+            trackDir.discPath = TrackFolderText(root);
+            const bool whole = options_.paths.empty() || Selects(root, root, "");
+            if (whole) Open(trackDir);
+            Walk(root, root->firstChild, trackDir, whole, 0);
+            FinishFolder(trackDir);
+        }
+        for (std::size_t i = 0; i < matched_.size(); ++i)
+            if (!matched_[i]) summary_.notFound.push_back(options_.paths[i]);
+    }
+
+private:
+    bool Selects(const scan::FoundItem* root, const scan::FoundItem* item, const std::string& path) {
+        (void)item;
+        bool any = false;
+        for (std::size_t i = 0; i < options_.paths.size(); ++i) {
+            if (PathSelects(options_.paths[i], root, path)) {
+                matched_[i] = true;
+                any = true;
+            }
+        }
+        return any;
+    }
+
+    void Walk(const scan::FoundItem* root, const scan::FoundItem* first, OutputDir& dir, bool selectedAbove,
+              int depth) {
+        if (depth >= kMaxDepth) return;
+        for (const scan::FoundItem* item = first; item && !summary_.cancelled; item = item->next) {
+            if (scan::IsHiddenEntry(item)) continue;
+            const std::string path = ItemPathText(item);
+            const bool selected = selectedAbove || Selects(root, item, path);
+            const std::string discPath = JoinPath(dir.discPath.empty() ? TrackFolderText(root) : dir.discPath,
+                                                  item->name);
+            if (item->flags & scan::ItemDirectory) {
+                if (selected && ((item->flags & scan::ItemMissing) || item->start < 0)) {
+                    Report({FileOutcome::kMissing, true, discPath, {}, {}, {}});
+                    continue;
+                }
+                OutputDir child;
+                child.parent = &dir;
+                child.item = item;
+                child.discPath = discPath;
+                if (selected) Open(child);
+                Walk(root, item->firstChild, child, selected, depth + 1);
+                FinishFolder(child);
+            } else if (selected) {
+                ExtractFile(root, item, discPath, dir);
+            }
+        }
+    }
+
+    // Opens the folder, and its parents first; the first failure is
+    // reported once for the folder.
+    int Open(OutputDir& dir) {
+        if (dir.tried) return dir.error;
+        dir.tried = true;
+        if (const int error = Open(*dir.parent)) {
+            dir.error = error;
+            return error;
+        }
+        const SafeName safe = MakeSafeName(dir.parent->item ? std::string_view(dir.item->name)
+                                                            : std::string_view(dir.discPath));
+        bool renamed = false;
+        dir.safeName = dir.parent->names.Claim(safe.name, renamed);
+        dir.outputPath = JoinPath(dir.parent->outputPath, dir.safeName);
+        if (safe.rewritten || renamed) Renamed({dir.discPath, dir.outputPath});
+        dir.error = dir.parent->handle.OpenChild(dir.safeName, dir.handle, dir.created);
+        if (dir.error)
+            Report({FileOutcome::kFailed, true, dir.discPath, dir.outputPath, {}, platform::ErrorText(dir.error)});
+        return dir.error;
+    }
+
+    // A folder made here takes its item's date once its contents are in.
+    void FinishFolder(OutputDir& dir) {
+        if (!dir.created || dir.error || !dir.item) return;
+        if (const std::optional<std::time_t> when = ItemTime(dir.item->date))
+            dir.parent->handle.SetTimes(dir.safeName, *when);
+    }
+
+    void ExtractFile(const scan::FoundItem* root, const scan::FoundItem* item, const std::string& discPath,
+                     OutputDir& dir) {
+        FileReport report{FileOutcome::kFailed, false, discPath, {}, {}, {}};
+        const bool isoTrack = root->track && (root->track->flags & kIsoFamily);
+        const bool extentsKnown = !(item->flags & scan::ItemFragmented) || scan::ItemExtentList(item);
+        if (!isoTrack || !extentsKnown) {
+            report.outcome = FileOutcome::kUnsupported;
+            report.error = "files of this file system cannot be extracted yet";
+            return Report(report);
+        }
+        if ((item->flags & scan::ItemMissing) || item->start < 0) {
+            report.outcome = FileOutcome::kMissing;
+            return Report(report);
+        }
+        if (const int error = Open(dir)) {
+            report.error = "its folder could not be made: " + platform::ErrorText(error);
+            return Report(report);
+        }
+        const SafeName safe = MakeSafeName(item->name);
+        bool renamed = false;
+        const std::string name = dir.names.Claim(safe.name, renamed);
+        report.outputPath = JoinPath(dir.outputPath, name);
+        if (safe.rewritten || renamed) Renamed({discPath, report.outputPath});
+        if (!options_.overwrite && dir.handle.Has(name)) {
+            report.outcome = FileOutcome::kKept;
+            return Report(report);
+        }
+        PartFile part;
+        if (const int error = part.Create(dir.handle)) {
+            report.error = platform::ErrorText(error);
+            return Report(report);
+        }
+        if (const int error = CopyData(item, part, report.unreadable)) {
+            part.Discard();
+            if (summary_.cancelled) return;
+            report.error = platform::ErrorText(error);
+            return Report(report);
+        }
+        if (const int error = part.Commit(name, options_.overwrite, ItemTime(item->date))) {
+            report.outcome = error == EEXIST ? FileOutcome::kKept : FileOutcome::kFailed;
+            if (error != EEXIST) report.error = platform::ErrorText(error);
+            return Report(report);
+        }
+        report.outcome = report.unreadable.empty() ? FileOutcome::kWritten : FileOutcome::kDamaged;
+        Report(report);
+    }
+
+    static std::vector<Extent> ExtentsOf(const scan::FoundItem* item) {
+        std::vector<Extent> extents;
+        if (const scan::ExtentPair* list = scan::ItemExtentList(item)) {
+            for (std::uint32_t i = 0; i < item->count; ++i) extents.push_back({list[i].start, list[i].length});
+        } else {
+            extents.push_back({item->start, item->size});
+        }
+        return extents;
+    }
+
+    // Writes the file's extents in order; 0, or the errno of a failed write
+    // (ECANCELED when the user stopped).
+    int CopyData(const scan::FoundItem* item, PartFile& part, std::vector<BlockRange>& unreadable) {
+        for (const Extent& extent : ExtentsOf(item)) {
+            std::int64_t block = extent.start;
+            std::uint64_t remaining = extent.length;
+            while (remaining > 0) {
+                if (source_.Aborted()) {
+                    summary_.cancelled = true;
+                    return ECANCELED;
+                }
+                const std::uint64_t blocksLeft = (remaining + kBlockBytes - 1) / kBlockBytes;
+                const int count = static_cast<int>(std::min<std::uint64_t>(kBlocksPerRead, blocksLeft));
+                ReadBlocks(block, count, unreadable);
+                const std::uint64_t bytes = std::min<std::uint64_t>(remaining, std::uint64_t(count) * kBlockBytes);
+                if (const int error = part.Write(buffer_.data(), static_cast<std::size_t>(bytes))) return error;
+                remaining -= bytes;
+                block += count;
+            }
+        }
+        return 0;
+    }
+
+    // Fills the buffer with `count` blocks; blocks that stay unreadable
+    // (or lie beyond any block address) are zeros and are recorded.
+    void ReadBlocks(std::int64_t block, int count, std::vector<BlockRange>& unreadable) {
+        if (block >= 0 && block + count - 1 <= kLastBlock &&
+            source_.Read(static_cast<std::int32_t>(block), count, buffer_.data()))
+            return;
+        for (int i = 0; i < count; ++i) {
+            std::uint8_t* out = buffer_.data() + std::size_t(i) * kBlockBytes;
+            const std::int64_t at = block + i;
+            if (at < 0 || at > kLastBlock || !source_.Read(static_cast<std::int32_t>(at), 1, out)) {
+                std::memset(out, 0, kBlockBytes);
+                AddUnreadable(unreadable, at);
+            }
+        }
+    }
+
+    void Report(const FileReport& report) {
+        summary_.files.push_back(report);
+        if (listener_.onFile) listener_.onFile(report);
+    }
+    void Renamed(const RenameReport& report) {
+        summary_.renamed.push_back(report);
+        if (listener_.onRename) listener_.onRename(report);
+    }
+
+    BlockSource& source_;
+    const ExtractOptions& options_;
+    const ExtractListener& listener_;
+    ExtractSummary& summary_;
+    std::vector<bool> matched_;
+    std::vector<std::uint8_t> buffer_;
+};
+
+}  // namespace
+
+int ExtractSummary::Count(FileOutcome outcome) const {
+    return static_cast<int>(std::count_if(files.begin(), files.end(),
+                                          [outcome](const FileReport& f) { return f.outcome == outcome; }));
+}
+
+bool ExtractSummary::AllWhole() const {
+    if (!targetError.empty() || cancelled || !notFound.empty()) return false;
+    return std::all_of(files.begin(), files.end(),
+                       [](const FileReport& f) { return f.outcome == FileOutcome::kWritten; });
+}
+
+ExtractSummary ExtractFiles(const std::vector<const scan::FoundItem*>& roots, BlockSource& source,
+                            const ExtractOptions& options, const ExtractListener& listener) {
+    ExtractSummary summary;
+    Extraction(source, options, listener, summary).Run(roots);
+    return summary;
+}
+
+std::string BlockRangesText(const std::vector<BlockRange>& ranges) {
+    std::string text;
+    for (const BlockRange& range : ranges) {
+        if (!text.empty()) text += ", ";
+        text += std::to_string(range.first);
+        if (range.last != range.first) text += "-" + std::to_string(range.last);
+    }
+    return text;
+}
+
+}  // namespace dravik::extract

@@ -1,0 +1,86 @@
+// Copies found files of ISO 9660, Joliet and High Sierra tracks from the
+// catalogue into a folder: all of them, or those the user names by their
+// paths, with their directories. Every extent of a multi-extent file is
+// copied in order. A block that cannot be read is written as zeros and the
+// file reported as damaged with the unreadable blocks; a file marked
+// missing is reported and not written. Files are written under a
+// temporary name and renamed when complete; existing files are kept unless
+// overwriting is asked for. Each track goes into its own folder, named
+// after its root item ("SAMPLE (Session 1)").
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "program/extract/block_source.h"
+#include "program/scan/found_item.h"
+
+namespace dravik::extract {
+
+// Blocks asked of the drive in one read; a failed read is asked again
+// block by block.
+constexpr int kBlocksPerRead = 16;
+
+struct ExtractOptions {
+    std::string targetFolder;
+    bool overwrite = false;
+    std::vector<std::string> paths;  // empty: every file
+};
+
+enum class FileOutcome {
+    kWritten,      // written whole
+    kDamaged,      // written, unreadable blocks as zeros
+    kMissing,      // the catalogue marks its data missing; not written
+    kKept,         // a file of that name was there and was kept
+    kFailed,       // could not be written (see `error`); nothing left under its name
+    kUnsupported,  // not on an ISO 9660 family track
+};
+
+struct BlockRange {
+    std::int32_t first;
+    std::int32_t last;  // inclusive
+};
+
+struct FileReport {
+    FileOutcome outcome;
+    bool directory = false;
+    std::string discPath;    // track folder + "/" + the path as the tree prints it
+    std::string outputPath;  // relative to the target folder; empty when nothing was made
+    std::vector<BlockRange> unreadable;
+    std::string error;
+};
+
+struct RenameReport {
+    std::string discPath;
+    std::string outputPath;
+};
+
+struct ExtractSummary {
+    std::vector<FileReport> files;  // files, and directories that could not be made or are missing
+    std::vector<RenameReport> renamed;
+    std::vector<std::string> notFound;  // requested paths that name nothing
+    std::string targetError;            // the target folder could not be opened
+    bool cancelled = false;
+
+    int Count(FileOutcome outcome) const;
+    // True when every requested file was written whole.
+    bool AllWhole() const;
+};
+
+// Called once per file or problem as extraction goes on.
+struct ExtractListener {
+    std::function<void(const FileReport&)> onFile;
+    std::function<void(const RenameReport&)> onRename;
+};
+
+// `roots` are the tracks' root items, in track order. The caller keeps
+// the catalogue still (the scan has ended) while this runs.
+ExtractSummary ExtractFiles(const std::vector<const scan::FoundItem*>& roots, BlockSource& source,
+                            const ExtractOptions& options, const ExtractListener& listener = {});
+
+// Text of a list of ranges: "120-121, 140".
+std::string BlockRangesText(const std::vector<BlockRange>& ranges);
+
+}  // namespace dravik::extract
