@@ -327,7 +327,54 @@ TEST_F(IsoLayoutTest, VolumeSpanningTheNextTrackTakesItOver) {
     EXPECT_FALSE(paths["LATE.TXT;1"]->flags & scan::ItemMissing);
 }
 
-TEST_F(IsoLayoutTest, ContinuationRefusedOrOwnVolumeLeavesTheNextTrackAlone) {
+TEST_F(IsoLayoutTest, ContinuationAnsweredNoLeavesTheNextTrackAlone) {
+    DiscBuilder b(dir_);
+    const int t1 = b.Track(TrackKind::kMode1, 300);
+    const int t2 = b.Track(TrackKind::kMode1, 300);
+    const int32_t start2 = b.TrackStart(t2);
+    VolumeFields fields;
+    fields.volumeSpace = static_cast<uint32_t>(start2 + 300);
+    fields.rootExtent = 20;
+    b.WriteBlock(t1, 16, PrimaryDescriptor(fields));
+    b.WriteBlock(t1, 20, Sector({SelfAndParent(20, 2048, 20, 2048), DirectoryRecord({uint32_t(start2 + 50), 10, 0, "LATE.TXT;1", {}})}));
+    b.Directive("unreadable " + std::to_string(start2 + 16));
+    Insert(b);
+    scan::TrackNode* track = AddTrack(0, start2);
+    scan::TrackNode* second = AddTrack(start2, start2 + 300, 2);
+    AddLeadOut(start2 + 300);
+    shell_.ScriptAnswers({DialogAnswer::PressButton(2)});  // No
+    ASSERT_TRUE(Read(track));
+    EXPECT_TRUE(Shown(MessageText(218, 2, 1)));
+    EXPECT_EQ(track->end, start2);
+    EXPECT_FALSE(second->flags & scan::TrackContinued);
+    EXPECT_TRUE(Paths(track)["LATE.TXT;1"]->flags & scan::ItemMissing);
+}
+
+TEST_F(IsoLayoutTest, CloseRequestStopsTheReadBeforeTheTree) {
+    scan::TrackNode* track = InsertSample();
+    scan::CloseRequested = 1;
+    EXPECT_FALSE(Read(track));
+    EXPECT_TRUE(LogHas("Abort requested during directory scan, Abort=0, CloseReq=1"));
+    EXPECT_EQ(track->rootItem, nullptr);
+}
+
+TEST_F(IsoLayoutTest, UnconvertibleJolietNamesAreReplacedAndReported) {
+    SampleVolume volume;
+    volume.joliet = true;
+    DiscBuilder b(dir_);
+    const int t = b.Track(TrackKind::kMode1, 300);
+    volume.Write(b, t);
+    b.WriteBlock(t, 25, Sector({SelfAndParent(25, 2048, 25, 2048),
+                                DirectoryRecord({30, 5000, 0, std::string("\xD8\x00\x00" "a", 4), {}})}));
+    Insert(b);
+    scan::TrackNode* track = AddTrack(0, 300);
+    AddLeadOut(300);
+    ASSERT_TRUE(Read(track));
+    EXPECT_EQ(Paths(track).count("?a"), 1u);
+    EXPECT_TRUE(Shown(MessageText(128)));
+}
+
+TEST_F(IsoLayoutTest, NextTrackWithItsOwnVolumeIsNotTakenOver) {
     DiscBuilder b(dir_);
     const int t1 = b.Track(TrackKind::kMode1, 300);
     const int t2 = b.Track(TrackKind::kMode1, 300);

@@ -11,6 +11,7 @@
 
 #include "iso_reader_fixture.h"
 #include "program/readers/byte_fields.h"
+#include "program/scan/driver/scan_thread.h"
 
 namespace dravik::test {
 namespace {
@@ -244,6 +245,36 @@ TEST_F(RealImageTest, MultiSessionImageFromGenisoimage) {
     EXPECT_GE(startOf("FIRST.TXT"), 0);
     EXPECT_LT(startOf("FIRST.TXT"), length1);
     EXPECT_GE(startOf("SECOND.TXT"), start2);
+}
+
+// The same two sessions through the whole scan: the scan driver builds the
+// track list from the drive's TOC and hands each track to the reader.
+TEST_F(RealImageTest, WholeScanReadsBothSessionsOfATwoSessionDisc) {
+    REQUIRE_TOOL("genisoimage");
+    AddFile("FIRST.TXT", 3000);
+    Run("genisoimage -quiet -R -J -V SCANNED -o s1.iso src");
+    const std::int32_t start2 = Blocks(dir_.File("s1.iso")) + 11400;
+    AddFile("SECOND.TXT", 5000);
+    Run("genisoimage -quiet -R -J -V SCANNED -C 0," + std::to_string(start2) + " -M s1.iso -o s2.iso src");
+    Insert(dir_.Write("multi.vdisc", "medium cd-r\n"
+                                     "session\n"
+                                     "track mode1 file s1.iso\n"
+                                     "session start " + std::to_string(start2) + "\n"
+                                     "track mode1 file s2.iso\n"));
+    device_->SetTrackInfoCmd(0x52);
+    scan::ScanThread();
+    std::vector<scan::TrackNode*> data;
+    for (scan::TrackNode* node = scan::TrackListHead; node; node = node->next)
+        if (node->number != scan::kLeadOutNumber) data.push_back(node);
+    ASSERT_EQ(data.size(), 2u);
+    ASSERT_NE(data[0]->rootItem, nullptr);
+    ASSERT_NE(data[1]->rootItem, nullptr);
+    EXPECT_STREQ(data[0]->rootItem->name, "\\ SCANNED (Session 1)");
+    EXPECT_STREQ(data[1]->rootItem->name, "\\ SCANNED (Session 2)");
+    EXPECT_EQ(FileSizes(data[0]), (std::map<std::string, std::uint32_t>{{"FIRST.TXT", 3000}}));
+    ExpectFiles(data[1]);
+    ExpectContents(data[1]);
+    EXPECT_EQ(scan::VolumeName, "SCANNED");
 }
 
 // Recovery: a block 16 that reads as zeros, as many drives return a damaged
