@@ -41,9 +41,13 @@ struct OutputDir {
 };
 
 void AddUnreadable(std::vector<BlockRange>& ranges, std::int64_t block) {
+    // Blocks past the last address are all told as the last one.
     const auto b = static_cast<std::int32_t>(std::min(block, kLastBlock));
-    if (!ranges.empty() && ranges.back().last + 1 == b) ranges.back().last = b;
-    else ranges.push_back({b, b});
+    if (!ranges.empty() && (std::int64_t{ranges.back().last} + 1 == b || ranges.back().last == b)) {
+        ranges.back().last = b;
+        return;
+    }
+    ranges.push_back({b, b});
 }
 
 std::string JoinPath(const std::string& folder, const std::string& name) {
@@ -71,8 +75,11 @@ public:
             trackDir.parent = &target;
             trackDir.item = root;
             trackDir.discPath = TrackFolderText(root);
-            const bool whole = options_.paths.empty() || Selects(root, root, "");
-            if (whole) Open(trackDir);
+            const bool whole = options_.paths.empty() || Selects(root, "");
+            // Tracks without a file system (audio, the lead-out) have
+            // placeholder roots and get no folder.
+            const bool isoTrack = root->track && (root->track->flags & kIsoFamily);
+            if (whole && isoTrack) Open(trackDir);
             Walk(root, root->firstChild, trackDir, whole, 0);
             FinishFolder(trackDir);
         }
@@ -81,8 +88,7 @@ public:
     }
 
 private:
-    bool Selects(const scan::FoundItem* root, const scan::FoundItem* item, const std::string& path) {
-        (void)item;
+    bool Selects(const scan::FoundItem* root, const std::string& path) {
         bool any = false;
         for (std::size_t i = 0; i < options_.paths.size(); ++i) {
             if (PathSelects(options_.paths[i], root, path)) {
@@ -99,7 +105,7 @@ private:
         for (const scan::FoundItem* item = first; item && !summary_.cancelled; item = item->next) {
             if (scan::IsHiddenEntry(item)) continue;
             const std::string path = ItemPathText(item);
-            const bool selected = selectedAbove || Selects(root, item, path);
+            const bool selected = selectedAbove || Selects(root, path);
             const std::string discPath = JoinPath(dir.discPath.empty() ? TrackFolderText(root) : dir.discPath,
                                                   item->name);
             if (item->flags & scan::ItemDirectory) {

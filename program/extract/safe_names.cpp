@@ -19,7 +19,8 @@ std::string_view CutAtCharacter(std::string_view text, std::size_t bytes) {
 // (a leading dot does not start one).
 std::size_t ExtensionAt(std::string_view name) {
     const std::size_t dot = name.rfind('.');
-    return dot == std::string_view::npos || dot == 0 ? std::string_view::npos : dot;
+    // A leading dot does not start an extension, nor does a trailing one.
+    return dot == std::string_view::npos || dot == 0 || dot + 1 == name.size() ? std::string_view::npos : dot;
 }
 
 std::string Shortened(const std::string& name) {

@@ -1,0 +1,337 @@
+// The extractor over catalogues built by hand and a disc held in memory:
+// what lands in the folder, byte for byte, and what is reported for
+// unreadable blocks, missing files, hostile names, existing files, and a
+// failure or a stop in the middle of a file.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "program/extract/extractor.h"
+#include "program/extract/output_folder.h"
+#include "program/scan/found_item.h"
+#include "program/scan/track_list.h"
+#include "support/temp_dir.h"
+
+namespace dravik::extract {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A disc of numbered blocks whose bytes tell where they came from.
+class MemoryDisc : public BlockSource {
+public:
+    explicit MemoryDisc(std::int32_t blocks) : data_(std::size_t(blocks) * kBlockBytes) {
+        for (std::size_t i = 0; i < data_.size(); ++i) data_[i] = static_cast<std::uint8_t>((i * 7 + i / 2048) % 251);
+    }
+    bool Read(std::int32_t block, int count, std::uint8_t* out) override {
+        ++reads_;
+        if (stopAfterReads_ >= 0 && reads_ > stopAfterReads_) stopped_ = true;
+        for (int i = 0; i < count; ++i) {
+            const std::int64_t at = std::int64_t(block) + i;
+            if (at < 0 || std::size_t(at + 1) * kBlockBytes > data_.size() || bad_.count(std::int32_t(at))) return false;
+        }
+        std::copy_n(data_.begin() + std::ptrdiff_t(block) * kBlockBytes, std::size_t(count) * kBlockBytes, out);
+        return true;
+    }
+    bool Aborted() const override { return stopped_; }
+
+    // The bytes a file of `length` bytes at `block` holds.
+    std::string Bytes(std::int32_t block, std::uint32_t length) const {
+        return std::string(data_.begin() + std::ptrdiff_t(block) * kBlockBytes,
+                           data_.begin() + std::ptrdiff_t(block) * kBlockBytes + length);
+    }
+    void MakeBad(std::int32_t block) { bad_.insert(block); }
+    void StopAfterReads(int reads) { stopAfterReads_ = reads; }
+    int Reads() const { return reads_; }
+
+private:
+    std::vector<std::uint8_t> data_;
+    std::set<std::int32_t> bad_;
+    int reads_ = 0;
+    int stopAfterReads_ = -1;
+    bool stopped_ = false;
+};
+
+// 2021-05-06 07:08:09 at one hour east of Greenwich.
+constexpr scan::ItemDate kDate{121, 5, 6, 7, 8, 9, 4};
+constexpr std::time_t kDateUtc = 1620281289;  // 2021-05-06 06:08:09 UTC
+
+class ExtractorTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        track_ = scan::NewTrackNode();
+        track_->number = 1;
+        track_->session = 1;
+        track_->flags = scan::TrackIso;
+        scan::AppendTrackNode(track_);
+        root_ = scan::NewFoundItem("\\ DISC (Session 1)", scan::kRootNameRoom);
+        root_->flags = scan::ItemDirectory;
+        scan::AttachRootItem(track_, root_);
+        // The self and parent entries every ISO directory has.
+        Add(root_, std::string(1, '\0'), 20, 2048, scan::ItemDirectory);
+        Add(root_, std::string(1, '\1'), 20, 2048, scan::ItemDirectory);
+        target_ = dir_.File("out");
+    }
+    void TearDown() override {
+        SetOutputFaultHookForTesting(nullptr);
+        scan::ClearTrackList(false);
+    }
+
+    static scan::FoundItem* Add(scan::FoundItem* dir, const std::string& name, std::int32_t start, std::uint32_t size,
+                                std::uint16_t flags = 0) {
+        scan::FoundItem* item = scan::NewFoundItem(name);
+        item->start = start;
+        item->size = size;
+        item->flags = flags;
+        item->date = kDate;
+        scan::AppendItem(dir, item);
+        return item;
+    }
+
+    ExtractSummary Run(std::vector<std::string> paths = {}, bool overwrite = false) {
+        ExtractOptions options;
+        options.targetFolder = target_;
+        options.paths = std::move(paths);
+        options.overwrite = overwrite;
+        return ExtractFiles({root_}, disc_, options);
+    }
+
+    std::string Out(const std::string& relative) const {
+        std::ifstream in(target_ + "/DISC (Session 1)/" + relative, std::ios::binary);
+        if (!in) return "<none>";
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    // Every entry under the TempDir (relative paths), the target folder's included.
+    std::set<std::string> Everything() const {
+        std::set<std::string> all;
+        for (const auto& entry : fs::recursive_directory_iterator(dir_.path()))
+            all.insert(fs::relative(entry.path(), dir_.path()).string());
+        return all;
+    }
+
+    test::TempDir dir_;
+    std::string target_;
+    MemoryDisc disc_{400};
+    scan::TrackNode* track_ = nullptr;
+    scan::FoundItem* root_ = nullptr;
+};
+
+TEST_F(ExtractorTest, CopiesTheTreeByteForByteWithDatesAndWithoutVersions) {
+    Add(root_, "README.TXT;1", 30, 5000);
+    scan::FoundItem* photos = Add(root_, "PHOTOS", 21, 2048, scan::ItemDirectory);
+    Add(photos, "IMG_0001.JPG;1", 40, 4096);
+    Add(photos, "EMPTY.DAT;1", 50, 0);
+    Add(root_, "EMPTYDIR", 22, 2048, scan::ItemDirectory);
+
+    const ExtractSummary summary = Run();
+    EXPECT_TRUE(summary.AllWhole());
+    EXPECT_EQ(summary.Count(FileOutcome::kWritten), 3);
+    EXPECT_EQ(Out("README.TXT"), disc_.Bytes(30, 5000));
+    EXPECT_EQ(Out("PHOTOS/IMG_0001.JPG"), disc_.Bytes(40, 4096));
+    EXPECT_EQ(Out("PHOTOS/EMPTY.DAT"), "");
+    EXPECT_TRUE(fs::is_directory(target_ + "/DISC (Session 1)/EMPTYDIR"));
+
+    struct stat info {};
+    ASSERT_EQ(::stat((target_ + "/DISC (Session 1)/README.TXT").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mtime, kDateUtc);
+    ASSERT_EQ(::stat((target_ + "/DISC (Session 1)/PHOTOS").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mtime, kDateUtc) << "a folder's date is set after its files are in";
+}
+
+TEST_F(ExtractorTest, MultiExtentFileIsCopiedExtentByExtentInOrder) {
+    // 25 extents scattered over the disc, backwards, with lengths that do
+    // not end on a block.
+    scan::FoundItem* file = Add(root_, "BIG.BIN;1", 300, 3000);
+    ASSERT_TRUE(scan::StartExtentList(file));
+    std::string expected = disc_.Bytes(300, 3000);
+    for (int i = 1; i < 25; ++i) {
+        const std::int32_t start = 300 - i * 10;
+        const std::uint32_t length = 2048 * (i % 3) + 100 * i;
+        ASSERT_TRUE(scan::AppendItemExtent(file, start, length));
+        expected += disc_.Bytes(start, length);
+    }
+    ASSERT_EQ(file->count, 25u);
+
+    const ExtractSummary summary = Run();
+    EXPECT_TRUE(summary.AllWhole());
+    EXPECT_EQ(Out("BIG.BIN"), expected);
+}
+
+TEST_F(ExtractorTest, UnreadableBlocksBecomeZerosAndTheFileIsDamaged) {
+    Add(root_, "HOLE.BIN;1", 100, 40 * 2048 - 5);
+    disc_.MakeBad(120);
+    disc_.MakeBad(121);
+    disc_.MakeBad(135);
+
+    const ExtractSummary summary = Run();
+    EXPECT_FALSE(summary.AllWhole());
+    ASSERT_EQ(summary.files.size(), 1u);
+    const FileReport& file = summary.files[0];
+    EXPECT_EQ(file.outcome, FileOutcome::kDamaged);
+    EXPECT_EQ(BlockRangesText(file.unreadable), "120-121, 135");
+
+    std::string expected = disc_.Bytes(100, 40 * 2048 - 5);
+    for (std::int32_t bad : {120, 121, 135}) expected.replace(std::size_t(bad - 100) * 2048, 2048, 2048, '\0');
+    EXPECT_EQ(Out("HOLE.BIN"), expected);
+}
+
+TEST_F(ExtractorTest, BlocksPastTheDiscAreDamageNotACrash) {
+    Add(root_, "PAST.BIN;1", 399, 3 * 2048);
+    Add(root_, "FAR.BIN;1", INT32_MAX, 2 * 2048);
+    const ExtractSummary summary = Run();
+    ASSERT_EQ(summary.files.size(), 2u);
+    EXPECT_EQ(BlockRangesText(summary.files[0].unreadable), "400-401");
+    EXPECT_EQ(summary.files[1].outcome, FileOutcome::kDamaged);
+    EXPECT_EQ(Out("FAR.BIN"), std::string(2 * 2048, '\0'));
+}
+
+TEST_F(ExtractorTest, MissingFilesAreReportedAndNotWritten) {
+    Add(root_, "GONE.TXT;1", -1, 100, scan::ItemMissing);
+    Add(root_, "SHOWN.TXT;1", 5000, 100, scan::ItemMissing);  // --show-all keeps the start
+    Add(root_, "HERE.TXT;1", 30, 100);
+
+    const ExtractSummary summary = Run();
+    EXPECT_EQ(summary.Count(FileOutcome::kMissing), 2);
+    EXPECT_EQ(summary.Count(FileOutcome::kWritten), 1);
+    EXPECT_FALSE(summary.AllWhole());
+    EXPECT_EQ(Out("GONE.TXT"), "<none>");
+    EXPECT_EQ(Out("SHOWN.TXT"), "<none>");
+    EXPECT_EQ(disc_.Reads(), 1) << "nothing is read for a missing file";
+}
+
+TEST_F(ExtractorTest, HostileNamesNeverLeaveTheFolder) {
+    Add(root_, "..", 30, 10);
+    Add(root_, "../../escape", 30, 10);
+    Add(root_, "/etc/passwd", 30, 10);
+    Add(root_, "ctl\x01\x1b[2J", 30, 10);
+    Add(root_, std::string(300, 'L'), 30, 10);
+    scan::FoundItem* dotdot = Add(root_, "..", 21, 2048, scan::ItemDirectory);
+    Add(dotdot, "inner", 31, 10);
+
+    const ExtractSummary summary = Run();
+    EXPECT_TRUE(summary.AllWhole());
+    EXPECT_EQ(summary.Count(FileOutcome::kWritten), 6);
+    EXPECT_EQ(summary.renamed.size(), 6u);
+    for (const std::string& entry : Everything()) {
+        EXPECT_EQ(entry.rfind("out", 0), 0u) << entry << " lies outside the target folder";
+        EXPECT_LE(fs::path(entry).filename().string().size(), 255u);
+        for (char c : entry) EXPECT_GE(static_cast<unsigned char>(c), 0x20) << entry;
+    }
+    EXPECT_EQ(Out("_.."), disc_.Bytes(30, 10));
+    EXPECT_EQ(Out(".._.._escape"), disc_.Bytes(30, 10));
+    EXPECT_EQ(Out("_etc_passwd"), disc_.Bytes(30, 10));
+    EXPECT_EQ(Out("_..~2/inner"), disc_.Bytes(31, 10));
+}
+
+TEST_F(ExtractorTest, ALinkInTheTargetIsNotFollowed) {
+    Add(root_, "FILE.TXT;1", 30, 10);
+    fs::create_directories(target_);
+    fs::create_directories(dir_.File("elsewhere"));
+    fs::create_directory_symlink(dir_.File("elsewhere"), target_ + "/DISC (Session 1)");
+
+    const ExtractSummary summary = Run();
+    EXPECT_FALSE(summary.AllWhole());
+    EXPECT_TRUE(fs::is_empty(dir_.File("elsewhere")));
+}
+
+TEST_F(ExtractorTest, ExistingFilesAreKeptUnlessOverwriting) {
+    Add(root_, "FILE.TXT;1", 30, 100);
+    fs::create_directories(target_ + "/DISC (Session 1)");
+    std::ofstream(target_ + "/DISC (Session 1)/FILE.TXT") << "mine";
+
+    ExtractSummary summary = Run();
+    EXPECT_EQ(summary.Count(FileOutcome::kKept), 1);
+    EXPECT_FALSE(summary.AllWhole());
+    EXPECT_EQ(Out("FILE.TXT"), "mine");
+
+    summary = Run({}, true);
+    EXPECT_TRUE(summary.AllWhole());
+    EXPECT_EQ(Out("FILE.TXT"), disc_.Bytes(30, 100));
+}
+
+TEST_F(ExtractorTest, AFailedWriteLeavesNoHalfFile) {
+    Add(root_, "BIG.BIN;1", 100, 100 * 2048);
+    Add(root_, "NEW.BIN;1", 200, 100 * 2048);
+    fs::create_directories(target_ + "/DISC (Session 1)");
+    std::ofstream(target_ + "/DISC (Session 1)/BIG.BIN") << "old contents";
+    // The disc fills up 64 KiB into each file.
+    SetOutputFaultHookForTesting([](std::string_view stage, std::uint64_t written) {
+        return stage == "write" && written >= 64 * 1024 ? ENOSPC : 0;
+    });
+
+    const ExtractSummary summary = Run({}, true);
+    ASSERT_EQ(summary.files.size(), 2u);
+    for (const FileReport& file : summary.files) {
+        EXPECT_EQ(file.outcome, FileOutcome::kFailed);
+        EXPECT_FALSE(file.error.empty());
+    }
+    EXPECT_FALSE(summary.AllWhole());
+    EXPECT_EQ(Out("BIG.BIN"), "old contents") << "the old file stays whole";
+    EXPECT_EQ(Out("NEW.BIN"), "<none>");
+    EXPECT_EQ(Everything(), (std::set<std::string>{"out", "out/DISC (Session 1)", "out/DISC (Session 1)/BIG.BIN"}))
+        << "no temporary file is left behind";
+}
+
+TEST_F(ExtractorTest, StoppingMidFileLeavesNoHalfFile) {
+    Add(root_, "BIG.BIN;1", 100, 100 * 2048);
+    Add(root_, "AFTER.BIN;1", 30, 100);
+    disc_.StopAfterReads(2);
+
+    const ExtractSummary summary = Run();
+    EXPECT_TRUE(summary.cancelled);
+    EXPECT_FALSE(summary.AllWhole());
+    EXPECT_TRUE(summary.files.empty()) << "the stopped file and those after it are not reported as written";
+    EXPECT_EQ(Everything(), (std::set<std::string>{"out", "out/DISC (Session 1)"}));
+}
+
+TEST_F(ExtractorTest, PathsSelectFilesAndFoldersAsTheTreePrintsThem) {
+    Add(root_, "README.TXT;1", 30, 100);
+    scan::FoundItem* photos = Add(root_, "PHOTOS", 21, 2048, scan::ItemDirectory);
+    Add(photos, "A.JPG;1", 40, 100);
+    Add(photos, "B.JPG;1", 41, 100);
+    scan::FoundItem* docs = Add(root_, "DOCS", 22, 2048, scan::ItemDirectory);
+    Add(docs, "X.DOC;1", 42, 100);
+
+    ExtractSummary summary = Run({"PHOTOS/A.JPG;1", "DISC (Session 1)/DOCS", "NOPE.TXT"});
+    EXPECT_EQ(summary.Count(FileOutcome::kWritten), 2);
+    EXPECT_EQ(summary.notFound, std::vector<std::string>{"NOPE.TXT"});
+    EXPECT_FALSE(summary.AllWhole()) << "a path that names nothing is a failure";
+    EXPECT_EQ(Out("PHOTOS/A.JPG"), disc_.Bytes(40, 100));
+    EXPECT_EQ(Out("PHOTOS/B.JPG"), "<none>");
+    EXPECT_EQ(Out("DOCS/X.DOC"), disc_.Bytes(42, 100));
+    EXPECT_EQ(Out("README.TXT"), "<none>");
+
+    // Without the version, with the root's full name, and the whole track.
+    summary = Run({"\\ DISC (Session 1)/README.TXT"}, true);
+    EXPECT_TRUE(summary.AllWhole());
+    EXPECT_EQ(summary.Count(FileOutcome::kWritten), 1);
+    summary = Run({"DISC (Session 1)"}, true);
+    EXPECT_EQ(summary.Count(FileOutcome::kWritten), 4);
+}
+
+TEST_F(ExtractorTest, FilesOfOtherFileSystemsAreNotGuessedAt) {
+    track_->flags = scan::TrackUdf;
+    Add(root_, "UDF.TXT", 30, 100);
+    const ExtractSummary summary = Run();
+    EXPECT_EQ(summary.Count(FileOutcome::kUnsupported), 1);
+    EXPECT_FALSE(summary.AllWhole());
+}
+
+TEST_F(ExtractorTest, ATargetThatCannotBeMadeIsReported) {
+    std::ofstream(dir_.File("plainfile")) << "x";
+    target_ = dir_.File("plainfile") + "/sub";
+    Add(root_, "FILE.TXT;1", 30, 10);
+    const ExtractSummary summary = Run();
+    EXPECT_FALSE(summary.targetError.empty());
+    EXPECT_FALSE(summary.AllWhole());
+}
+
+}  // namespace
+}  // namespace dravik::extract
