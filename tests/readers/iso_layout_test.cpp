@@ -350,6 +350,27 @@ TEST_F(IsoLayoutTest, ContinuationAnsweredNoLeavesTheNextTrackAlone) {
     EXPECT_TRUE(Paths(track)["LATE.TXT;1"]->flags & scan::ItemMissing);
 }
 
+// Block 16 reads as zeros; the Joliet descriptor after it leads to an empty
+// tree and the block after that cannot be read: the search goes on quietly
+// and the directory search finds the primary root.
+TEST_F(IsoLayoutTest, ZeroedDescriptorSearchStaysQuietPastAFailedJolietVolume) {
+    SampleVolume volume;
+    volume.joliet = true;
+    DiscBuilder b(dir_);
+    const int t = b.Track(TrackKind::kMode1, 300);
+    volume.Write(b, t);
+    b.WriteBlock(t, 16, Bytes(2048, 0));
+    b.WriteBlock(t, 25, Bytes(2048, 0));
+    b.Directive("unreadable 18");
+    Insert(b);
+    scan::TrackNode* track = AddTrack(0, 300);
+    AddLeadOut(300);
+    ASSERT_TRUE(Read(track));
+    EXPECT_TRUE(LogHas("No directory information collected."));
+    EXPECT_EQ(DialogTexts(), std::vector<std::string>{MessageText(156, 1, 20)});
+    EXPECT_EQ(Paths(track).count("DIRA/SUBB/FILE3.TXT;1"), 1u);
+}
+
 TEST_F(IsoLayoutTest, CloseRequestStopsTheReadBeforeTheTree) {
     scan::TrackNode* track = InsertSample();
     scan::CloseRequested = 1;

@@ -24,7 +24,7 @@ bool ReadHighSierraVolume(IsoTrackState& state, const std::uint8_t* descriptor) 
     shell::ShowStatus(kHighSierraStatus, int{track->number}, volume.c_str());
     BeginTree(state);
     {
-        QuietReads quiet(state.device);
+        QuietReads quiet(state);
         ReadIsoDirectory(state, root, root->start, root->size, DirectoryFormat::kHighSierra);
     }
     ShowTrackTree(root);

@@ -31,12 +31,14 @@ WorkBlock::~WorkBlock() {
     if (data_) diag::TrackedFree(data_, __FILE__, __LINE__);
 }
 
-QuietReads::QuietReads(device::CDDevice* device, bool quiet) : device_(device), quiet_(quiet) {
-    if (quiet_ && device_) device_->SetErrorMode(true);
+QuietReads::QuietReads(IsoTrackState& state, bool quiet) : state_(state), quiet_(quiet) {
+    if (!quiet_) return;
+    if (state_.quietDepth++ == 0 && state_.device) state_.device->SetErrorMode(true);
 }
 
 QuietReads::~QuietReads() {
-    if (quiet_ && device_) device_->SetErrorMode(false);
+    if (!quiet_) return;
+    if (--state_.quietDepth == 0 && state_.device) state_.device->SetErrorMode(false);
 }
 
 bool ReadBlock(IsoTrackState& state, std::int64_t block, std::uint8_t* buffer) {

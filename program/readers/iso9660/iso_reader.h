@@ -69,6 +69,7 @@ struct IsoTrackState {
     std::set<std::int32_t> directoriesRead;
     int directoriesCut = 0;
     std::size_t itemsMade = 0;
+    int quietDepth = 0;  // QuietReads scopes open
 };
 
 // Starts a new tree on the same track (the primary after a Joliet tree
@@ -89,17 +90,18 @@ private:
     std::uint8_t* data_;
 };
 
-// The device's error reporting off for reads expected to fail, back on at
-// the end of the scope.
+// The device's error reporting off for reads expected to fail, back on
+// when the outermost such scope ends (the scopes nest: a Joliet volume read
+// inside the quiet supplementary search).
 class QuietReads {
 public:
-    explicit QuietReads(device::CDDevice* device, bool quiet = true);
+    explicit QuietReads(IsoTrackState& state, bool quiet = true);
     ~QuietReads();
     QuietReads(const QuietReads&) = delete;
     QuietReads& operator=(const QuietReads&) = delete;
 
 private:
-    device::CDDevice* device_;
+    IsoTrackState& state_;
     bool quiet_;
 };
 
@@ -137,7 +139,8 @@ void ShowTrackTree(scan::FoundItem* root);
 void FindImageOffset(IsoTrackState& state, std::uint32_t pathTable, std::uint32_t rootExtent);
 // Fills `descriptor` with a built primary descriptor and returns true when
 // a root directory was found close after the descriptor area.
-bool LocateRootByScanning(IsoTrackState& state, std::uint8_t* descriptor);
+// `alwaysQuiet`: error reporting stays off also in verbose mode.
+bool LocateRootByScanning(IsoTrackState& state, std::uint8_t* descriptor, bool alwaysQuiet = false);
 // True when it read into `descriptor` (the caller must read it again).
 bool CheckTrackContinuation(IsoTrackState& state, std::uint8_t* descriptor);
 // Reads the directories the walk could not reach through the volume's path

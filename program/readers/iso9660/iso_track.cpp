@@ -36,7 +36,7 @@ bool TryUdf(scan::TrackNode* track, std::uint8_t* probe) {
 // Blocks start+17 to start+31: the first supplementary descriptor that
 // reads as a Joliet volume ends the search with true.
 bool TryJolietDescriptors(IsoTrackState& state, std::uint8_t* probe, bool quiet) {
-    QuietReads reads(state.device, quiet);
+    QuietReads reads(state, quiet);
     for (int index = kSupplementaryFirst; index <= kSupplementaryLast; ++index) {
         if (!ReadBlock(state, std::int64_t{state.track->start} + index, probe)) break;
         if (IsSupplementaryDescriptor(probe) && ReadJolietVolume(state, probe)) return true;
@@ -65,7 +65,7 @@ Rescue RescueVolumeWithoutDescriptor(IsoTrackState& state, std::uint8_t* descrip
         if (Verbose()) diag::DebugPrint("Track %d read through its supplementary descriptor", number);
         return Rescue::kJoliet;
     }
-    if (LocateRootByScanning(state, descriptor)) return Rescue::kBuiltDescriptor;
+    if (LocateRootByScanning(state, descriptor, true)) return Rescue::kBuiltDescriptor;
     if (Verbose()) diag::DebugPrint("Track %d: no volume found without its descriptor", number);
     return Rescue::kNone;
 }
@@ -102,7 +102,7 @@ bool ReadPrimaryVolume(IsoTrackState& state, const std::uint8_t* descriptor) {
     // 15.
     BeginTree(state);
     {
-        QuietReads quiet(state.device);
+        QuietReads quiet(state);
         ReadIsoDirectory(state, root, root->start, root->size, DirectoryFormat::kIso);
         if (!AbortRequested(state)) RecoverThroughPathTable(state, root, descriptor, DirectoryFormat::kIso);
     }
@@ -156,6 +156,9 @@ bool ReadIsoTrack(scan::TrackNode* track, int) {
             if (ReadHfsTrack(track, 0)) return true;
         }
         // Another kind of volume structure (UDF, a boot record) is not ours.
+        // With IgnoreJoliet on, UDF and HFS are not asked; a block without
+        // any descriptor then goes to the directory search rather than
+        // being taken as a primary descriptor full of zeros or garbage.
         if (HoldsKnownDescriptor(descriptor)) return false;
         switch (RescueVolumeWithoutDescriptor(state, descriptor, probe, !ignoreJoliet)) {
             case Rescue::kJoliet: return true;

@@ -80,7 +80,7 @@ bool ReadJolietVolume(IsoTrackState& state, const std::uint8_t* svd) {
     shell::ShowStatus(kJolietVolumeStatus, int{track->number}, volume.c_str());
     BeginTree(state);
     {
-        QuietReads quiet(state.device);
+        QuietReads quiet(state);
         ReadIsoDirectory(state, root, root->start, root->size, DirectoryFormat::kJoliet);
         // A root that yielded nothing leaves the volume to the primary
         // descriptor's tree, which may be whole; recovering only the Joliet

@@ -53,14 +53,14 @@ void FindImageOffset(IsoTrackState& state, std::uint32_t pathTable, std::uint32_
     }
 }
 
-bool LocateRootByScanning(IsoTrackState& state, std::uint8_t* descriptor) {
+bool LocateRootByScanning(IsoTrackState& state, std::uint8_t* descriptor, bool alwaysQuiet) {
     scan::TrackNode* track = state.track;
     WorkBlock buffer;
     if (!buffer) return false;
     std::uint8_t* block = buffer.data();
     std::int64_t found = -1;
     {
-        QuietReads quiet(state.device, !Verbose());
+        QuietReads quiet(state, alwaysQuiet || !Verbose());
         for (int index = kScanFirstBlock; index <= kScanLastBlock; ++index) {
             messages::ProgressTick();
             if (state.device->IsAbortSet()) break;
@@ -105,7 +105,7 @@ bool CheckTrackContinuation(IsoTrackState& state, std::uint8_t* descriptor) {
         const int block = other->start + kDescriptorBlock;
         bool read;
         {
-            QuietReads quiet(state.device);
+            QuietReads quiet(state);
             read = ReadBlock(state, block, descriptor);
             overwritten = true;
         }
