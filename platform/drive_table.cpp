@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <set>
 
 #include "platform/drive_source.h"
@@ -24,6 +25,22 @@ std::string ReadSysfsText(const std::filesystem::path& path) {
     std::getline(in, text);
     while (!text.empty() && (text.back() == ' ' || text.back() == '\n' || text.back() == '\r')) text.pop_back();
     return text;
+}
+
+// Guards the process's table against additions while the lister copies it.
+std::mutex& ProcessTableMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+DriveTable& ProcessTable();
+
+bool SameFile(const std::string& a, const std::string& b) {
+    std::error_code ea, eb;
+    const std::filesystem::path ca = std::filesystem::weakly_canonical(a, ea);
+    const std::filesystem::path cb = std::filesystem::weakly_canonical(b, eb);
+    if (ea || eb) return a == b;
+    return ca == cb;
 }
 
 }  // namespace
@@ -73,11 +90,11 @@ std::vector<RealDriveInfo> FindRealDrives(const std::string& sysClassBlock, cons
     return drives;
 }
 
-void DriveTable::Add(DriveKind kind, std::shared_ptr<ScsiDrive> drive) {
+bool DriveTable::Add(DriveKind kind, std::shared_ptr<ScsiDrive> drive) {
     const char letter = char(kFirstLetter + drives_.size());
     if (letter > kLastLetter) {
         problems_.push_back(drive->Location() + ": no drive letter left");
-        return;
+        return false;
     }
     DriveEntry e;
     e.letter = letter;
@@ -86,6 +103,7 @@ void DriveTable::Add(DriveKind kind, std::shared_ptr<ScsiDrive> drive) {
     e.location = drive->Location();
     e.drive = std::move(drive);
     drives_.push_back(std::move(e));
+    return true;
 }
 
 DriveTable DriveTable::Build(const DriveTableSources& sources) {
@@ -107,14 +125,52 @@ DriveTable DriveTable::Build(const DriveTableSources& sources) {
     return table;
 }
 
-const DriveTable& DriveTable::Process() {
-    static const DriveTable table = [] {
+namespace {
+
+DriveTable& ProcessTable() {
+    static DriveTable table = [] {
         DriveTableSources sources;
         if (const char* images = std::getenv(kImagesVariable)) sources.imagePaths = SplitImageList(images);
         for (std::string& path : VirtualDrivePathsFromRegistry()) sources.imagePaths.push_back(std::move(path));
-        return Build(sources);
+        return DriveTable::Build(sources);
     }();
     return table;
+}
+
+}  // namespace
+
+const DriveTable& DriveTable::Process() { return ProcessTable(); }
+
+bool DriveTable::AddProcessImage(const std::string& path, char& letter, std::string& error) {
+    DriveTable& table = ProcessTable();
+    {
+        std::lock_guard lock(ProcessTableMutex());
+        for (const DriveEntry& e : table.drives_) {
+            if (e.kind == DriveKind::kVirtual && SameFile(e.location, path)) {
+                letter = e.letter;
+                return true;
+            }
+        }
+        if (table.drives_.size() >= std::size_t(kLastLetter - kFirstLetter + 1)) {
+            error = path + ": no drive letter left";
+            return false;
+        }
+    }
+    // Opening reads the image; the table is not held meanwhile.
+    vdrive::LoadError loadError;
+    std::unique_ptr<vdrive::VirtualDrive> drive = vdrive::VirtualDrive::Open(path, loadError);
+    if (!drive) {
+        error = loadError.Text();
+        return false;
+    }
+    std::lock_guard lock(ProcessTableMutex());
+    if (!table.Add(DriveKind::kVirtual, std::shared_ptr<ScsiDrive>(std::move(drive)))) {
+        error = table.problems_.back();
+        table.problems_.pop_back();
+        return false;
+    }
+    letter = table.drives_.back().letter;
+    return true;
 }
 
 const DriveEntry* DriveTable::Find(char letter) const {
@@ -127,7 +183,9 @@ const DriveEntry* DriveTable::Find(char letter) const {
 void InstallProcessDriveTable() {
     SetDriveLister([] {
         DriveList list;
-        for (const DriveEntry& e : DriveTable::Process().Drives()) list.push_back(LetteredDrive{e.letter, e.drive});
+        const DriveTable& table = DriveTable::Process();
+        std::lock_guard lock(ProcessTableMutex());
+        for (const DriveEntry& e : table.Drives()) list.push_back(LetteredDrive{e.letter, e.drive});
         return list;
     });
 }

@@ -46,6 +46,13 @@ public:
     // The process's table: built once, at the first call, from the system,
     // DRAVIK_IMAGES and the registry.
     static const DriveTable& Process();
+    // Adds a virtual drive over the image or description at `path` to the
+    // process's table while the program runs (the user opens an image). It
+    // takes the next free letter. An image the table already serves (same
+    // file) gives that drive's letter and adds nothing. False with `error`
+    // ("file:line: why", or no letter left); the table is then unchanged.
+    // Safe against the drive lister on other threads.
+    static bool AddProcessImage(const std::string& path, char& letter, std::string& error);
 
     const std::vector<DriveEntry>& Drives() const { return drives_; }
     // The drive with `letter` ('D', 'd' or "D:"), or null.
@@ -55,7 +62,8 @@ public:
     const std::vector<std::string>& Problems() const { return problems_; }
 
 private:
-    void Add(DriveKind kind, std::shared_ptr<ScsiDrive> drive);
+    // False (with a problem line) when no letter is left.
+    bool Add(DriveKind kind, std::shared_ptr<ScsiDrive> drive);
     std::vector<DriveEntry> drives_;
     std::vector<std::string> problems_;
 };
