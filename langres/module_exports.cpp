@@ -31,7 +31,8 @@ LANGRES_EXPORT const char* GetLanguageString(unsigned id) {
     const char* text = id < 3000 ? FindIn(ProgramMessageStrings(), id)
                        : id < 8000 ? FindIn(DeviceMessageStrings(), id)
                                    : FindIn(SenseStrings(), id);
-    return text ? text : FindIn(ShellStrings(), id);
+    if (!text) text = FindIn(ShellStrings(), id);
+    return text ? text : FindIn(ViewStrings(), id);
 }
 
 // A dialog layout (Qt Designer .ui text), menu or accelerator table by its

@@ -12,6 +12,8 @@ namespace dravik::langres {
 
 // Texts of the main window, its commands and status bar.
 StringRange ShellStrings();
+// Texts of the views, the options dialog and the drive selection.
+StringRange ViewStrings();
 
 struct ResourceEntry {
     const char* name;

@@ -41,6 +41,7 @@ constexpr MessageSpec kMessages[] = {
     {241, 0, "d", "directory blocks (count) could not be read and were skipped"},
     {252, 4, "d", "a per-track (number) question of the UDF reader"},
     {253, 0x101, "", "confirmation before a rescan"},
+    {261, 0, "ss", "a disc image (path) cannot be served as a drive (reason)"},
     {402, 0, "", "name of the medium of profile 1, shown in message 194"},
     {403, 0, "", "name of the medium of profile 2, shown in message 194"},
     {404, 0, "", "name of the medium of profile 3, shown in message 194"},

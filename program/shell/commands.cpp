@@ -13,17 +13,21 @@
 #include "program/messages/show_message.h"
 #include "program/scan/scan_state.h"
 #include "program/scan/track_list.h"
+#include "program/shell/catalogue_views.h"
+#include "program/shell/drive_selection.h"
 #include "program/shell/help_pages.h"
 #include "program/shell/main_window.h"
+#include "program/shell/options_dialog.h"
 #include "program/shell/scan_launch.h"
+#include "program/shell/select_drive_dialog.h"
 
 namespace dravik::shell {
 
 namespace {
 
 constexpr unsigned kNoDriveSelected = 102;
-constexpr unsigned kNoDrives = 103;
 constexpr unsigned kDriveNotReady = 107;
+constexpr unsigned kDriveNotUsable = 108;
 constexpr unsigned kNotAvailable = 118;
 constexpr unsigned kRescanConfirmation = 253;
 constexpr unsigned char kNotReadyAsc = 4;
@@ -69,13 +73,12 @@ void MainWindow::RunCommandTable(int id) {
                 messages::ShowMessage(static_cast<int>(kNoDriveSelected));
             break;
         case 40018:
-        case 51685: SelectFirstDriveAndScan(); break;
+        case 51685: SelectDriveAndScan(); break;
+        case kOpenImageCommand: OpenDiscImage(); break;
         case 40015:
         case 40019: Rescan(); break;
         case 40009:
-            // The options dialog comes with the settings; until then it is
-            // one of the commands that are not available.
-            messages::ShowMessage(static_cast<int>(kNotAvailable), id);
+            ShowOptions();
             ShowDeviceStatus();
             break;
         case 40001:
@@ -108,17 +111,38 @@ void MainWindow::Rescan() {
     StartScan();
 }
 
-// The drive selection dialog comes with its own issue; until then the
-// command takes the first drive the device library finds, as start-up does.
-void MainWindow::SelectFirstDriveAndScan() {
-    auto walker = std::make_unique<device::CDDevice>();
-    if (!walker->FirstDevice()) {
-        messages::ShowMessage(static_cast<int>(kNoDrives));
+void MainWindow::SelectDriveAndScan() {
+    SelectDriveDialog dialog(this);
+    if (dialog.Exec() == 1) StartScan();
+}
+
+// The image becomes a drive of the list and the drive in use; a scan of it
+// starts at once, as after choosing a drive in the dialog.
+void MainWindow::OpenDiscImage() {
+    const QString path = ChooseImagePath(this);
+    if (path.isEmpty()) return;
+    device::CDDevice* drive = OpenImageDrive(path, nullptr);
+    if (!drive) return;
+    if (!drive->CheckDevice(true)) {
+        messages::ShowMessage(static_cast<int>(kDriveNotUsable), drive->GetDeviceName());
         return;
     }
-    SetSelectedDevice(std::move(walker));
-    ShowDeviceStatus();
+    ChooseDevice(drive);
     StartScan();
+}
+
+void MainWindow::ShowOptions() {
+    OptionsDialog dialog(this);
+    if (dialog.Exec() == 1) views_->RepaintViews();
+}
+
+void MainWindow::UpdateDeviceControls() {
+    device::CDDevice* drive = SelectedDevice();
+    EnableCommand(40015, true);
+    EnableCommand(40038, true);
+    EnableCommand(40039, drive && drive->CanLoadDisc());
+    // Until a scan has run.
+    for (int id : {40020, 40049, 40019}) EnableCommand(id, false);
 }
 
 void MainWindow::ShowHelp() {

@@ -2,8 +2,10 @@
 
 #include <QBuffer>
 #include <QByteArray>
+#include <QCheckBox>
 #include <QDialog>
 #include <QLabel>
+#include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QUiLoader>
@@ -57,6 +59,30 @@ const std::vector<FormUse>& FormsTheProgramUses() {
         {"SCANPROGRESS",
          {{ControlName(1116), &QLabel::staticMetaObject},
           {ControlName(200), &QProgressBar::staticMetaObject},
+          {ControlName(2), &QPushButton::staticMetaObject}}},
+        {"136",
+         {{ControlName(1003), &QCheckBox::staticMetaObject},
+          {ControlName(1004), &QCheckBox::staticMetaObject},
+          {ControlName(1023), &QCheckBox::staticMetaObject},
+          {ControlName(1048), &QCheckBox::staticMetaObject},
+          {ControlName(1051), &QCheckBox::staticMetaObject},
+          {ControlName(1055), &QCheckBox::staticMetaObject},
+          {ControlName(1089), &QCheckBox::staticMetaObject},
+          {ControlName(1096), &QCheckBox::staticMetaObject},
+          {ControlName(1123), &QCheckBox::staticMetaObject},
+          {ControlName(1126), &QCheckBox::staticMetaObject},
+          {ControlName(1030), &QPushButton::staticMetaObject},
+          {ControlName(1031), &QLabel::staticMetaObject},
+          {ControlName(1118), &QPushButton::staticMetaObject},
+          {ControlName(1119), &QPushButton::staticMetaObject},
+          {ControlName(9), &QPushButton::staticMetaObject},
+          {ControlName(1), &QPushButton::staticMetaObject},
+          {ControlName(2), &QPushButton::staticMetaObject}}},
+        {"SelectDrive",
+         {{ControlName(101), &QListWidget::staticMetaObject},
+          {ControlName(40061), &QPushButton::staticMetaObject},
+          {ControlName(9), &QPushButton::staticMetaObject},
+          {ControlName(1), &QPushButton::staticMetaObject},
           {ControlName(2), &QPushButton::staticMetaObject}}},
     };
     return forms;

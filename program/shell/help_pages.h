@@ -2,6 +2,7 @@
 // opened in the user's browser, and the other addresses the program opens.
 #pragma once
 
+#include <QHash>
 #include <QString>
 #include <QUrl>
 #include <functional>
@@ -13,6 +14,18 @@ namespace dravik::shell {
 QString HelpIndexPath();
 // The popup-text page of a language: "<help folder>/DRAVIK<code>.txt".
 QString ContextHelpPath(const QString& languageCode);
+
+// A numbered help topic's page ("options.html" for topic 1, "drives.html"
+// for topic 4, the index for others); empty when not installed.
+QString HelpTopicPath(int topic);
+// Opens it in the browser; false when it is not installed.
+bool OpenHelpTopic(int topic);
+
+// The popup texts of a context-help file: lines ".topic N" start topic N,
+// the lines after it (up to the next ".topic") are its text. At most
+// kMaxContextHelpBytes are read; an unreadable file gives no topics.
+constexpr qint64 kMaxContextHelpBytes = 1 << 20;
+QHash<int, QString> ReadContextHelp(const QString& path);
 
 // Opens an address with the desktop's handler (browser, mail program).
 // Tests replace the opener.

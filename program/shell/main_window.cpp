@@ -4,28 +4,27 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QHeaderView>
-#include <QListWidget>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
-#include <QSplitter>
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include "device/cddevice/cddevice.h"
 #include "program/diag/debug_log.h"
 #include "program/messages/language_module.h"
 #include "program/messages/show_message.h"
-#include "program/scan/catalogue_lock.h"
-#include "program/scan/found_item.h"
 #include "program/scan/scan_state.h"
+#include "program/settings/settings.h"
+#include "program/shell/catalogue_views.h"
 #include "program/shell/language_resources.h"
 #include "program/shell/scan_launch.h"
 #include "program/shell/show_status.h"
 #include "program/shell/status_bar.h"
+#include "program/shell/window_placement.h"
 
 namespace dravik::shell {
 
@@ -34,9 +33,12 @@ namespace {
 constexpr unsigned kNoDeviceText = 169;
 constexpr unsigned kDeviceText = 1006;
 constexpr int kMainMenusGrayedDuringScan = 3;
-constexpr int kDefaultTreeWidth = 150;
-constexpr int kSplitterWidth = 5;
 constexpr int kViewDropDown = 40049;
+// The views' popup menus: one entry each, with these texts.
+constexpr int kListPopupCommand = 40010;
+constexpr unsigned kListPopupText = 10000;
+constexpr int kTreePopupCommand = 99;
+constexpr unsigned kTreePopupText = 11000;
 // Toolbar commands that start a scan or change the drive; like the grayed
 // menus, they wait while a scan runs.
 constexpr int kToolbarScanCommands[] = {40018, 40019, 40038, 40039, 51685};
@@ -110,7 +112,7 @@ MainWindow::MainWindow(const WindowResources& resources, QWidget* parent) : QMai
     BuildToolbar(resources.popupMenus);
     status_ = new StatusBarParts(statusBar());
     BuildViews();
-    SetListStyle(0);
+    CheckStyleEntries(views_->ListStyle());
     SetMainMenuSwitch([this](bool enabled) { SwitchMainMenus(enabled); });
     resize(860, 560);
 }
@@ -219,81 +221,35 @@ void MainWindow::BuildToolbar(const std::vector<MenuEntry>& popupMenus) {
 }
 
 void MainWindow::BuildViews() {
-    splitter_ = new QSplitter(Qt::Horizontal, this);
-    splitter_->setHandleWidth(kSplitterWidth);
-    splitter_->setChildrenCollapsible(false);
-    tree_ = new QTreeWidget(splitter_);
-    tree_->setObjectName(QStringLiteral("id1"));
-    tree_->setHeaderHidden(true);
-    tree_->setRootIsDecorated(true);
-    // Long names scroll rather than being cut off.
-    tree_->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    tree_->header()->setStretchLastSection(false);
-    tree_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    list_ = new QListWidget(splitter_);
-    list_->setObjectName(QStringLiteral("id2"));
-    list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    splitter_->addWidget(tree_);
-    splitter_->addWidget(list_);
-    splitter_->setStretchFactor(1, 1);
-    splitter_->setSizes({kDefaultTreeWidth, 700});
-    setCentralWidget(splitter_);
-    connect(tree_, &QTreeWidget::currentItemChanged, this,
-            [this](QTreeWidgetItem* current, QTreeWidgetItem*) { FillListFromTree(current); });
+    views_ = new CatalogueViews(this);
+    setCentralWidget(views_);
+    listPopup_ = new QMenu(this);
+    listPopup_->addAction(CommandAction(kListPopupCommand, LanguageText(kListPopupText), listPopup_));
+    treePopup_ = new QMenu(this);
+    treePopup_->addAction(CommandAction(kTreePopupCommand, LanguageText(kTreePopupText), treePopup_));
+    views_->SetPopupMenus(listPopup_, treePopup_);
+    views_->SetBusyHook([this](bool on) { SetBusyCursor(on); });
 }
 
-void MainWindow::FillListFromTree(QTreeWidgetItem* current) {
-    list_->clear();
-    if (!current) return;
-    auto* item = static_cast<scan::FoundItem*>(current->data(0, Qt::UserRole).value<void*>());
-    if (!item) return;
-    // The scan may still be adding items.
-    std::lock_guard<std::recursive_mutex> hold(scan::CatalogueLock());
-    const QIcon folder = style()->standardIcon(QStyle::SP_DirIcon);
-    const QIcon file = style()->standardIcon(QStyle::SP_FileIcon);
-    for (scan::FoundItem* child = item->firstChild; child; child = child->next) {
-        // The "." and ".." entries of ISO directories.
-        if (child->name[0] == '\0' || child->name[0] == '\1') continue;
-        auto* row = new QListWidgetItem((child->flags & scan::ItemDirectory) ? folder : file,
-                                        QString::fromUtf8(child->name), list_);
-        row->setData(Qt::UserRole, QVariant::fromValue(static_cast<void*>(child)));
-    }
-}
+QTreeView* MainWindow::Tree() const { return views_->Tree(); }
+QAbstractItemView* MainWindow::List() const { return views_->List(); }
+int MainWindow::ListStyle() const { return views_->ListStyle(); }
 
 port::TreeHandle MainWindow::InsertTreeItem(const port::TreeItemRequest& request) {
-    QTreeWidgetItem* node = nullptr;
-    if (request.parent) {
-        node = new QTreeWidgetItem(reinterpret_cast<QTreeWidgetItem*>(request.parent));
-    } else {
-        node = new QTreeWidgetItem(tree_);
-    }
-    node->setText(0, QString::fromStdString(request.text));
-    QStyle::StandardPixmap image = request.image == 2 ? QStyle::SP_TrashIcon : QStyle::SP_DirIcon;
-    node->setIcon(0, style()->standardIcon(image));
-    node->setData(0, Qt::UserRole, QVariant::fromValue(const_cast<void*>(request.item)));
-    if (request.hasChildren) node->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
-    return reinterpret_cast<port::TreeHandle>(node);
+    return views_->InsertTreeItem(request);
 }
 
-void MainWindow::SelectTreeItem(port::TreeHandle node) {
-    if (!node) return;
-    tree_->setCurrentItem(reinterpret_cast<QTreeWidgetItem*>(node));
-}
+void MainWindow::SelectTreeItem(port::TreeHandle node) { views_->SelectTreeItem(node); }
 
-void MainWindow::ClearViews() {
-    list_->clear();
-    tree_->clear();
-}
+void MainWindow::ClearViews() { views_->ClearViews(); }
 
 void MainWindow::SetListStyle(int index) {
     if (index < 0 || index > 3) return;
-    listStyle_ = index;
-    // Large icons; small icons; list; details. Until the full views come,
-    // details shows as a list.
-    list_->setViewMode(index == 0 ? QListView::IconMode : QListView::ListMode);
-    list_->setIconSize(index == 0 ? QSize(48, 48) : QSize(16, 16));
-    list_->setFlow(index == 1 ? QListView::LeftToRight : QListView::TopToBottom);
-    list_->setWrapping(index == 0 || index == 1 || index == 2);
+    views_->SetListStyle(index);
+    CheckStyleEntries(index);
+}
+
+void MainWindow::CheckStyleEntries(int index) {
     const int checkedId = 40001 + index;
     for (QActionGroup* group : styleGroups_) {
         for (QAction* action : group->actions())
@@ -319,9 +275,8 @@ void MainWindow::ShowDeviceStatus() {
     } else {
         text = LanguageText(kNoDeviceText);
     }
-    // The reading-options icon stands for settings that come with the
-    // options dialog; none of them exists yet.
-    status_->ShowDevice(text, diag::DebugMode, false);
+    const settings::Settings& options = settings::ProgramSettings;
+    status_->ShowDevice(text, diag::DebugMode, options.IgnoreJoliet || options.IntensiveScan);
 }
 
 void MainWindow::MenuHelp(QAction* action) {
@@ -380,13 +335,24 @@ void MainWindow::Command(int id) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+    if (settings::ProgramSettings.SavePos) SaveWindowPlacement(*this);
     if (scan::ScanRunning) {
         // The scan stops at its next check; the window stays.
         scan::CloseRequested = 1;
         event->ignore();
         return;
     }
+    views_->Release();
     event->accept();
+}
+
+void MainWindow::keyPressEvent(QKeyEvent* event) {
+    // Backspace with the focus outside the list: the parent directory.
+    if (event->key() == Qt::Key_Backspace && event->modifiers() == Qt::NoModifier) {
+        views_->SelectParentDirectory();
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
 }
 
 }  // namespace dravik::shell

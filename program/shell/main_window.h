@@ -14,17 +14,16 @@
 #include "program/port/shell_port.h"
 #include "program/shell/menu_resource.h"
 
+class QAbstractItemView;
 class QAction;
 class QActionGroup;
-class QListWidget;
 class QMenu;
-class QSplitter;
 class QToolBar;
-class QTreeWidget;
-class QTreeWidgetItem;
+class QTreeView;
 
 namespace dravik::shell {
 
+class CatalogueViews;
 class StatusBarParts;
 
 // The menus and accelerators the window is built from.
@@ -54,6 +53,8 @@ public:
     void SetStatusPart(int part, const QString& text);
     // Part 3 with the selected device (or string 169), and the icons.
     void ShowDeviceStatus();
+    // After a drive is chosen: the commands that need one.
+    void UpdateDeviceControls();
     // Menu help for a hovered menu entry.
     void MenuHelp(QAction* action);
 
@@ -61,10 +62,15 @@ public:
     port::TreeHandle InsertTreeItem(const port::TreeItemRequest& request);
     void SelectTreeItem(port::TreeHandle node);
     void ClearViews();
-    QTreeWidget* Tree() const { return tree_; }
-    QListWidget* List() const { return list_; }
+    CatalogueViews* Views() const { return views_; }
+    QTreeView* Tree() const;
+    // The list view of the current style.
+    QAbstractItemView* List() const;
     void SetListStyle(int index);
-    int ListStyle() const { return listStyle_; }
+    int ListStyle() const;
+    // The views' popup menus (40010 for the list, 99 for the tree).
+    QMenu* ListPopup() const { return listPopup_; }
+    QMenu* TreePopup() const { return treePopup_; }
 
     // Enables or grays the first three top-level menus.
     void SwitchMainMenus(bool enabled);
@@ -88,6 +94,7 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     QMenu* BuildMenu(const MenuEntry& popup, QWidget* parent, bool owned);
@@ -95,14 +102,16 @@ private:
     void BuildAccelerators(const std::vector<Accelerator>& accelerators);
     void BuildToolbar(const std::vector<MenuEntry>& popupMenus);
     void BuildViews();
+    void CheckStyleEntries(int index);
     bool CommandAllowedDuringScan(int id) const;
     void RunCommandTable(int id);
     void Rescan();
-    void SelectFirstDriveAndScan();
+    void SelectDriveAndScan();
+    void OpenDiscImage();
+    void ShowOptions();
     void ShowHelp();
     void ShowAbout();
     void OpenUpdatePage();
-    void FillListFromTree(QTreeWidgetItem* current);
 
     QHash<int, QList<QAction*>> actions_;
     QHash<int, QAction*> toolbarActions_;
@@ -111,10 +120,9 @@ private:
     std::vector<QActionGroup*> styleGroups_;
     QToolBar* toolbar_ = nullptr;
     StatusBarParts* status_ = nullptr;
-    QSplitter* splitter_ = nullptr;
-    QTreeWidget* tree_ = nullptr;
-    QListWidget* list_ = nullptr;
-    int listStyle_ = 0;
+    CatalogueViews* views_ = nullptr;
+    QMenu* listPopup_ = nullptr;
+    QMenu* treePopup_ = nullptr;
     bool busy_ = false;
 };
 

@@ -13,7 +13,7 @@ namespace dravik::shell {
 
 namespace {
 
-std::unique_ptr<device::CDDevice> g_selected;
+std::atomic<device::CDDevice*> g_selected{nullptr};
 std::atomic<ScanThreadBody> g_body{nullptr};
 std::function<void(bool)> g_menuSwitch;
 std::thread g_scanThread;
@@ -40,9 +40,8 @@ void RunScanThread(ScanThreadBody body) {
 
 }  // namespace
 
-device::CDDevice* SelectedDevice() { return g_selected.get(); }
-void SetSelectedDevice(std::unique_ptr<device::CDDevice> device) { g_selected = std::move(device); }
-void ReleaseSelectedDevice() { g_selected.reset(); }
+device::CDDevice* SelectedDevice() { return g_selected.load(); }
+void SetSelectedDevice(device::CDDevice* device) { g_selected.store(device); }
 
 void InstallScanThread(ScanThreadBody body) { g_body = body; }
 bool ScanEngineInstalled() { return g_body.load() != nullptr; }

@@ -14,11 +14,10 @@ class CDDevice;
 
 namespace dravik::shell {
 
-// The drive scans read; null when none is selected. Owned here until
-// ReleaseSelectedDevice (shutdown).
+// The drive scans read; null when none is selected. The drive selection
+// owns the object (its device list); this only points at it.
 device::CDDevice* SelectedDevice();
-void SetSelectedDevice(std::unique_ptr<device::CDDevice> device);
-void ReleaseSelectedDevice();
+void SetSelectedDevice(device::CDDevice* device);
 
 // The scan thread's body (no argument, no result).
 using ScanThreadBody = void (*)();

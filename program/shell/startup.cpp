@@ -15,13 +15,17 @@
 #include "program/scan/catalogue_views.h"
 #include "program/scan/scan_state.h"
 #include "program/scan/track_list.h"
+#include "program/settings/settings.h"
 #include "program/shell/command_line.h"
+#include "program/shell/drive_selection.h"
 #include "program/shell/help_pages.h"
 #include "program/shell/language_resources.h"
 #include "program/shell/main_window.h"
 #include "program/shell/qt_shell_port.h"
 #include "program/shell/scan_launch.h"
+#include "program/shell/settings_store.h"
 #include "program/shell/view_hooks.h"
+#include "program/shell/window_placement.h"
 
 namespace dravik::shell {
 
@@ -33,7 +37,18 @@ constexpr int kSelectDriveCommand = 51685;
 
 std::atomic<bool> g_ignoreChecksums{false};
 
+std::function<void()>& AnalysisWarning() {
+    static std::function<void()> warning = [] {
+        QMessageBox box(QMessageBox::Warning, QStringLiteral("DDB Analyze"),
+                        QStringLiteral("Error analyzing DDB information"), QMessageBox::Ok);
+        box.exec();
+    };
+    return warning;
+}
+
 }  // namespace
+
+void SetAnalysisWarning(std::function<void()> warning) { AnalysisWarning() = std::move(warning); }
 
 Program::Program() = default;
 Program::~Program() = default;
@@ -78,8 +93,9 @@ std::unique_ptr<Program> StartProgram(const std::vector<std::string>& arguments)
     }
     diag::ApplyDebugSwitches(line.debug);
     g_ignoreChecksums = line.ignoreChecksums;
-    if (line.analyseDatabase && diag::DebugMode)
-        diag::DebugPrint("The device database analysis is not part of this build");
+    settings::ResetSettings();
+    settings::ProgramSettings.IgnoreChecksums = line.ignoreChecksums ? 1 : 0;
+    if (line.analyseDatabase && !AnalyzeDeviceDatabase() && AnalysisWarning()) AnalysisWarning()();
 
     WindowResources resources;
     std::string error;
@@ -93,6 +109,7 @@ std::unique_ptr<Program> StartProgram(const std::vector<std::string>& arguments)
     window.SetBusyCursor(true);
     program->port->SetMainWindow(&window);
     InstallViewHooks(*program->port);
+    InstallDriveSelectionHooks({[&window] { window.ShowDeviceStatus(); }, [&window] { window.UpdateDeviceControls(); }});
     messages::SetCancelHandler([] {
         if (device::CDDevice* drive = SelectedDevice()) drive->SetAbortFlag();
     });
@@ -109,12 +126,11 @@ std::unique_ptr<Program> StartProgram(const std::vector<std::string>& arguments)
         program->window.reset();
         return program;
     }
+    ReadSettings();
+    if (settings::ProgramSettings.SavePos) RestoreWindowPlacement(window);
     window.show();
-    // Until drive selection comes, the first drive found is taken.
-    auto drive = std::make_unique<device::CDDevice>();
-    if (drive->FirstDevice()) SetSelectedDevice(std::move(drive));
     window.ShowDeviceStatus();
-    if (SelectedDevice())
+    if (SelectDeviceAtStart())
         StartScan();
     else
         QTimer::singleShot(0, &window, [&window] { window.Command(kSelectDriveCommand); });
@@ -142,8 +158,10 @@ void ShutdownProgram(Program& program) {
     if (program.port) program.port->SetMainWindow(nullptr);
     if (program.deviceLibraryStarted) device::CDDevice::Terminate();
     program.deviceLibraryStarted = false;
-    ReleaseSelectedDevice();
+    ReleaseDevices();
+    InstallDriveSelectionHooks({});
     scan::ClearTrackList(false);
+    if (program.languageLoaded) RemoveTempFiles();
     port::InstallShellPort(nullptr);
     program.port.reset();
 }

@@ -5,6 +5,7 @@
 // shutdown around their own event loop.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -37,6 +38,10 @@ std::unique_ptr<Program> StartProgram(const std::vector<std::string>& arguments)
 int RunMessageLoop(Program& program);
 // Shutdown in order; safe after any start-up outcome.
 void ShutdownProgram(Program& program);
+
+// What -K shows when the device database does not parse (a warning box);
+// tests replace it.
+void SetAnalysisWarning(std::function<void()> warning);
 
 // What -C asked for: checksum errors in HFS nodes and UDF descriptors are
 // ignored for this run.

@@ -64,7 +64,7 @@ TEST_F(FormsTest, MenusAndAcceleratorsParseAndEveryCommandHasItsHelpText) {
     // would do nothing.
     const std::set<int> commandTable = {901,   51683, 51682, 40039, 40038, 40018, 51685, 40015, 40019,
                                         40009, 40001, 40002, 40003, 40004, 40024, 40025, 40026, 40027,
-                                        40016, 40010, 40020, 40036, 99};
+                                        40016, 40010, 40020, 40036, 99,    40061};
     std::vector<int> ids = shell::MenuCommandIds(resources.mainMenu);
     std::vector<int> popupIds = shell::MenuCommandIds(resources.popupMenus);
     ids.insert(ids.end(), popupIds.begin(), popupIds.end());

@@ -42,6 +42,27 @@ void WhenMessageBoxOpens(std::function<void(QDialog*)> act) {
     poll->start();
 }
 
+QDialog* OpenDialog(const QString& name) {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        auto* dialog = qobject_cast<QDialog*>(widget);
+        if (dialog && dialog->isVisible() && dialog->objectName() == name) return dialog;
+    }
+    return nullptr;
+}
+
+void WhenDialogOpens(const QString& name, std::function<void(QDialog*)> act) {
+    auto* poll = new QTimer(qApp);
+    poll->setInterval(10);
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, name, act] {
+        QDialog* dialog = OpenDialog(name);
+        if (!dialog) return;
+        poll->stop();
+        poll->deleteLater();
+        act(dialog);
+    });
+    poll->start();
+}
+
 void PressMessageButton(QDialog* box, int id) {
     shell::FormControl<QAbstractButton>(box, id)->click();
 }

@@ -22,6 +22,12 @@ bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = 5000);
 // Once the message dialog is showing, runs `act` on it (from the event
 // loop; the dialog's own local loop serves it).
 void WhenMessageBoxOpens(std::function<void(QDialog*)> act);
+// Once a visible dialog with the object name `name` is open (a form of
+// the language module: "136", "SelectDrive"), runs `act` on it.
+void WhenDialogOpens(const QString& name, std::function<void(QDialog*)> act);
+// The visible dialog of that name, or null.
+QDialog* OpenDialog(const QString& name);
+
 // Presses a button of the message dialog by its id.
 void PressMessageButton(QDialog* box, int id);
 

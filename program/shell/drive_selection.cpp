@@ -1,0 +1,208 @@
+#include "program/shell/drive_selection.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+#include "device/cddevice/cddevice.h"
+#include "device/ddb/ddb_info.h"
+#include "platform/drive_table.h"
+#include "program/diag/debug_log.h"
+#include "program/messages/language_module.h"
+#include "program/messages/show_message.h"
+#include "program/settings/settings.h"
+#include "program/shell/scan_launch.h"
+#include "program/shell/settings_store.h"
+
+namespace dravik::shell {
+
+namespace {
+
+constexpr char kDatabaseBesideProgram[] = "/../Shared/ASPIDEV.DDB";
+// Texts of the database analysis are cut to this many characters.
+constexpr std::size_t kMaxAnalysisText = 400;
+constexpr unsigned char kNoLetter = 255;
+
+std::vector<std::unique_ptr<device::CDDevice>> g_devices;
+DriveSelectionHooks g_hooks;
+
+void DeviceDebugLine(char* format, ...) {
+    char line[diag::kMaxLogLine + 1];
+    va_list arguments;
+    va_start(arguments, format);
+    std::vsnprintf(line, sizeof line, format, arguments);
+    va_end(arguments);
+    diag::DebugPrint("%s", line);
+}
+
+void DeviceDebugDump(void* data, int length, const char* title) { diag::DebugDump(data, length, title); }
+
+// The database analysis's messages go to the log whether or not debug mode
+// is on.
+int AnalysisMessage(int id, ...) {
+    va_list arguments;
+    va_start(arguments, id);
+    std::string text;
+    const unsigned number = static_cast<unsigned>(id) & 0xFFFF;
+    if (number == 0) {
+        const char* given = va_arg(arguments, const char*);
+        text = given ? given : "";
+    } else {
+        std::string format = messages::MessageLanguage().Text(number);
+        if (format.size() > kMaxAnalysisText) format.resize(kMaxAnalysisText);
+        text = messages::FormatMessageText(number, format, arguments);
+    }
+    va_end(arguments);
+    diag::DebugPrint("%s", text.c_str());
+    return 0;
+}
+
+int DebugLevelOfSwitches() { return (diag::DebugMode ? 1 : 0) + (diag::LogWriteThrough ? 2 : 0); }
+
+}  // namespace
+
+std::string DeviceDatabasePath() {
+    std::string program = diag::ProgramPath();
+    const std::size_t slash = program.rfind('/');
+    return (slash == std::string::npos ? std::string(".") : program.substr(0, slash)) + kDatabaseBesideProgram;
+}
+
+const std::vector<std::unique_ptr<device::CDDevice>>& DeviceList() { return g_devices; }
+
+void InstallDriveSelectionHooks(DriveSelectionHooks hooks) { g_hooks = std::move(hooks); }
+void ShowDeviceStatusNow() {
+    if (g_hooks.showDeviceStatus) g_hooks.showDeviceStatus();
+}
+void UpdateDeviceControlsNow() {
+    if (g_hooks.updateDeviceControls) g_hooks.updateDeviceControls();
+}
+
+void PrepareDevice(device::CDDevice& device) {
+    device.SetMessageCallback(messages::ShowMessage);
+    device.SetDebugCallback(DeviceDebugLine);
+    device.SetDebugDump(DeviceDebugDump);
+    device.SetDebugLevel(DebugLevelOfSwitches());
+    device.SetDDBFilename(DeviceDatabasePath());
+}
+
+bool SelectDeviceAtStart() {
+    if (diag::DebugMode) diag::DebugPrint("Checking available devices ...");
+    // The step reached, for the log when something throws.
+    char step = 'A';
+    std::unique_ptr<device::CDDevice> device;
+    try {
+        device = std::make_unique<device::CDDevice>();
+        device->SetMessageCallback(messages::ShowMessage);
+        device->SetDebugCallback(DeviceDebugLine);
+        device->SetDebugDump(DeviceDebugDump);
+        device->SetDebugLevel(DebugLevelOfSwitches());
+        step = 'B';
+        device->SetDDBFilename(DeviceDatabasePath());
+        step = 'C';
+        if (!device->FirstDevice()) return false;
+        step = 'D';
+        do {
+            step = 'E';
+            const bool accepted = device->VerifyDevice(false);
+            step = 'F';
+            if (accepted) {
+                // The copy goes on walking from the same position.
+                auto next = std::make_unique<device::CDDevice>(*device);
+                g_devices.push_back(std::move(device));
+                device = std::move(next);
+            }
+            step = 'G';
+        } while (device->NextDevice());
+        device.reset();
+    } catch (...) {
+        if (diag::DebugMode) diag::DebugPrint("Initial selection fault %c", step);
+        if (step == 'E' && device) g_devices.push_back(std::move(device));
+        SetSelectedDevice(nullptr);
+        return false;
+    }
+
+    const settings::Settings& options = settings::ProgramSettings;
+    const std::string last = ReadProgramString(kLastDeviceValue, "");
+    device::CDDevice* found = nullptr;
+    if (options.AutoStart && !last.empty()) {
+        for (const auto& entry : g_devices) {
+            // Exactly: an id differing only in letter case is another drive.
+            if (last == entry->GetDeviceId()) {
+                found = entry.get();
+                break;
+            }
+        }
+    }
+    if (found && found->CheckDevice(true)) {
+        SetSelectedDevice(found);
+        ShowDeviceStatusNow();
+        UpdateDeviceControlsNow();
+        UseDevice();
+        return true;
+    }
+    SetSelectedDevice(nullptr);
+    return false;
+}
+
+void UseDevice() {
+    device::CDDevice* device = SelectedDevice();
+    if (!device) return;
+    const std::string id = device->GetDeviceId();
+    if (diag::DebugMode)
+        diag::DebugPrint("Selecting %s for use at %s, sector size set to %d", device->GetDeviceName(), id.c_str(),
+                         device->GetSectorSize());
+    device->SetPromptSuppress(settings::ProgramSettings.PromptSuppress != 0);
+    WriteProgramString(kLastDeviceValue, id);
+}
+
+void ChooseDevice(device::CDDevice* device) {
+    SetSelectedDevice(device);
+    UseDevice();
+    ShowDeviceStatusNow();
+    UpdateDeviceControlsNow();
+}
+
+void ReleaseDevices() {
+    SetSelectedDevice(nullptr);
+    g_devices.clear();
+}
+
+device::CDDevice* AddImageDrive(const std::string& path, std::string& error) {
+    char letter = 0;
+    if (!platform::DriveTable::AddProcessImage(path, letter, error)) return nullptr;
+    // Which table entries the walk meets, for transports that name no letter.
+    std::vector<char> letters;
+    for (const platform::DriveEntry& entry : platform::DriveTable::Process().Drives()) letters.push_back(entry.letter);
+    auto letterOf = [&letters](device::CDDevice& device, std::size_t position) {
+        const unsigned char own = device.GetDriveLetter();
+        if (own != kNoLetter) return static_cast<char>(own);
+        return position < letters.size() ? letters[position] : '\0';
+    };
+    auto walker = std::make_unique<device::CDDevice>();
+    PrepareDevice(*walker);
+    std::size_t position = 0;
+    for (bool on = walker->FirstDevice(); on; on = walker->NextDevice(), ++position) {
+        if (letterOf(*walker, position) != letter) continue;
+        // Opened before: the same object.
+        const std::string id = walker->GetDeviceId();
+        for (const auto& known : g_devices)
+            if (id == known->GetDeviceId()) return known.get();
+        if (!walker->VerifyDevice(false)) {
+            error = "the drive over it does not answer as a CD drive";
+            return nullptr;
+        }
+        g_devices.push_back(std::move(walker));
+        return g_devices.back().get();
+    }
+    error = "its drive was not found among the drives";
+    return nullptr;
+}
+
+bool AnalyzeDeviceDatabase() {
+    device::DDBInfo database(AnalysisMessage);
+    const std::string path = DeviceDatabasePath();
+    database.SetFileName(path.c_str());
+    return database.AnalyzeDatabase();
+}
+
+}  // namespace dravik::shell
