@@ -77,7 +77,7 @@ CatalogueViews::CatalogueViews(QWidget* parent)
     icons_->setLayoutMode(QListView::Batched);
     icons_->setBatchSize(kLayoutBatch);
     icons_->setUniformItemSizes(true);
-    icons_->setTextElideMode(Qt::ElideMiddle);
+    icons_->setTextElideMode(Qt::ElideRight);
     icons_->setDragEnabled(false);
     icons_->setContextMenuPolicy(Qt::CustomContextMenu);
     details_ = new QTreeView(listStack_);
@@ -275,6 +275,12 @@ void CatalogueViews::KeepColumnWidths() {
 void CatalogueViews::ApplyColumnWidths() {
     for (int column = 0; column < FileListModel::kColumns; ++column)
         details_->header()->resizeSection(column, widths_[static_cast<std::size_t>(column)]);
+    // The stored widths were chosen for a narrower font than most desktops
+    // use: a date column too narrow to show a whole date is widened.
+    const scan::ItemDate sample = scan::ItemDateFromFields(2000, 12, 28, 22, 58, 58);
+    const int dateWidth =
+        details_->fontMetrics().horizontalAdvance(QString::fromStdString(scan::ItemDateText(sample))) + 16;
+    if (details_->header()->sectionSize(3) < dateWidth) details_->header()->resizeSection(3, dateWidth);
 }
 
 void CatalogueViews::SetListStyle(int index) {
@@ -291,7 +297,8 @@ void CatalogueViews::ApplyStyle(int index) {
         case kLargeIcons:
             icons_->setViewMode(QListView::IconMode);
             icons_->setIconSize(QSize(48, 48));
-            icons_->setGridSize(QSize(104, 84));
+            listModel_->SetCellSize(QSize(100, 80));
+            icons_->setGridSize(QSize(108, 88));
             icons_->setFlow(QListView::LeftToRight);
             icons_->setWrapping(true);
             icons_->setWordWrap(true);
@@ -300,6 +307,7 @@ void CatalogueViews::ApplyStyle(int index) {
         case kSmallIcons:
             icons_->setViewMode(QListView::ListMode);
             icons_->setIconSize(QSize(16, 16));
+            listModel_->SetCellSize(QSize(186, 20));
             icons_->setGridSize(QSize(190, 22));
             icons_->setFlow(QListView::LeftToRight);
             icons_->setWrapping(true);
@@ -308,12 +316,13 @@ void CatalogueViews::ApplyStyle(int index) {
         case kPlainList:
             icons_->setViewMode(QListView::ListMode);
             icons_->setIconSize(QSize(16, 16));
+            listModel_->SetCellSize(QSize(216, 20));
             icons_->setGridSize(QSize(220, 20));
             icons_->setFlow(QListView::TopToBottom);
             icons_->setWrapping(true);
             icons_->setWordWrap(false);
             break;
-        default: break;
+        default: listModel_->SetCellSize(QSize()); break;
     }
     if (index == kDetails) ApplyColumnWidths();
     // Both views share the selection; the shown one takes the focus role.

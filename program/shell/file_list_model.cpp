@@ -146,6 +146,12 @@ void FileListModel::SetRemoveVersion(bool) {
     if (!rows_.empty()) emit dataChanged(index(0, 0), index(rowCount() - 1, 0), {Qt::DisplayRole});
 }
 
+void FileListModel::SetCellSize(QSize size) {
+    if (size == cellSize_) return;
+    cellSize_ = size;
+    if (!rows_.empty()) emit dataChanged(index(0, 0), index(rowCount() - 1, 0), {Qt::SizeHintRole});
+}
+
 int FileListModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(rows_.size());
 }
@@ -170,7 +176,12 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
         case Qt::DecorationRole:
             if (index.column() != 0) return {};
             return ListIcon(ListImageOf(*item));
+        case Qt::SizeHintRole:
+            if (index.column() != 0 || !cellSize_.isValid()) return {};
+            return cellSize_;
         case Qt::TextAlignmentRole:
+            if (index.column() == 0 && cellSize_.isValid() && cellSize_.height() > 40)
+                return QVariant(Qt::AlignHCenter | Qt::AlignTop);
             return index.column() == 0 ? QVariant(Qt::AlignLeft | Qt::AlignVCenter)
                                        : QVariant(Qt::AlignRight | Qt::AlignVCenter);
         default: return {};

@@ -6,6 +6,7 @@
 
 #include <QAbstractTableModel>
 #include <QCollator>
+#include <QSize>
 #include <QStringList>
 #include <vector>
 
@@ -41,6 +42,10 @@ public:
 
     // Read each time a name is shown.
     void SetRemoveVersion(bool on);
+    // The cell every name takes in the icon styles (one size for all, so
+    // that a huge directory is laid out without measuring each name);
+    // invalid in details view.
+    void SetCellSize(QSize size);
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -52,6 +57,7 @@ private:
 
     std::vector<scan::FoundItem*> rows_;
     int sortState_ = 1;
+    QSize cellSize_;
     QStringList titles_;
     QCollator names_;
 };
