@@ -4,6 +4,7 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDialog>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
@@ -343,6 +344,13 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         return;
     }
     views_->Release();
+    // A dialog still open (the close came from elsewhere than its owner:
+    // the session ending, a script) is cancelled so the program can end.
+    for (int open = 0; open < 8; ++open) {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!dialog) break;
+        dialog->reject();
+    }
     event->accept();
 }
 
