@@ -530,7 +530,7 @@ private:
     // track (less the gap between sessions) or to the end of the image.
     bool ImageTrack(const Description& d, size_t i, const Track& t, const ImageFile& image, int32_t& length) {
         const TrackSpec& s = d.tracks[i];
-        const ImageSpec& spec = *d.image;
+        const ImageSpec& entry = *d.image;
         if (s.length) {
             length = *s.length;
         } else if (i + 1 < d.tracks.size()) {
@@ -542,14 +542,14 @@ private:
                 return Fail(s.line, "give the track a length, or the next track or session a start block");
             length = nextFirstOfSession ? *nextStart - SessionGap(s.session) - t.start : *nextStart - next.pregap - t.start;
         } else {
-            const int64_t imageBlocks = int64_t(image.Size() / spec.sectorSize);
-            length = int32_t(std::min<int64_t>(imageBlocks + spec.first - t.start, kLastAddress));
+            const int64_t imageBlocks = int64_t(image.Size() / entry.sectorSize);
+            length = int32_t(std::min<int64_t>(imageBlocks + entry.first - t.start, kLastAddress));
         }
         if (length <= 0) return Fail(s.line, "the track holds no blocks of the image");
-        if (t.First() < spec.first) return Fail(s.line, "the track begins before the first block of the image");
-        const uint64_t needed = uint64_t(t.start + length - spec.first) * spec.sectorSize;
+        if (t.First() < entry.first) return Fail(s.line, "the track begins before the first block of the image");
+        const uint64_t needed = uint64_t(t.start + length - entry.first) * entry.sectorSize;
         if (needed > image.Size())
-            return Fail(s.line, "'" + spec.path + "' is truncated: the track needs " + std::to_string(needed) +
+            return Fail(s.line, "'" + entry.path + "' is truncated: the track needs " + std::to_string(needed) +
                                     " bytes of it, the file holds " + std::to_string(image.Size()));
         return true;
     }

@@ -68,17 +68,17 @@ constexpr CommandSpec kCommands[] = {
 };
 
 const CommandSpec* FindCommand(uint8_t opcode, bool mmc) {
-    for (const CommandSpec& spec : kCommands) {
-        if (spec.opcode != opcode) continue;
-        if (spec.drives == DriveKindNeeded::kMmc && !mmc) return nullptr;
-        if (spec.drives == DriveKindNeeded::kOlder && mmc) return nullptr;
-        return &spec;
+    for (const CommandSpec& entry : kCommands) {
+        if (entry.opcode != opcode) continue;
+        if (entry.drives == DriveKindNeeded::kMmc && !mmc) return nullptr;
+        if (entry.drives == DriveKindNeeded::kOlder && mmc) return nullptr;
+        return &entry;
     }
     return nullptr;
 }
 
-size_t DeclaredLength(const CommandSpec& spec, const uint8_t* cdb) {
-    switch (spec.length) {
+size_t DeclaredLength(const CommandSpec& entry, const uint8_t* cdb) {
+    switch (entry.length) {
     case LengthField::kByte4: return cdb[4];
     case LengthField::kBytes7to8: return GetBE16(cdb + 7);
     case LengthField::kBytes6to8: return GetBE24(cdb + 6);
@@ -90,16 +90,16 @@ size_t DeclaredLength(const CommandSpec& spec, const uint8_t* cdb) {
 // Checks the shape of a command before anything else: a drive that meets a
 // CDB it does not know, of the wrong length, or whose data phase does not
 // match the buffer it was given refuses it.
-Sense CheckShape(const CommandSpec* spec, const platform::ScsiRequest& request, size_t& declared) {
-    if (!spec || request.cdbLength != spec->cdbLength) return sense::kInvalidOpcode;
-    declared = DeclaredLength(*spec, request.cdb);
-    if (spec->direction == kNoData) {
+Sense CheckShape(const CommandSpec* entry, const platform::ScsiRequest& request, size_t& declared) {
+    if (!entry || request.cdbLength != entry->cdbLength) return sense::kInvalidOpcode;
+    declared = DeclaredLength(*entry, request.cdb);
+    if (entry->direction == kNoData) {
         if (request.dataLength != 0 && request.direction != kNoData) return sense::kInvalidFieldInCdb;
         return sense::kNone;
     }
     if (declared > 0) {
-        if (request.direction != spec->direction || request.dataLength < declared) return sense::kInvalidFieldInCdb;
-    } else if (request.dataLength != 0 && request.direction != spec->direction) {
+        if (request.direction != entry->direction || request.dataLength < declared) return sense::kInvalidFieldInCdb;
+    } else if (request.dataLength != 0 && request.direction != entry->direction) {
         return sense::kInvalidFieldInCdb;
     }
     return sense::kNone;
@@ -150,17 +150,17 @@ platform::ScsiResult VirtualDrive::Execute(const platform::ScsiRequest& request)
     state.counters.commands++;
     state.counters.byOpcode[opcode]++;
 
-    const CommandSpec* spec = FindCommand(opcode, config_.mmc);
+    const CommandSpec* entry = FindCommand(opcode, config_.mmc);
     Command command{request.cdb, request.cdbLength, request, state, config_};
     size_t declared = 0;
-    Sense outcome = CheckShape(spec, request, declared);
+    Sense outcome = CheckShape(entry, request, declared);
     command.allocation = declared;
-    if (outcome.key == 0 && state.unitAttention && !spec->ignoresUnitAttention) {
+    if (outcome.key == 0 && state.unitAttention && !entry->ignoresUnitAttention) {
         state.unitAttention = false;
         outcome = sense::kMediumChanged;
     }
     const bool needsMedium =
-        spec && (spec->needsMedium || (config_.modeSenseNeedsMedium && (opcode == 0x1A || opcode == 0x5A)));
+        entry && (entry->needsMedium || (config_.modeSenseNeedsMedium && (opcode == 0x1A || opcode == 0x5A)));
     if (outcome.key == 0 && needsMedium) {
         if (!state.disc) {
             outcome = state.trayOpen ? sense::kNoMediumTrayOpen : sense::kNoMedium;
@@ -169,7 +169,7 @@ platform::ScsiResult VirtualDrive::Execute(const platform::ScsiRequest& request)
             outcome = sense::kBecomingReady;
         }
     }
-    if (outcome.key == 0) outcome = spec->handler(command);
+    if (outcome.key == 0) outcome = entry->handler(command);
 
     if (outcome.key != 0) {
         result.scsiStatus = platform::kScsiCheckCondition;

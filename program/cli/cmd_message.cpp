@@ -57,15 +57,15 @@ int Message(const std::vector<std::string>& args) {
         std::fprintf(stderr, "message: '%s' is not a message number\n", args[0].c_str());
         return kExitUsage;
     }
-    const messages::MessageSpec* spec = messages::FindMessageSpec(static_cast<unsigned>(id));
-    if (!spec) {
+    const messages::MessageSpec* entry = messages::FindMessageSpec(static_cast<unsigned>(id));
+    if (!entry) {
         std::fprintf(stderr, "message: %ld is not a message the program raises\n", id);
         return kExitUsage;
     }
-    const std::string letters = spec->arguments;
+    const std::string letters = entry->arguments;
     if (args.size() - 1 != letters.size()) {
         std::fprintf(stderr, "message: %ld takes %zu argument%s (%s)\n", id, letters.size(),
-                     letters.size() == 1 ? "" : "s", spec->raisedWhen);
+                     letters.size() == 1 ? "" : "s", entry->raisedWhen);
         return kExitUsage;
     }
     std::vector<Argument> values;

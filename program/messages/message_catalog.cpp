@@ -109,8 +109,8 @@ const MessageSpec* MessageSpecs(std::size_t& count) {
 }
 
 int MessageIdWithFlags(unsigned id) {
-    const MessageSpec* spec = FindMessageSpec(id);
-    unsigned flags = spec ? spec->flags : 0;
+    const MessageSpec* entry = FindMessageSpec(id);
+    unsigned flags = entry ? entry->flags : 0;
     return static_cast<int>((flags << 16) | (id & 0xFFFF));
 }
 

@@ -18,7 +18,7 @@ struct MessageSpec {
     const char* raisedWhen;
 };
 
-// The spec of a message id (text number), or null when it is not listed.
+// The catalogue entry of a message id (text number), or null when it is not listed.
 const MessageSpec* FindMessageSpec(unsigned id);
 // All listed messages, in id order.
 const MessageSpec* MessageSpecs(std::size_t& count);

@@ -126,9 +126,9 @@ const LanguageModule& MessageLanguage() {
 }
 
 std::string FormatMessageText(unsigned number, const std::string& format, va_list arguments) {
-    const MessageSpec* spec = FindMessageSpec(number);
+    const MessageSpec* entry = FindMessageSpec(number);
     std::string why;
-    bool fits = spec ? FormatFitsArguments(format, spec->arguments, &why)
+    bool fits = entry ? FormatFitsArguments(format, entry->arguments, &why)
                      : FormatFitsArguments(format, "", &why);
     if (!fits) {
         if (diag::DebugMode)

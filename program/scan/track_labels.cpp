@@ -57,14 +57,14 @@ void SetLabelTextSource(LabelTextSource source) {
 }
 
 std::string TrackLabel(unsigned id, int first, int second) {
-    const LabelSpec* spec = nullptr;
+    const LabelSpec* entry = nullptr;
     for (const LabelSpec& candidate : kLabels)
-        if (candidate.id == id) spec = &candidate;
-    if (!spec) return {};
+        if (candidate.id == id) entry = &candidate;
+    if (!entry) return {};
     // The module is a file a translator replaces: its text is a printf
     // format only when it asks for no more than the numbers we pass.
     std::string format = LabelFormat(id);
-    if (format.empty() || !messages::FormatFitsArguments(format, spec->arguments)) format = spec->fallback;
+    if (format.empty() || !messages::FormatFitsArguments(format, entry->arguments)) format = entry->fallback;
     char text[kMaxLabel + 1];
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
