@@ -125,7 +125,9 @@ protected:
             record.SetCDDADensity(0x82);
         }
         // The device check leaves 2048-byte sectors.
-        if (sectorSize) ASSERT_TRUE(dev->ChangeSectorSize(2048));
+        if (sectorSize) {
+            ASSERT_TRUE(dev->ChangeSectorSize(2048));
+        }
     }
 
     void StandOnVirtual(const DiscBuilder& builder, DriveKindUnderTest kind = DriveKindUnderTest::kMmc) {
