@@ -7,13 +7,13 @@
 #include "device/cddevice/cddevice.h"
 #include "program/diag/debug_log.h"
 #include "program/port/shell_port.h"
+#include "program/scan/driver/scan_device.h"
 #include "program/scan/scan_state.h"
 
 namespace dravik::shell {
 
 namespace {
 
-std::atomic<device::CDDevice*> g_selected{nullptr};
 std::atomic<ScanThreadBody> g_body{nullptr};
 std::function<void(bool)> g_menuSwitch;
 std::thread g_scanThread;
@@ -40,8 +40,10 @@ void RunScanThread(ScanThreadBody body) {
 
 }  // namespace
 
-device::CDDevice* SelectedDevice() { return g_selected.load(); }
-void SetSelectedDevice(device::CDDevice* device) { g_selected.store(device); }
+// One selected drive for the whole program: the scan engine reads the
+// drive the shell chose, with no second copy to keep in step.
+device::CDDevice* SelectedDevice() { return scan::SelectedDevice(); }
+void SetSelectedDevice(device::CDDevice* device) { scan::SetSelectedDevice(device); }
 
 void InstallScanThread(ScanThreadBody body) { g_body = body; }
 bool ScanEngineInstalled() { return g_body.load() != nullptr; }

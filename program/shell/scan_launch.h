@@ -15,7 +15,9 @@ class CDDevice;
 namespace dravik::shell {
 
 // The drive scans read; null when none is selected. The drive selection
-// owns the object (its device list); this only points at it.
+// owns the object (its device list); this only points at it. It is the
+// scan engine's selected drive (scan::SelectedDevice), so a drive chosen
+// here is the one the engine scans.
 device::CDDevice* SelectedDevice();
 void SetSelectedDevice(device::CDDevice* device);
 
