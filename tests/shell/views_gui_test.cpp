@@ -169,7 +169,7 @@ TEST_F(ViewsTest, ColumnTextsAndPictures) {
     for (int column = 0; column < 4; ++column)
         EXPECT_EQ(views.ListModel()->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString(), titles[column]);
     // The status texts take what their callers pass.
-    for (unsigned text : {123u, 125u, 149u})
+    for (unsigned text : {123u, 124u, 125u, 129u, 130u, 149u, 221u, 1006u})
         EXPECT_TRUE(messages::FormatFitsArguments(messages::ProgramLanguage().Text(text), shell::StatusTextArguments(text)))
             << text;
 }

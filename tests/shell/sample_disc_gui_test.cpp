@@ -1,0 +1,160 @@
+// The program with its real scan engine over the sample disc (two closed
+// sessions written by dravik-cli make-demo): the scan that start-up begins
+// and the one Open Disc Image begins fill the tree with both sessions'
+// tracks and directories, name the window after the volume and end with
+// the summary status line.
+#include <QAbstractItemModel>
+#include <QAction>
+#include <QMenu>
+#include <QTreeView>
+#include <cstdlib>
+#include <string>
+
+#include "device/cddevice/cddevice.h"
+#include "gui_fixture.h"
+#include "platform/drive_table.h"
+#include "program/messages/language_module.h"
+#include "program/scan/driver/scan_device.h"
+#include "program/scan/driver/scan_thread.h"
+#include "program/scan/scan_state.h"
+#include "program/scan/track_list.h"
+#include "program/shell/catalogue_views.h"
+#include "program/shell/drive_selection.h"
+#include "program/shell/file_list_model.h"
+#include "program/shell/main_window.h"
+#include "program/shell/scan_launch.h"
+#include "program/shell/select_drive_dialog.h"
+#include "program/shell/settings_store.h"
+#include "program/shell/startup.h"
+#include "program/shell/status_bar.h"
+#include "support/temp_dir.h"
+#include "support/test_paths.h"
+
+namespace dravik::test {
+namespace {
+
+// A scan under the sanitizers takes a while; a scan that hangs still ends
+// the test.
+constexpr int kScanTimeoutMs = 60000;
+
+// The sample disc, written once per test process by the command-line
+// front end (its disc writer is part of that program).
+const std::string& SampleDisc() {
+    static TempDir dir;
+    static const std::string path = [] {
+        const std::string folder = dir.File("sample");
+        const std::string command = "'" + BuildDir() + "/bin/dravik-cli' make-demo '" + folder + "' >/dev/null";
+        return std::system(command.c_str()) == 0 ? folder + "/sample.vdisc" : std::string();
+    }();
+    return path;
+}
+
+QStringList ChildTexts(const QAbstractItemModel* model, const QModelIndex& parent) {
+    QStringList texts;
+    for (int row = 0; row < model->rowCount(parent); ++row) texts << model->index(row, 0, parent).data().toString();
+    return texts;
+}
+
+class SampleDiscTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        messages::LanguageModule& language = messages::ProgramLanguage();
+        if (!language.Loaded()) ASSERT_TRUE(language.LoadFrom(BuildDir() + "/bin/liblangres.so"));
+        ASSERT_FALSE(SampleDisc().empty()) << "dravik-cli make-demo failed";
+        // What the program's entry installs: the real scan engine.
+        shell::InstallScanThread(&scan::ScanThread);
+    }
+    void TearDown() override {
+        if (program_) shell::ShutdownProgram(*program_);
+        program_.reset();
+        shell::InstallScanThread(nullptr);
+        shell::SetImagePathChooser(nullptr);
+        scan::CloseRequested = 0;
+    }
+    shell::MainWindow& Start() {
+        program_ = shell::StartProgram({});
+        EXPECT_TRUE(program_->run);
+        return *program_->window;
+    }
+    static bool ScanEnded() {
+        const scan::ScanOutcome outcome = scan::LastScanOutcome();
+        return !scan::ScanRunning && outcome != scan::ScanOutcome::Running && outcome != scan::ScanOutcome::None;
+    }
+    // The end of a scan as the user sees it: the engine is done and the
+    // shell has given the menus back.
+    static bool ScanEndedInWindow(shell::MainWindow& window) {
+        return ScanEnded() && window.TopMenus()[0]->menuAction()->isEnabled();
+    }
+    // Both sessions' tracks with their directories, the lead-out, the
+    // caption and the summary line.
+    static void ExpectSampleDiscShown(shell::MainWindow& window) {
+        EXPECT_EQ(scan::LastScanOutcome(), scan::ScanOutcome::Completed);
+        const QAbstractItemModel* tree = window.Tree()->model();
+        const QStringList tracks = ChildTexts(tree, {});
+        ASSERT_EQ(tracks.size(), 3) << tracks.join(QLatin1Char('|')).toStdString();
+        EXPECT_TRUE(tracks[0].contains(QStringLiteral("HOLIDAY_2024"))) << tracks[0].toStdString();
+        EXPECT_TRUE(tracks[0].contains(QStringLiteral("Session 1"))) << tracks[0].toStdString();
+        EXPECT_TRUE(tracks[1].contains(QStringLiteral("Session 2"))) << tracks[1].toStdString();
+        // The first session's folders, the hidden ones included; the second
+        // lists only the photo it kept.
+        window.Tree()->expandAll();
+        const QStringList first = ChildTexts(tree, tree->index(0, 0));
+        EXPECT_TRUE(first.contains(QStringLiteral("PHOTOS"))) << first.join(QLatin1Char('|')).toStdString();
+        EXPECT_TRUE(first.contains(QStringLiteral("NOTES"))) << first.join(QLatin1Char('|')).toStdString();
+        const QStringList second = ChildTexts(tree, tree->index(1, 0));
+        EXPECT_TRUE(second.contains(QStringLiteral("PHOTOS"))) << second.join(QLatin1Char('|')).toStdString();
+        EXPECT_FALSE(second.contains(QStringLiteral("NOTES"))) << second.join(QLatin1Char('|')).toStdString();
+
+        EXPECT_EQ(window.windowTitle(), QStringLiteral("HOLIDAY_2024 - Pellor Dravik"));
+        std::string summary = messages::ProgramLanguage().Text(scan::kScanSummaryStatus);
+        ASSERT_FALSE(summary.empty());
+        EXPECT_EQ(window.Status()->Text(0), QString::asprintf(summary.c_str(), 2, 2));
+        // The scan selects the first track: the list shows its root.
+        EXPECT_EQ(window.Tree()->currentIndex(), tree->index(0, 0));
+        EXPECT_GT(window.Views()->ListModel()->rowCount(), 0);
+    }
+
+    std::unique_ptr<shell::Program> program_;
+};
+
+TEST_F(SampleDiscTest, StartUpScansTheDriveUsedLastWithTheRealEngine) {
+    char letter = 0;
+    std::string error;
+    ASSERT_TRUE(platform::DriveTable::AddProcessImage(SampleDisc(), letter, error)) << error;
+    shell::WriteProgramString(shell::kLastDeviceValue, std::string(1, letter) + ":");
+    shell::MainWindow& window = Start();
+    ASSERT_NE(shell::SelectedDevice(), nullptr);
+    EXPECT_EQ(scan::SelectedDevice(), shell::SelectedDevice()) << "the engine reads the drive the shell chose";
+    ASSERT_TRUE(WaitUntil([&] { return ScanEndedInWindow(window); }, kScanTimeoutMs));
+    ExpectSampleDiscShown(window);
+
+    window.resize(900, 560);
+    window.SetListStyle(shell::kDetails);
+    // Room for the tracks' whole names.
+    window.Views()->setSizes({300, 600});
+    WaitUntil([] { return false; }, 100);
+    SaveScreenshot(&window, "main_window_sample_disc");
+    scan::ClearTrackList(false);
+}
+
+TEST_F(SampleDiscTest, OpenDiscImageHandsTheImageDriveToTheEngine) {
+    // Start over the blank test image (drive D:), then open the sample disc.
+    shell::WriteProgramString(shell::kLastDeviceValue, "D:");
+    shell::MainWindow& window = Start();
+    ASSERT_TRUE(WaitUntil([&] { return ScanEndedInWindow(window); }, kScanTimeoutMs));
+    device::CDDevice* blank = scan::SelectedDevice();
+    ASSERT_NE(blank, nullptr);
+    EXPECT_STREQ(blank->GetDeviceId(), "D:");
+    EXPECT_NE(window.windowTitle(), QStringLiteral("HOLIDAY_2024 - Pellor Dravik"));
+
+    shell::SetImagePathChooser([](QWidget*) { return QString::fromStdString(SampleDisc()); });
+    window.Command(shell::kOpenImageCommand);
+    ASSERT_NE(scan::SelectedDevice(), blank);
+    EXPECT_EQ(scan::SelectedDevice(), shell::SelectedDevice());
+    ASSERT_TRUE(WaitUntil([&] { return ScanEndedInWindow(window); }, kScanTimeoutMs));
+    ExpectSampleDiscShown(window);
+    scan::ClearTrackList(false);
+}
+
+}  // namespace
+}  // namespace dravik::test
