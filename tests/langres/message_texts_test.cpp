@@ -57,20 +57,20 @@ std::string FormatWithSamples(unsigned id, const std::string& format, const std:
 
 TEST_F(LanguageTextsTest, EveryMessageHasATextThatFitsItsArguments) {
     std::size_t count = 0;
-    const messages::MessageSpec* specs = messages::MessageSpecs(count);
+    const messages::MessageSpec* entries = messages::MessageSpecs(count);
     ASSERT_GT(count, 40u);
     for (std::size_t i = 0; i < count; ++i) {
-        const auto& spec = specs[i];
-        SCOPED_TRACE("message " + std::to_string(spec.id));
-        std::string text = module_.Text(spec.id);
+        const auto& entry = entries[i];
+        SCOPED_TRACE("message " + std::to_string(entry.id));
+        std::string text = module_.Text(entry.id);
         EXPECT_FALSE(text.empty());
         EXPECT_LE(text.size(), messages::kMaxLoadedText);
         std::string why;
-        EXPECT_TRUE(messages::FormatFitsArguments(text, spec.arguments, &why)) << why << "\n" << text;
+        EXPECT_TRUE(messages::FormatFitsArguments(text, entry.arguments, &why)) << why << "\n" << text;
 
         std::string letters;
         ASSERT_TRUE(messages::FormatArguments(text, letters));
-        std::string formatted = FormatWithSamples(spec.id, text, spec.arguments);
+        std::string formatted = FormatWithSamples(entry.id, text, entry.arguments);
         // Every conversion was replaced: the samples show up, no '%' is left
         // but those the text writes as "%%".
         std::size_t samples = 0;
