@@ -8,18 +8,18 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
+#include "support/cli_runner.h"
 #include "support/temp_dir.h"
 
 using dravik::test::TempDir;
 
 namespace {
 
-struct MessageRun {
-    int status = -1;
-    std::string out, err;
-};
+using MessageRun = dravik::test::CliRun;
+using dravik::test::BuiltCli;
 
 std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -28,37 +28,12 @@ std::string ReadFile(const std::string& path) {
     return text.str();
 }
 
-std::string BuiltCli() {
-    const char* build = std::getenv("DRAVIK_BUILD_DIR");
-    return std::string(build ? build : ".") + "/bin/dravik-cli";
-}
-
 // Runs `exe` with `args`; `logPath` (if not empty) becomes DRAVIK_DEBUG_LOG.
 MessageRun RunCli(const std::vector<std::string>& args, const std::string& logPath = {},
-               const std::string& exe = BuiltCli()) {
-    TempDir capture;
-    std::string outPath = capture.File("out"), errPath = capture.File("err");
-    MessageRun run;
-    pid_t pid = fork();
-    if (pid < 0) return run;
-    if (pid == 0) {
-        if (!freopen(outPath.c_str(), "w", stdout) || !freopen(errPath.c_str(), "w", stderr)) _exit(126);
-        if (logPath.empty())
-            unsetenv("DRAVIK_DEBUG_LOG");
-        else
-            setenv("DRAVIK_DEBUG_LOG", logPath.c_str(), 1);
-        std::vector<char*> argv{const_cast<char*>(exe.c_str())};
-        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        execv(exe.c_str(), argv.data());
-        _exit(127);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.out = ReadFile(outPath);
-    run.err = ReadFile(errPath);
-    return run;
+                  const std::string& exe = BuiltCli()) {
+    std::optional<std::string> log;
+    if (!logPath.empty()) log = logPath;
+    return dravik::test::RunProgram(exe, args, {{"DRAVIK_DEBUG_LOG", log}});
 }
 
 TEST(CliMessages, QuestionsTakeTheirDefaultButtonAndSayWhy) {

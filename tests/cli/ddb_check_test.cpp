@@ -7,48 +7,16 @@
 #include <fstream>
 #include <sstream>
 
+#include "support/cli_runner.h"
 #include "support/temp_dir.h"
 
 using dravik::test::TempDir;
 
 namespace {
 
-struct CliRun {
-    int status = -1;
-    std::string out, err;
-};
+using dravik::test::CliRun;
 
-std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
-// Runs dravik-cli with `args`, capturing its output and exit status.
-CliRun DravikCli(const std::vector<std::string>& args) {
-    const char* build = std::getenv("DRAVIK_BUILD_DIR");
-    std::string exe = std::string(build ? build : ".") + "/bin/dravik-cli";
-    TempDir capture;
-    std::string outPath = capture.File("out"), errPath = capture.File("err");
-    CliRun run;
-    pid_t pid = fork();
-    if (pid < 0) return run;
-    if (pid == 0) {
-        if (!freopen(outPath.c_str(), "w", stdout) || !freopen(errPath.c_str(), "w", stderr)) _exit(126);
-        std::vector<char*> argv{const_cast<char*>(exe.c_str())};
-        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        execv(exe.c_str(), argv.data());
-        _exit(127);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.out = Slurp(outPath);
-    run.err = Slurp(errPath);
-    return run;
-}
+CliRun DravikCli(const std::vector<std::string>& args) { return dravik::test::RunCli(args); }
 
 }  // namespace
 
