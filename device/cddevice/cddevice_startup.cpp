@@ -14,7 +14,6 @@ namespace dravik::device {
 
 namespace {
 
-constexpr char kDeviceIntfKey[] = ".DeviceIntf";
 constexpr char kUseSPTI[] = "UseSPTI";
 constexpr char kUseASPIOnly[] = "UseASPIOnly";
 constexpr char kCrashDetect[] = "CrashDetect";

@@ -8,6 +8,10 @@
 
 namespace dravik::device::cmd {
 
+inline constexpr int kCookedSectorBytes = 2048;
+inline constexpr int kRawSectorBytes = 2352;
+inline constexpr int kDiscInfoBytes = 32;  // what READ DISC INFORMATION asks for
+
 inline void PutBE16(uint8_t* out, uint32_t value) {
     out[0] = static_cast<uint8_t>(value >> 8);
     out[1] = static_cast<uint8_t>(value);

@@ -13,7 +13,7 @@ namespace {
 constexpr uint8_t kReadDiscInformation = 0x51;
 constexpr uint8_t kReadTrackInformation = 0x52;
 constexpr uint8_t kAllTracksInformation = 0xE6;
-constexpr uint32_t kDiscInfoBytes = 32;
+using cmd::kDiscInfoBytes;
 constexpr uint32_t kTrackInfoBytes = 28;
 constexpr uint32_t kAllTracksBytes = 255;
 }  // namespace

@@ -10,8 +10,8 @@ namespace dravik::device {
 
 namespace {
 
-constexpr int kCookedSectorBytes = 2048;
-constexpr int kRawSectorBytes = 2352;
+using cmd::kCookedSectorBytes;
+using cmd::kRawSectorBytes;
 // The READ CD count of ReadCD is one CDB byte; ReadCDAny's is two.
 constexpr int kMaxReadCDCount = 255;
 constexpr int kMaxReadCDAnyCount = 0xFFFF;

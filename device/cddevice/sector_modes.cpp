@@ -10,8 +10,8 @@
 namespace dravik::device {
 
 namespace {
-constexpr int kCookedSectorBytes = 2048;
-constexpr int kRawSectorBytes = 2352;
+using cmd::kCookedSectorBytes;
+using cmd::kRawSectorBytes;
 constexpr unsigned kNoDensityChange = 0xFF;
 constexpr int kParameterListBytes = 128;
 }  // namespace

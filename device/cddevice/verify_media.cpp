@@ -15,7 +15,7 @@ namespace dravik::device {
 
 namespace {
 
-constexpr int kDiscInfoBytes = 32;     // what READ DISC INFORMATION asks for
+using cmd::kDiscInfoBytes;
 constexpr int kAtipBytes = 256;
 constexpr int kTocBytes = 2048;
 constexpr int kTocDescriptorBytes = 8;

@@ -15,7 +15,6 @@ namespace {
 
 using namespace platform::aspi;
 
-constexpr const char* kDeviceIntfKey = ".DeviceIntf";
 constexpr const char* kAdapterBypass = "AdapterBypass";
 constexpr int kDefaultTargets = 8;
 

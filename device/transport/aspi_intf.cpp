@@ -25,12 +25,10 @@ using platform::PutPointer;
 constexpr uint32_t kDefaultCompletionWaitMs = 120000;
 constexpr uint32_t kTimeoutHalfSeconds = 220;  // 110 s
 constexpr uint8_t kAllLuns = 0xFF;
-constexpr int kRetryBudget = 5;
-constexpr uint32_t kTestUnitReadyPauseMs = 100;
 
 uint32_t completionWaitMs = kDefaultCompletionWaitMs;
 
-char deviceIdBuffer[32];
+char aspiDeviceId[32];
 
 void FailWithAspiStatus(DevRequest* request, uint8_t status) {
     request->requestStatus = status;
@@ -64,8 +62,8 @@ bool ASPIIntf::CloseDevice() { return true; }
 std::string ASPIIntf::GetVersion() { return AspiModuleVersion(); }
 
 const char* ASPIIntf::GetDeviceId() {
-    std::snprintf(deviceIdBuffer, sizeof deviceIdBuffer, "%d:%d", hostAdapter_, target_);
-    return deviceIdBuffer;
+    std::snprintf(aspiDeviceId, sizeof aspiDeviceId, "%d:%d", hostAdapter_, target_);
+    return aspiDeviceId;
 }
 
 void ASPIIntf::SetCompletionWaitForTesting(uint32_t milliseconds) {

@@ -12,6 +12,9 @@
 
 namespace dravik::device {
 
+// The registry key (under the program's key) of the transport settings.
+inline constexpr char kDeviceIntfKey[] = ".DeviceIntf";
+
 class DeviceIntf {
 public:
     DeviceIntf() = default;

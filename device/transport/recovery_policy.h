@@ -14,6 +14,8 @@ namespace dravik::device {
 
 enum class Recovery { kRetry, kFail };
 
+inline constexpr int kRetryBudget = 5;                // retries a transport grants one command
+inline constexpr uint32_t kTestUnitReadyPauseMs = 100;
 inline constexpr uint32_t kQuickAttemptMs = 110;   // a unit attention after longer is not retried
 inline constexpr uint32_t kResetSettleMs = 500;
 inline constexpr int kNotReadyPolls = 12;

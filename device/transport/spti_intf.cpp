@@ -20,13 +20,11 @@ namespace {
 
 using namespace platform;
 
-constexpr int kRetryBudget = 5;
 constexpr int kTimeoutRetryBudget = 2;
 constexpr uint32_t kTimeoutRetryPauseMs = 500;
-constexpr uint32_t kTestUnitReadyPauseMs = 100;
 
 ResourceModule sptiInstance = nullptr;
-char deviceIdBuffer[3];
+char sptiDeviceId[3];
 
 std::string SystemText(uint32_t error) { return TrimSystemMessage(SystemMessageText(error)); }
 
@@ -53,10 +51,10 @@ SPTIIntf::~SPTIIntf() {
 DeviceIntf* SPTIIntf::Clone() const { return new (std::nothrow) SPTIIntf(*this); }
 
 const char* SPTIIntf::GetDeviceId() {
-    deviceIdBuffer[0] = static_cast<char>(driveLetter);
-    deviceIdBuffer[1] = ':';
-    deviceIdBuffer[2] = 0;
-    return deviceIdBuffer;
+    sptiDeviceId[0] = static_cast<char>(driveLetter);
+    sptiDeviceId[1] = ':';
+    sptiDeviceId[2] = 0;
+    return sptiDeviceId;
 }
 
 bool SPTIIntf::CloseDevice() {

@@ -110,7 +110,7 @@ int DdbCheck(const std::vector<std::string>& args) {
     return allParse ? kExitOk : kExitFailure;
 }
 
-const CliCommandRegistration registration({"ddb-check", "[FILE]",
+const CliCommandRegistration ddbCheckCommand({"ddb-check", "[FILE]",
                                             "check that every entry of a device database parses", DdbCheck});
 
 }  // namespace

@@ -161,7 +161,7 @@ int RunDrives(const std::vector<std::string>& args) {
     return table.Problems().empty() ? kExitOk : kExitFailure;
 }
 
-const CliCommandRegistration registration({"drives", "[--media]",
+const CliCommandRegistration drivesCommand({"drives", "[--media]",
                                            "list the optical drives through the device library: real ones and "
                                            "virtual ones over the images in DRAVIK_IMAGES (paths separated by ':'), "
                                            "with what the device check learns of each; --media also classifies "

@@ -22,7 +22,7 @@ namespace dravik::cli {
 
 namespace {
 
-constexpr char kUsage[] = "TARGET --to DIR [--overwrite] [--ignore-joliet] [--show-all] [-C] [PATH...]";
+constexpr char kExtractUsage[] = "TARGET --to DIR [--overwrite] [--ignore-joliet] [--show-all] [-C] [PATH...]";
 
 struct ExtractCommandOptions {
     std::string target;
@@ -164,7 +164,7 @@ int RunExtractCommand(const std::vector<std::string>& args) {
     settings::ResetSettings();
     settings::ProgramSettings.PromptSuppress = 1;
     if (!ParseOptions(args, options, error)) {
-        std::fprintf(stderr, "dravik-cli extract: %s\nusage: dravik-cli extract %s\n", error.c_str(), kUsage);
+        std::fprintf(stderr, "dravik-cli extract: %s\nusage: dravik-cli extract %s\n", error.c_str(), kExtractUsage);
         return kExitUsage;
     }
     return ScanTargetWith("extract", options.target, [&options](device::CDDevice& device, scan::ScanOutcome outcome) {
@@ -172,7 +172,7 @@ int RunExtractCommand(const std::vector<std::string>& args) {
     });
 }
 
-const CliCommandRegistration registration({"extract", kUsage,
+const CliCommandRegistration extractCommand({"extract", kExtractUsage,
                                            "scan a drive or disc image and copy the files found (or the "
                                            "PATHs given as the tree prints them) into DIR",
                                            RunExtractCommand});

@@ -97,7 +97,7 @@ int RunMakeDemo(const std::vector<std::string>& args) {
     return kExitOk;
 }
 
-const CliCommandRegistration registration({"make-demo", "DIR",
+const CliCommandRegistration makeDemoCommand({"make-demo", "DIR",
                                            "write the README's sample disc (two sessions, files the second "
                                            "no longer lists) into DIR as sample.vdisc",
                                            RunMakeDemo});

@@ -88,7 +88,7 @@ int Message(const std::vector<std::string>& args) {
     return kExitOk;
 }
 
-const CliCommandRegistration registration({"message", "ID [ARG...]",
+const CliCommandRegistration messageCommand({"message", "ID [ARG...]",
                                             "show a message of the language module and print the answer", Message});
 
 }  // namespace

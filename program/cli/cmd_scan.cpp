@@ -19,7 +19,7 @@ namespace dravik::cli {
 
 namespace {
 
-constexpr char kUsage[] =
+constexpr char kScanUsage[] =
     "[--json] [--show-all] [--ignore-joliet] [--accept-errors] [--keep-udf-dups] [--intensive] [-C] TARGET";
 
 struct ScanOptions {
@@ -58,7 +58,7 @@ int RunScanCommand(const std::vector<std::string>& args) {
     // Questions are answered by the CLI's port; the busy bar is not shown.
     settings::ProgramSettings.PromptSuppress = 1;
     if (!ParseOptions(args, options, error)) {
-        std::fprintf(stderr, "dravik-cli scan: %s\nusage: dravik-cli scan %s\n", error.c_str(), kUsage);
+        std::fprintf(stderr, "dravik-cli scan: %s\nusage: dravik-cli scan %s\n", error.c_str(), kScanUsage);
         return kExitUsage;
     }
     return ScanTargetWith("scan", options.target, [&options](device::CDDevice&, scan::ScanOutcome outcome) {
@@ -69,7 +69,7 @@ int RunScanCommand(const std::vector<std::string>& args) {
     });
 }
 
-const CliCommandRegistration registration({"scan", kUsage,
+const CliCommandRegistration scanCommand({"scan", kScanUsage,
                                            "scan a drive (D:), a device node or a disc image and print its "
                                            "tracks and files as a tree (--json: as JSON)",
                                            RunScanCommand});

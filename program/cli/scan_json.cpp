@@ -19,8 +19,6 @@ namespace dravik::cli {
 
 namespace {
 
-// Deeper directories are given without children (the readers never build them).
-constexpr int kMaxReportDepth = 512;
 constexpr char kReplacement[] = "\xEF\xBF\xBD";
 
 // Length of the valid UTF-8 sequence at `at`, or 0.
@@ -87,7 +85,7 @@ void AppendNames(std::string& out, const std::vector<std::string>& names) {
     out += ']';
 }
 
-void AppendItem(std::string& out, const scan::FoundItem* item, int depth) {
+void AppendJsonItem(std::string& out, const scan::FoundItem* item, int depth) {
     out += "{\"name\":";
     AppendString(out, item->name);
     out += ",\"start\":" + std::to_string(item->start);
@@ -108,7 +106,7 @@ void AppendItem(std::string& out, const scan::FoundItem* item, int depth) {
             if (scan::IsHiddenEntry(child)) continue;
             if (!first) out += ',';
             first = false;
-            AppendItem(out, child, depth + 1);
+            AppendJsonItem(out, child, depth + 1);
         }
     }
     out += "]}";
@@ -132,7 +130,7 @@ std::string ScanReportJson() {
         AppendNames(out, TrackFlagNames(node->flags));
         out += ",\"root\":";
         if (node->rootItem)
-            AppendItem(out, node->rootItem, 0);
+            AppendJsonItem(out, node->rootItem, 0);
         else
             out += "null";
         out += '}';

@@ -14,6 +14,10 @@ struct ItemDate;
 
 namespace dravik::cli {
 
+// Deeper directories are left out of both reports (the readers never
+// build them).
+inline constexpr int kMaxReportDepth = 512;
+
 // Flag names without their Track/Item prefix, in lower case, in bit order.
 std::vector<std::string> TrackFlagNames(std::uint32_t flags);
 std::vector<std::string> ItemFlagNames(std::uint16_t flags);

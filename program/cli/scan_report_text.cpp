@@ -13,23 +13,20 @@ namespace dravik::cli {
 
 namespace {
 
-// Deeper directories are not printed (the readers never build them).
-constexpr int kMaxReportDepth = 512;
-
 std::string Joined(const std::vector<std::string>& names) {
     std::string text;
     for (const std::string& name : names) text += (text.empty() ? "" : ",") + name;
     return text;
 }
 
-void AppendItem(std::string& out, const scan::FoundItem* item, int depth);
+void AppendTextItem(std::string& out, const scan::FoundItem* item, int depth);
 
 void AppendChildren(std::string& out, const scan::FoundItem* first, int depth) {
     for (const scan::FoundItem* item = first; item; item = item->next)
-        if (!scan::IsHiddenEntry(item)) AppendItem(out, item, depth);
+        if (!scan::IsHiddenEntry(item)) AppendTextItem(out, item, depth);
 }
 
-void AppendItem(std::string& out, const scan::FoundItem* item, int depth) {
+void AppendTextItem(std::string& out, const scan::FoundItem* item, int depth) {
     const std::string date = IsoDateText(item->date);
     char numbers[96];
     std::snprintf(numbers, sizeof numbers, "  start %d  size %u  ", item->start, item->size);
@@ -56,7 +53,7 @@ std::string ScanReportText() {
         const std::string flags = Joined(TrackFlagNames(node->flags));
         if (!flags.empty()) out += "  [" + flags + "]";
         out += '\n';
-        if (node->rootItem) AppendItem(out, node->rootItem, 0);
+        if (node->rootItem) AppendTextItem(out, node->rootItem, 0);
     }
     return out;
 }

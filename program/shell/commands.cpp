@@ -25,9 +25,7 @@ namespace dravik::shell {
 
 namespace {
 
-constexpr unsigned kNoDriveSelected = 102;
 constexpr unsigned kDriveNotReady = 107;
-constexpr unsigned kDriveNotUsable = 108;
 constexpr unsigned kNotAvailable = 118;
 constexpr unsigned kRescanConfirmation = 253;
 constexpr unsigned char kNotReadyAsc = 4;

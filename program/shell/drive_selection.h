@@ -59,6 +59,9 @@ device::CDDevice* AddImageDrive(const std::string& path, std::string& error);
 // to the debug log. False when an entry does not parse.
 bool AnalyzeDeviceDatabase();
 
+// Messages: no drive is selected; the drive cannot be used (letter).
+constexpr unsigned kNoDriveSelected = 102;
+constexpr unsigned kDriveNotUsable = 108;
 // The message of an image that cannot be used (path, reason).
 constexpr unsigned kImageNotUsable = 261;
 

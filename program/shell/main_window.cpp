@@ -17,6 +17,7 @@
 #include "device/cddevice/cddevice.h"
 #include "program/diag/debug_log.h"
 #include "program/messages/language_module.h"
+#include "program/shell/language_text.h"
 #include "program/messages/show_message.h"
 #include "program/scan/scan_state.h"
 #include "program/settings/settings.h"
@@ -44,7 +45,6 @@ constexpr unsigned kTreePopupText = 11000;
 // menus, they wait while a scan runs.
 constexpr int kToolbarScanCommands[] = {40018, 40019, 40038, 40039, 51685};
 
-QString LanguageText(unsigned id) { return QString::fromStdString(messages::MessageLanguage().Text(id)); }
 
 struct ToolbarButton {
     int id;          // 0: a separator

@@ -12,6 +12,7 @@
 #include "device/cddevice/cddevice.h"
 #include "program/diag/debug_log.h"
 #include "program/messages/language_module.h"
+#include "program/shell/language_text.h"
 #include "program/messages/show_message.h"
 #include "program/shell/form_loader.h"
 #include "program/shell/help_pages.h"
@@ -40,7 +41,6 @@ constexpr struct {
 constexpr int kBoxes[] = {kRemoveVersionBox, kIgnoreJolietBox, kCopyPromptBox, kSavePosBox,    kSortInitialBox,
                           kAcceptErrorsBox,  kIntensiveScanBox, kKeepUdfDupsBox, kAutoStartBox, kShowAllBox};
 
-QString LanguageText(unsigned id) { return QString::fromStdString(messages::MessageLanguage().Text(id)); }
 
 }  // namespace
 

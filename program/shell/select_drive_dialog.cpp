@@ -18,9 +18,7 @@ namespace dravik::shell {
 
 namespace {
 
-constexpr unsigned kNoDriveSelected = 102;
 constexpr unsigned kNoDrives = 103;
-constexpr unsigned kDriveNotUsable = 108;
 constexpr int kDriveHelpTopic = 4;
 constexpr int kDeviceRole = Qt::UserRole;
 

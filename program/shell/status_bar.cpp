@@ -4,6 +4,7 @@
 #include <QPixmap>
 
 #include "program/messages/language_module.h"
+#include "program/shell/language_text.h"
 #include "program/messages/show_message.h"
 
 namespace dravik::shell {
@@ -38,7 +39,6 @@ QIcon Badge(QColor fill, QChar letter) {
     return icon;
 }
 
-QString LanguageText(unsigned id) { return QString::fromStdString(messages::MessageLanguage().Text(id)); }
 
 QLabel* IconPart(QWidget* parent) {
     auto* label = new QLabel(parent);

@@ -19,7 +19,6 @@ namespace dravik::scan {
 namespace {
 
 constexpr unsigned char kOlderVendorTrackInfo = 0xE6;
-constexpr int kOlderFormLength = 255;
 
 void DumpReply(const std::uint8_t* buffer, int length, const char* title) {
     if (diag::DebugMode) diag::DebugDump(buffer, DumpLength(static_cast<std::size_t>(length), kInfoReplyBytes), title);

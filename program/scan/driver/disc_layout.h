@@ -21,6 +21,9 @@ constexpr std::size_t kLayoutBufferBytes = 2048;
 constexpr int kMaxTocDescriptors = 100;
 // Disc and track information replies are read into (and cleared over) this many bytes.
 constexpr std::size_t kInfoReplyBytes = 256;
+// A track information reply whose length field reads this much or more is
+// an older-form block.
+constexpr int kOlderFormLength = 255;
 // Tracks the MMC walk adds beyond the TOC before it asks for track 255.
 constexpr int kMaxTracksBeyondToc = 99;
 // Track 255 asks for the disc's incomplete track; 256 for the track that holds block 256.

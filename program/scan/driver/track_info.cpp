@@ -18,8 +18,6 @@ namespace dravik::scan {
 
 namespace {
 
-// A reply whose length field reads this much or more is an older-form block.
-constexpr int kOlderFormLength = 255;
 // Waiting for a drive after a failed older-form read: tries, 100 ms apart.
 constexpr int kReadyWaitTries = 100;
 
