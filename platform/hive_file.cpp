@@ -164,6 +164,9 @@ long UpdateHiveFile(const std::string& path, std::string_view title, const std::
     if (exists) ParseOrReport(path, oldText, tooLarge, root, bad);
     if (long result = change(root)) return result;
     std::string text = FormatHiveText(root, title);
+    // A change that leaves the file as it is (a value written again with
+    // the data it has) costs no write and no flush to the disk.
+    const bool unchanged = exists && !bad && text == oldText;
     // A file beyond the reader's limit would read back as invalid.
     if (text.size() > kMaxHiveFileBytes) return kRegNoResources;
 
@@ -178,7 +181,8 @@ long UpdateHiveFile(const std::string& path, std::string_view title, const std::
         std::fprintf(stderr, "Dravik: settings file %s was not valid; kept it as %s and started a new one\n",
                      path.c_str(), backup.c_str());
     }
-    if (int e = WriteFileAtomically(path, text)) return RegErrorFromErrno(e);
+    if (!unchanged)
+        if (int e = WriteFileAtomically(path, text)) return RegErrorFromErrno(e);
 
     std::lock_guard<std::mutex> g(cacheLock);
     cache[path] = CachedHive{std::move(text), std::make_shared<const HiveKey>(std::move(root))};

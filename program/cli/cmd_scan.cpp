@@ -62,8 +62,11 @@ int RunScanCommand(const std::vector<std::string>& args) {
         return kExitUsage;
     }
     return ScanTargetWith("scan", options.target, [&options](device::CDDevice&, scan::ScanOutcome outcome) {
-        const std::string report = options.json ? ScanReportJson() : ScanReportText();
-        std::fwrite(report.data(), 1, report.size(), stdout);
+        const ReportSink toStdout = [](std::string_view piece) { std::fwrite(piece.data(), 1, piece.size(), stdout); };
+        if (options.json)
+            WriteScanReportJson(toStdout);
+        else
+            WriteScanReportText(toStdout);
         if (outcome == scan::ScanOutcome::Cancelled) std::fprintf(stderr, "dravik-cli scan: cancelled\n");
         return outcome == scan::ScanOutcome::Failed ? kExitFailure : kExitOk;
     });

@@ -61,15 +61,25 @@ void AppendString(std::string& out, std::string_view text) {
             }
             continue;
         }
+        if (c >= 0x20 && c != 0x7F && c != '"' && c != '\\') {
+            // A run of characters that stand as they are.
+            std::size_t end = at + 1;
+            while (end < text.size()) {
+                const unsigned char next = static_cast<unsigned char>(text[end]);
+                if (next < 0x20 || next >= 0x7F || next == '"' || next == '\\') break;
+                ++end;
+            }
+            out.append(text.substr(at, end - at));
+            at = end;
+            continue;
+        }
         if (c == '"' || c == '\\') {
             out += '\\';
             out += static_cast<char>(c);
-        } else if (c < 0x20 || c == 0x7F) {
+        } else {  // control characters
             char escape[8];
             std::snprintf(escape, sizeof escape, "\\u%04x", c);
             out += escape;
-        } else {
-            out += static_cast<char>(c);
         }
         ++at;
     }
@@ -85,7 +95,9 @@ void AppendNames(std::string& out, const std::vector<std::string>& names) {
     out += ']';
 }
 
-void AppendJsonItem(std::string& out, const scan::FoundItem* item, int depth) {
+void AppendJsonItem(ReportBuffer& buffer, const scan::FoundItem* item, int depth) {
+    buffer.Pass();
+    std::string& out = buffer.text();
     out += "{\"name\":";
     AppendString(out, item->name);
     out += ",\"start\":" + std::to_string(item->start);
@@ -106,7 +118,7 @@ void AppendJsonItem(std::string& out, const scan::FoundItem* item, int depth) {
             if (scan::IsHiddenEntry(child)) continue;
             if (!first) out += ',';
             first = false;
-            AppendJsonItem(out, child, depth + 1);
+            AppendJsonItem(buffer, child, depth + 1);
         }
     }
     out += "]}";
@@ -114,9 +126,11 @@ void AppendJsonItem(std::string& out, const scan::FoundItem* item, int depth) {
 
 }  // namespace
 
-std::string ScanReportJson() {
+void WriteScanReportJson(const ReportSink& sink) {
     scan::CatalogueGuard guard;
-    std::string out = "{\"volume\":";
+    ReportBuffer buffer(sink);
+    std::string& out = buffer.text();
+    out += "{\"volume\":";
     AppendString(out, scan::VolumeName);
     out += ",\"tracks\":[";
     for (const scan::TrackNode* node = scan::TrackListHead; node; node = node->next) {
@@ -130,13 +144,18 @@ std::string ScanReportJson() {
         AppendNames(out, TrackFlagNames(node->flags));
         out += ",\"root\":";
         if (node->rootItem)
-            AppendJsonItem(out, node->rootItem, 0);
+            AppendJsonItem(buffer, node->rootItem, 0);
         else
             out += "null";
         out += '}';
     }
     out += "]}\n";
-    return out;
+}
+
+std::string ScanReportJson() {
+    std::string report;
+    WriteScanReportJson([&report](std::string_view piece) { report += piece; });
+    return report;
 }
 
 }  // namespace dravik::cli

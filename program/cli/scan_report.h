@@ -5,7 +5,9 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace dravik::scan {
@@ -26,7 +28,40 @@ std::vector<std::string> ItemFlagNames(std::uint16_t flags);
 // an offset from Greenwich; empty for an item without a date.
 std::string IsoDateText(const scan::ItemDate& date);
 
-// The report of the current track list and VolumeName.
+// Where a report goes, a piece at a time.
+using ReportSink = std::function<void(std::string_view piece)>;
+
+// The report text collected for a sink and handed over in pieces of about
+// 64 KB, so the report of a disc with many files never sits in memory whole.
+class ReportBuffer {
+public:
+    explicit ReportBuffer(const ReportSink& sink) : sink_(sink) { text_.reserve(kPieceBytes + kPieceBytes / 4); }
+    ~ReportBuffer() { Flush(); }
+    ReportBuffer(const ReportBuffer&) = delete;
+    ReportBuffer& operator=(const ReportBuffer&) = delete;
+
+    std::string& text() { return text_; }
+    // Hands the text over once a piece is full; called between items.
+    void Pass() {
+        if (text_.size() >= kPieceBytes) Flush();
+    }
+    void Flush() {
+        if (text_.empty()) return;
+        sink_(text_);
+        text_.clear();
+    }
+
+private:
+    static constexpr std::size_t kPieceBytes = 64 * 1024;
+    const ReportSink& sink_;
+    std::string text_;
+};
+
+// The report of the current track list and VolumeName, written to `sink`
+// while the catalogue is held.
+void WriteScanReportText(const ReportSink& sink);
+void WriteScanReportJson(const ReportSink& sink);
+// The same reports whole, as one text.
 std::string ScanReportText();
 std::string ScanReportJson();
 

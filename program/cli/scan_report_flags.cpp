@@ -63,16 +63,45 @@ std::vector<std::string> Names(Bits flags, const FlagName<Bits> (&table)[N]) {
 std::vector<std::string> TrackFlagNames(std::uint32_t flags) { return Names(flags, kTrackFlags); }
 std::vector<std::string> ItemFlagNames(std::uint16_t flags) { return Names(flags, kItemFlags); }
 
+namespace {
+
+// `value` in decimal, with leading zeros to at least `width` digits (the
+// reports are written for every item, so this avoids printf's cost).
+void AppendPadded(std::string& text, unsigned value, int width) {
+    char digits[12];
+    int count = 0;
+    do {
+        digits[count++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    for (int pad = count; pad < width; ++pad) text += '0';
+    while (count > 0) text += digits[--count];
+}
+
+}  // namespace
+
 std::string IsoDateText(const scan::ItemDate& date) {
     if (date.year == 0) return {};
-    char text[40];
-    int length = std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d", 1900 + date.year, date.month,
-                               date.day, date.hour, date.minute, date.second);
+    std::string text;
+    text.reserve(25);
+    AppendPadded(text, 1900u + date.year, 4);
+    text += '-';
+    AppendPadded(text, date.month, 2);
+    text += '-';
+    AppendPadded(text, date.day, 2);
+    text += 'T';
+    AppendPadded(text, date.hour, 2);
+    text += ':';
+    AppendPadded(text, date.minute, 2);
+    text += ':';
+    AppendPadded(text, date.second, 2);
     if (date.zone != 0) {
         const int minutes = date.zone * 15;
-        const int magnitude = minutes < 0 ? -minutes : minutes;
-        std::snprintf(text + length, sizeof text - static_cast<std::size_t>(length), "%c%02d:%02d",
-                      minutes < 0 ? '-' : '+', magnitude / 60, magnitude % 60);
+        const unsigned magnitude = static_cast<unsigned>(minutes < 0 ? -minutes : minutes);
+        text += minutes < 0 ? '-' : '+';
+        AppendPadded(text, magnitude / 60, 2);
+        text += ':';
+        AppendPadded(text, magnitude % 60, 2);
     }
     return text;
 }

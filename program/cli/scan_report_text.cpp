@@ -19,14 +19,16 @@ std::string Joined(const std::vector<std::string>& names) {
     return text;
 }
 
-void AppendTextItem(std::string& out, const scan::FoundItem* item, int depth);
+void AppendTextItem(ReportBuffer& buffer, const scan::FoundItem* item, int depth);
 
-void AppendChildren(std::string& out, const scan::FoundItem* first, int depth) {
+void AppendChildren(ReportBuffer& buffer, const scan::FoundItem* first, int depth) {
     for (const scan::FoundItem* item = first; item; item = item->next)
-        if (!scan::IsHiddenEntry(item)) AppendTextItem(out, item, depth);
+        if (!scan::IsHiddenEntry(item)) AppendTextItem(buffer, item, depth);
 }
 
-void AppendTextItem(std::string& out, const scan::FoundItem* item, int depth) {
+void AppendTextItem(ReportBuffer& buffer, const scan::FoundItem* item, int depth) {
+    buffer.Pass();
+    std::string& out = buffer.text();
     const std::string date = IsoDateText(item->date);
     char numbers[96];
     std::snprintf(numbers, sizeof numbers, "  start %d  size %u  ", item->start, item->size);
@@ -37,14 +39,16 @@ void AppendTextItem(std::string& out, const scan::FoundItem* item, int depth) {
     const std::string flags = Joined(ItemFlagNames(item->flags));
     if (!flags.empty()) out += "  [" + flags + "]";
     out += '\n';
-    if (depth < kMaxReportDepth) AppendChildren(out, item->firstChild, depth + 1);
+    if (depth < kMaxReportDepth) AppendChildren(buffer, item->firstChild, depth + 1);
 }
 
 }  // namespace
 
-std::string ScanReportText() {
+void WriteScanReportText(const ReportSink& sink) {
     scan::CatalogueGuard guard;
-    std::string out = "Volume: " + scan::VolumeName + "\n";
+    ReportBuffer buffer(sink);
+    std::string& out = buffer.text();
+    out += "Volume: " + scan::VolumeName + "\n";
     for (const scan::TrackNode* node = scan::TrackListHead; node; node = node->next) {
         char line[160];
         std::snprintf(line, sizeof line, "Track %d  session %d  start %d  end %d  control 0x%02x", node->number,
@@ -53,9 +57,14 @@ std::string ScanReportText() {
         const std::string flags = Joined(TrackFlagNames(node->flags));
         if (!flags.empty()) out += "  [" + flags + "]";
         out += '\n';
-        if (node->rootItem) AppendTextItem(out, node->rootItem, 0);
+        if (node->rootItem) AppendTextItem(buffer, node->rootItem, 0);
     }
-    return out;
+}
+
+std::string ScanReportText() {
+    std::string report;
+    WriteScanReportText([&report](std::string_view piece) { report += piece; });
+    return report;
 }
 
 }  // namespace dravik::cli

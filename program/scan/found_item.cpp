@@ -6,6 +6,7 @@
 
 #include "program/diag/tracked_alloc.h"
 #include "program/scan/catalogue_lock.h"
+#include "program/scan/item_memory.h"
 #include "program/scan/track_list.h"
 
 namespace dravik::scan {
@@ -40,7 +41,7 @@ void ReleaseExtentList(FoundItem* item) {
 
 void ReleaseItem(FoundItem* item) {
     ReleaseExtentList(item);
-    diag::TrackedFree(item, __FILE__, __LINE__);
+    ReleaseItemMemory(item);
 }
 
 }  // namespace
@@ -58,7 +59,7 @@ FoundItem* NewFoundItem(std::string_view name, std::size_t minNameRoom) {
     // The record's tail padding may reach past a short name.
     std::size_t bytes = kNameOffset + room;
     if (bytes < sizeof(FoundItem)) bytes = sizeof(FoundItem);
-    void* block = diag::TrackedAlloc(bytes, __FILE__, __LINE__);
+    void* block = AllocateItemMemory(bytes);
     if (!block) return nullptr;
     std::memset(block, 0, bytes);
     auto* item = new (block) FoundItem;

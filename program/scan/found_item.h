@@ -1,6 +1,6 @@
 // The catalogue: one FoundItem per file or directory a reader found, linked
 // into one tree per track under the track's root item. There is no index;
-// every lookup walks the tree. Items are single blocks from TrackedAlloc
+// every lookup walks the tree. Items are single blocks (see item_memory.h)
 // holding the fixed fields followed by the NUL-terminated name.
 //
 // Building: NewFoundItem makes an unlinked item (fixed fields zeroed, name

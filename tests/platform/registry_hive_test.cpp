@@ -206,6 +206,32 @@ TEST_F(RegistryHive, FailedWriteLeavesTheOldHive) {
     EXPECT_EQ(FilesInDir(), std::vector<std::string>{"user.reg"}) << "no temporary file is left";
 }
 
+TEST_F(RegistryHive, WritingAValueItAlreadyHasLeavesTheFileAlone) {
+    RegistryKey key;
+    ASSERT_EQ(RegistryKey::Create(HiveRoot::CurrentUser, "Software\\Quenby\\Dravik", KeyAccess::Full, key), kRegSuccess);
+    ASSERT_EQ(key.SetValue("CrashDetect", REG_DWORD, DwordData(0)), kRegSuccess);
+    struct stat before {};
+    ASSERT_EQ(stat(dir.File("user.reg").c_str(), &before), 0);
+
+    int writes = 0;
+    SetWriteFaultHookForTesting([&writes](std::string_view at) {
+        if (at == "write") ++writes;
+        return 0;
+    });
+    EXPECT_EQ(key.SetValue("CrashDetect", REG_DWORD, DwordData(0)), kRegSuccess);
+    EXPECT_EQ(writes, 0) << "the same data again is not written (each write flushes to the disk)";
+    struct stat after {};
+    ASSERT_EQ(stat(dir.File("user.reg").c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino) << "the file was not replaced";
+
+    EXPECT_EQ(key.SetValue("CrashDetect", REG_DWORD, DwordData(1)), kRegSuccess);
+    EXPECT_EQ(writes, 1) << "a changed value is written";
+    EXPECT_EQ(key.SetValue("CrashDetect", REG_SZ, std::string("\0\0\0\0", 4)), kRegSuccess);
+    EXPECT_EQ(writes, 2) << "a changed type is a change";
+    SetWriteFaultHookForTesting(nullptr);
+    EXPECT_EQ(Number(key, "CrashDetect"), 0xDEADBEEFu);
+}
+
 TEST_F(RegistryHive, DamagedFileIsReportedOnceAndKeptBeforeTheFirstWrite) {
     std::string damaged = "[Software\\Quenby\\Dravik]\n\"Width\"=dword:64\n\"Oops\"=\"caf\xe9\"\n";
     dir.Write("user.reg", damaged);

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <exception>
 #include <mutex>
@@ -46,6 +47,9 @@ std::atomic<int> g_currentTrack{0};
 std::mutex g_threadLock;
 std::thread g_thread;
 std::atomic<bool> g_threadDone{true};
+// Wakes WaitForScan as soon as the thread ends (it pumps between waits).
+std::mutex g_doneLock;
+std::condition_variable g_doneSignal;
 std::function<void(bool)> g_menuSwitch;
 
 // Runs `call` with the front end on its user-interface thread.
@@ -300,7 +304,11 @@ bool StartScan() {
     g_threadDone = false;
     g_thread = std::thread([] {
         ScanThread();
-        g_threadDone = true;
+        {
+            std::lock_guard<std::mutex> done(g_doneLock);
+            g_threadDone = true;
+        }
+        g_doneSignal.notify_all();
     });
     return true;
 }
@@ -308,10 +316,14 @@ bool StartScan() {
 void WaitForScan(const std::function<void()>& pump) {
     std::lock_guard<std::mutex> hold(g_threadLock);
     if (!g_thread.joinable()) return;
+    std::unique_lock<std::mutex> wait(g_doneLock);
     while (!g_threadDone) {
+        wait.unlock();
         if (pump) pump();
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        wait.lock();
+        g_doneSignal.wait_for(wait, std::chrono::milliseconds(5), [] { return g_threadDone.load(); });
     }
+    wait.unlock();
     g_thread.join();
 }
 
