@@ -111,8 +111,9 @@ bool ASPIIntf::Execute(DevRequest* request, bool interpret) {
     std::memcpy(srb.data() + exec::kCdb, request->cdb, std::min<size_t>(request->cdbLength, exec::kCdbMax));
     PutPointer(srb.data() + exec::kPostProc, completion_.get());
 
-    TransportLog(*this, 1, "SCSI Cmd: %s, buffer=%x, buflen=%x", CdbText(request->cdb, request->cdbLength).c_str(),
-                 LowBits(request->buffer), request->dataLength);
+    if (TransportLogs(*this, 1))
+        TransportLog(*this, 1, "SCSI Cmd: %s, buffer=%x, buflen=%x", CdbText(request->cdb, request->cdbLength).c_str(),
+                     LowBits(request->buffer), request->dataLength);
     SetTimeouts();
     int budget = kRetryBudget;
     for (;;) {

@@ -131,8 +131,9 @@ bool SPTIIntf::Execute(DevRequest* request, bool interpret) {
     ScopedIoBuffer pinned(request->buffer, request->dataLength);
     uint8_t record[kTotalLength];
     int budget = kRetryBudget;
-    TransportLog(*this, 1, "SCSI Cmd: %s, buffer=%x, buflen=%x", CdbText(request->cdb, request->cdbLength).c_str(),
-                 LowBits(request->buffer), request->dataLength);
+    if (TransportLogs(*this, 1))
+        TransportLog(*this, 1, "SCSI Cmd: %s, buffer=%x, buflen=%x", CdbText(request->cdb, request->cdbLength).c_str(),
+                     LowBits(request->buffer), request->dataLength);
     for (;;) {
         // The system writes the moved byte count into the record; a retry
         // must ask for the whole transfer again, so each attempt starts

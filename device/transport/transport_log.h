@@ -10,6 +10,12 @@
 
 namespace dravik::device {
 
+// Whether TransportLog at `levelAbove` writes; callers test it before
+// formatting costly arguments.
+inline bool TransportLogs(const DeviceIntf& intf, int levelAbove) {
+    return intf.debugLevel > levelAbove && intf.debugCallback;
+}
+
 template <typename... Args>
 void TransportLog(const DeviceIntf& intf, int levelAbove, const char* format, Args... args) {
     if (intf.debugLevel > levelAbove && intf.debugCallback)

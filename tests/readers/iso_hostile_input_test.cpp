@@ -61,7 +61,7 @@ protected:
         std::size_t used = 0;
         for (const Bytes& r : records) used += r.size();
         for (int i = 0; used + 46 + leave <= 2048; ++i) {
-            char name[16];
+            char name[24];
             std::snprintf(name, sizeof name, "F%06d.TXT;1", i);
             records.push_back(DirectoryRecord({40, 1, 0, name, {}}));
             used += records.back().size();

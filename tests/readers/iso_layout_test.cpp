@@ -241,7 +241,7 @@ TEST_F(IsoLayoutTest, FileOfTwentyFiveExtentsAcrossASectorBoundaryKeepsThemAll) 
     std::vector<Bytes> first{SelfAndParent(20, 4096, 20, 4096)};
     std::size_t used = first[0].size();
     for (int i = 0; used + 42 * 6 < 2048; ++i) {
-        char name[16];
+        char name[24];
         std::snprintf(name, sizeof name, "F%06d.TXT;1", i);
         first.push_back(DirectoryRecord({40, 1, 0, name, {}}));
         used += first.back().size();

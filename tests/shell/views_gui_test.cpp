@@ -93,7 +93,9 @@ class ViewsTest : public ::testing::Test {
 protected:
     void SetUp() override {
         messages::LanguageModule& language = messages::ProgramLanguage();
-        if (!language.Loaded()) ASSERT_TRUE(language.LoadFrom(BuildDir() + "/bin/liblangres.so"));
+        if (!language.Loaded()) {
+            ASSERT_TRUE(language.LoadFrom(BuildDir() + "/bin/liblangres.so"));
+        }
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
         shell::InstallScanThread(nullptr);
         shell::WriteProgramString(shell::kLastDeviceValue, "D:");
