@@ -3,27 +3,23 @@
 // --media, the disc classification; refused drives with the reason; the
 // database beside the program is read, never written.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "support/cli_runner.h"
 #include "support/disc_builder.h"
 #include "support/temp_dir.h"
 
+using dravik::test::CliRun;
 using dravik::test::DiscBuilder;
+using dravik::test::RunCli;
 using dravik::test::TempDir;
 using dravik::test::TrackKind;
 
 namespace {
-
-struct CliRun {
-    int status = -1;
-    std::string out, err;
-};
 
 std::string ReadText(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -33,20 +29,12 @@ std::string ReadText(const std::string& path) {
 }
 
 CliRun RunDrives(const std::vector<std::string>& images, const std::string& options) {
-    TempDir capture;
+    TempDir config;
     std::string joined;
     for (const std::string& image : images) joined += (joined.empty() ? "" : ":") + image;
-    const char* build = std::getenv("DRAVIK_BUILD_DIR");
-    const std::string cli = std::string(build ? build : ".") + "/bin/dravik-cli";
-    const std::string command = "DRAVIK_CONFIG_DIR='" + capture.path() + "' DRAVIK_IMAGES='" + joined + "' '" + cli +
-                                "' drives " + options + " >'" + capture.File("out") + "' 2>'" +
-                                capture.File("err") + "'";
-    CliRun run;
-    const int raw = std::system(command.c_str());
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    run.out = ReadText(capture.File("out"));
-    run.err = ReadText(capture.File("err"));
-    return run;
+    std::vector<std::string> args{"drives"};
+    if (!options.empty()) args.push_back(options);
+    return RunCli(args, {{"DRAVIK_CONFIG_DIR", config.path()}, {"DRAVIK_IMAGES", joined}});
 }
 
 // The output line of the drive whose image is `path`.

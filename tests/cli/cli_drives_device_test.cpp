@@ -4,8 +4,6 @@
 // without.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -14,27 +12,21 @@
 #include <string>
 #include <vector>
 
+#include "support/cli_runner.h"
 #include "support/temp_dir.h"
 
+using dravik::test::BuiltCli;
+using dravik::test::CliRun;
+using dravik::test::RunProgram;
 using dravik::test::TempDir;
 
 namespace {
-
-struct CliRun {
-    int status = -1;
-    std::string out, err;
-};
 
 std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::stringstream text;
     text << in.rdbuf();
     return text.str();
-}
-
-std::string BuiltCli() {
-    const char* build = std::getenv("DRAVIK_BUILD_DIR");
-    return std::string(build ? build : DRAVIK_TEST_BUILD_DIR) + "/bin/dravik-cli";
 }
 
 class CliDrivesDeviceTest : public ::testing::Test {
@@ -47,28 +39,10 @@ protected:
     }
 
     CliRun RunCli(const std::vector<std::string>& args, const std::string& images,
-               const std::string& exe = BuiltCli()) {
-        std::string outPath = dir.File("out"), errPath = dir.File("err");
-        CliRun run;
-        pid_t pid = fork();
-        if (pid < 0) return run;
-        if (pid == 0) {
-            if (!freopen(outPath.c_str(), "w", stdout) || !freopen(errPath.c_str(), "w", stderr)) _exit(126);
-            setenv("DRAVIK_CONFIG_DIR", config.path().c_str(), 1);
-            setenv("DRAVIK_DEBUG_LOG", dir.File("run.DBG").c_str(), 1);
-            setenv("DRAVIK_IMAGES", images.c_str(), 1);
-            std::vector<char*> argv{const_cast<char*>(exe.c_str())};
-            for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-            argv.push_back(nullptr);
-            execv(exe.c_str(), argv.data());
-            _exit(127);
-        }
-        int status = 0;
-        waitpid(pid, &status, 0);
-        run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        run.out = ReadFile(outPath);
-        run.err = ReadFile(errPath);
-        return run;
+                  const std::string& exe = BuiltCli()) {
+        return RunProgram(exe, args,
+                          {{"DRAVIK_CONFIG_DIR", config.path()}, {"DRAVIK_DEBUG_LOG", dir.File("run.DBG")},
+                           {"DRAVIK_IMAGES", images}});
     }
 
     TempDir dir;

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "support/cli_runner.h"
 #include "support/temp_dir.h"
 #include "support/test_paths.h"
 
@@ -23,24 +24,10 @@ namespace fs = std::filesystem;
 #define REQUIRE_TOOL(tool)                                                                       \
     if (std::system("command -v " tool " >/dev/null 2>&1") != 0) GTEST_SKIP() << tool " is not installed"
 
-struct CliRun {
-    int status = -1;
-    std::string out, err;
-};
-
 class CliExtractTest : public ::testing::Test {
 protected:
     CliRun RunCli(const std::vector<std::string>& args) {
-        std::string command = "DRAVIK_IMAGES= DRAVIK_CONFIG_DIR='" + config_.path() + "' '" + BuildDir() +
-                              "/bin/dravik-cli'";
-        for (const std::string& arg : args) command += " '" + arg + "'";
-        command += " >'" + dir_.File("stdout") + "' 2>'" + dir_.File("stderr") + "' </dev/null";
-        CliRun run;
-        const int raw = std::system(command.c_str());
-        run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        run.out = dir_.Read("stdout");
-        run.err = dir_.Read("stderr");
-        return run;
+        return test::RunCli(args, {{"DRAVIK_IMAGES", ""}, {"DRAVIK_CONFIG_DIR", config_.path()}});
     }
     void Shell(const std::string& command) {
         ASSERT_EQ(std::system(("cd '" + dir_.path() + "' && " + command).c_str()), 0) << command;

@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/cli_runner.h"
 #include "support/disc_builder.h"
 #include "support/temp_dir.h"
 #include "support/test_paths.h"
@@ -21,10 +22,7 @@
 namespace dravik::test {
 namespace {
 
-struct ScanRun {
-    int status = -1;
-    std::string out, err;
-};
+using ScanRun = CliRun;
 
 struct TrackLine {
     int number, session, start, end;
@@ -34,16 +32,9 @@ class CliScanTest : public ::testing::Test {
 protected:
     // Runs dravik-cli with `args`; no image list or registry of this machine counts.
     ScanRun RunCli(const std::vector<std::string>& args) {
-        std::string command = "DRAVIK_IMAGES= DRAVIK_CONFIG_DIR='" + config_.path() + "' DRAVIK_DEBUG_LOG='" +
-                              dir_.File("run.DBG") + "' '" + BuildDir() + "/bin/dravik-cli'";
-        for (const std::string& arg : args) command += " '" + arg + "'";
-        command += " >'" + dir_.File("out") + "' 2>'" + dir_.File("err") + "' </dev/null";
-        ScanRun run;
-        const int raw = std::system(command.c_str());
-        run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        run.out = dir_.Read("out");
-        run.err = dir_.Read("err");
-        return run;
+        return test::RunCli(args, {{"DRAVIK_IMAGES", ""},
+                                   {"DRAVIK_CONFIG_DIR", config_.path()},
+                                   {"DRAVIK_DEBUG_LOG", dir_.File("run.DBG")}});
     }
 
     // An audio session of 300 blocks, then a data session of 200, in the

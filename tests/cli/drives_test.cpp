@@ -1,38 +1,26 @@
 // dravik-cli drives: virtual drives from DRAVIK_IMAGES, bad images on
 // stderr, and an empty table.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
+#include "support/cli_runner.h"
 #include "support/temp_dir.h"
 
 using dravik::test::TempDir;
 
 namespace {
 
-struct DrivesRun {
-    int status = -1;
-    std::string out, err;
-};
+using DrivesRun = dravik::test::CliRun;
 
 // Runs dravik-cli drives with DRAVIK_IMAGES = `images` and the settings
 // hives in a fresh folder, so no VirtualDrives value of this machine counts.
 DrivesRun RunDrives(const std::string& images) {
-    TempDir capture;
-    const char* build = std::getenv("DRAVIK_BUILD_DIR");
-    const std::string cli = std::string(build ? build : ".") + "/bin/dravik-cli";
-    const std::string command = "DRAVIK_CONFIG_DIR='" + capture.path() + "' DRAVIK_IMAGES='" + images + "' '" + cli +
-                                "' drives >'" + capture.File("out") + "' 2>'" + capture.File("err") + "'";
-    DrivesRun run;
-    int raw = std::system(command.c_str());
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    run.out = capture.Read("out");
-    run.err = capture.Read("err");
-    return run;
+    TempDir config;
+    return dravik::test::RunCli({"drives"}, {{"DRAVIK_CONFIG_DIR", config.path()}, {"DRAVIK_IMAGES", images}});
 }
 
 bool MachineHasOpticalDrives() {
@@ -51,7 +39,9 @@ TEST(DrivesCommand, ListsAnImageAsAVirtualDrive) {
     EXPECT_NE(run.out.find("virtual"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find(iso), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("DRAVIK VIRTUAL CD-ROM"), std::string::npos) << run.out;
-    if (!MachineHasOpticalDrives()) EXPECT_EQ(run.out.rfind("D:", 0), 0u) << run.out;
+    if (!MachineHasOpticalDrives()) {
+        EXPECT_EQ(run.out.rfind("D:", 0), 0u) << run.out;
+    }
     EXPECT_EQ(run.err.find("dravik-cli drives:"), std::string::npos) << run.err;  // no image problems
 }
 

@@ -42,7 +42,9 @@ class DriveSelectionTest : public ::testing::Test {
 protected:
     void SetUp() override {
         messages::LanguageModule& language = messages::ProgramLanguage();
-        if (!language.Loaded()) ASSERT_TRUE(language.LoadFrom(BuildDir() + "/bin/liblangres.so"));
+        if (!language.Loaded()) {
+            ASSERT_TRUE(language.LoadFrom(BuildDir() + "/bin/liblangres.so"));
+        }
         shell::InstallScanThread(ScanAtOnce);
         g_scans = 0;
         shell::SetImagePathChooser([this](QWidget*) { return chosenImage_; });

@@ -76,7 +76,9 @@ void SaveScreenshot(QWidget* widget, const std::string& name) {
 
 void GuiTest::SetUp() {
     messages::LanguageModule& language = messages::ProgramLanguage();
-    if (!language.Loaded()) ASSERT_TRUE(language.LoadFrom(BuildDir() + "/bin/liblangres.so")) << language.LoadError();
+    if (!language.Loaded()) {
+        ASSERT_TRUE(language.LoadFrom(BuildDir() + "/bin/liblangres.so")) << language.LoadError();
+    }
     messages::MessageContext context;
     context.language = &language;
     context.caption = "Pellor Dravik";

@@ -50,7 +50,9 @@ class MainWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
         messages::LanguageModule& language = messages::ProgramLanguage();
-        if (!language.Loaded()) ASSERT_TRUE(language.LoadFrom(BuildDir() + "/bin/liblangres.so"));
+        if (!language.Loaded()) {
+            ASSERT_TRUE(language.LoadFrom(BuildDir() + "/bin/liblangres.so"));
+        }
         shell::SetUrlOpener([this](const QUrl& url) {
             opened_.push_back(url);
             return true;

@@ -59,7 +59,9 @@ class SampleDiscTest : public ::testing::Test {
 protected:
     void SetUp() override {
         messages::LanguageModule& language = messages::ProgramLanguage();
-        if (!language.Loaded()) ASSERT_TRUE(language.LoadFrom(BuildDir() + "/bin/liblangres.so"));
+        if (!language.Loaded()) {
+            ASSERT_TRUE(language.LoadFrom(BuildDir() + "/bin/liblangres.so"));
+        }
         ASSERT_FALSE(SampleDisc().empty()) << "dravik-cli make-demo failed";
         // What the program's entry installs: the real scan engine.
         shell::InstallScanThread(&scan::ScanThread);

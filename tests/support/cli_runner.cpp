@@ -20,7 +20,10 @@ CliRun RunProgram(const std::string& exe, const std::vector<std::string>& args, 
     pid_t pid = fork();
     if (pid < 0) return run;
     if (pid == 0) {
-        if (!freopen(outPath.c_str(), "w", stdout) || !freopen(errPath.c_str(), "w", stderr)) _exit(126);
+        // No terminal to wait on: a question the program asks reads end of input.
+        if (!freopen("/dev/null", "r", stdin) || !freopen(outPath.c_str(), "w", stdout) ||
+            !freopen(errPath.c_str(), "w", stderr))
+            _exit(126);
         for (const auto& [name, value] : env) {
             if (value) setenv(name.c_str(), value->c_str(), 1);
             else unsetenv(name.c_str());

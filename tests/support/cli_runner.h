@@ -1,5 +1,6 @@
 // Runs a built program of the project (dravik-cli by default) in a child
-// process, as a user would, and captures its output and exit status.
+// process, as a user would, and captures its output and exit status. Its
+// standard input is empty.
 #pragma once
 
 #include <optional>
