@@ -100,18 +100,23 @@ void AppendJsonItem(ReportBuffer& buffer, const scan::FoundItem* item, int depth
     std::string& out = buffer.text();
     out += "{\"name\":";
     AppendString(out, item->name);
-    out += ",\"start\":" + std::to_string(item->start);
-    out += ",\"size\":" + std::to_string(item->size);
-    const std::string date = IsoDateText(item->date);
-    out += ",\"date\":";
-    if (date.empty())
+    out += ",\"start\":";
+    AppendNumber(out, item->start);
+    out += ",\"size\":";
+    AppendNumber(out, item->size);
+    // The date's text has nothing to escape.
+    out += ",\"date\":\"";
+    if (!AppendIsoDate(out, item->date)) {
+        out.pop_back();
         out += "null";
-    else
-        AppendString(out, date);
-    out += ",\"fsId\":" + std::to_string(item->fsId);
-    out += ",\"flags\":";
-    AppendNames(out, ItemFlagNames(item->flags));
-    out += ",\"children\":[";
+    } else {
+        out += '"';
+    }
+    out += ",\"fsId\":";
+    AppendNumber(out, item->fsId);
+    out += ",\"flags\":[";
+    AppendItemFlagNames(out, item->flags, true);
+    out += "],\"children\":[";
     bool first = true;
     if (depth < kMaxReportDepth) {
         for (const scan::FoundItem* child = item->firstChild; child; child = child->next) {

@@ -22,11 +22,17 @@ inline constexpr int kMaxReportDepth = 512;
 
 // Flag names without their Track/Item prefix, in lower case, in bit order.
 std::vector<std::string> TrackFlagNames(std::uint32_t flags);
-std::vector<std::string> ItemFlagNames(std::uint16_t flags);
+// The item's flag names appended to `out`, comma-separated, each in double
+// quotes when `quoted`; false when no named flag is set (nothing appended).
+bool AppendItemFlagNames(std::string& out, std::uint16_t flags, bool quoted);
 
 // "YYYY-MM-DDTHH:MM:SS", with "+HH:MM" or "-HH:MM" when the date records
 // an offset from Greenwich; empty for an item without a date.
 std::string IsoDateText(const scan::ItemDate& date);
+// The same appended to `out`; false (nothing appended) without a date.
+bool AppendIsoDate(std::string& out, const scan::ItemDate& date);
+// A number in decimal appended to `out`.
+void AppendNumber(std::string& out, long long value);
 
 // Where a report goes, a piece at a time.
 using ReportSink = std::function<void(std::string_view piece)>;

@@ -1,4 +1,5 @@
 // Flag names and dates as the scan report shows them.
+#include <charconv>
 #include <cstdio>
 
 #include "program/scan/found_item.h"
@@ -61,7 +62,25 @@ std::vector<std::string> Names(Bits flags, const FlagName<Bits> (&table)[N]) {
 }  // namespace
 
 std::vector<std::string> TrackFlagNames(std::uint32_t flags) { return Names(flags, kTrackFlags); }
-std::vector<std::string> ItemFlagNames(std::uint16_t flags) { return Names(flags, kItemFlags); }
+
+bool AppendItemFlagNames(std::string& out, std::uint16_t flags, bool quoted) {
+    bool any = false;
+    for (const auto& entry : kItemFlags) {
+        if (!(flags & entry.bit)) continue;
+        if (any) out += ',';
+        if (quoted) out += '"';
+        out += entry.name;
+        if (quoted) out += '"';
+        any = true;
+    }
+    return any;
+}
+
+void AppendNumber(std::string& out, long long value) {
+    char digits[24];
+    const auto result = std::to_chars(digits, digits + sizeof digits, value);
+    out.append(digits, result.ptr);
+}
 
 namespace {
 
@@ -81,9 +100,13 @@ void AppendPadded(std::string& text, unsigned value, int width) {
 }  // namespace
 
 std::string IsoDateText(const scan::ItemDate& date) {
-    if (date.year == 0) return {};
     std::string text;
-    text.reserve(25);
+    AppendIsoDate(text, date);
+    return text;
+}
+
+bool AppendIsoDate(std::string& text, const scan::ItemDate& date) {
+    if (date.year == 0) return false;
     AppendPadded(text, 1900u + date.year, 4);
     text += '-';
     AppendPadded(text, date.month, 2);
@@ -103,7 +126,7 @@ std::string IsoDateText(const scan::ItemDate& date) {
         text += ':';
         AppendPadded(text, magnitude % 60, 2);
     }
-    return text;
+    return true;
 }
 
 }  // namespace dravik::cli

@@ -29,15 +29,20 @@ void AppendChildren(ReportBuffer& buffer, const scan::FoundItem* first, int dept
 void AppendTextItem(ReportBuffer& buffer, const scan::FoundItem* item, int depth) {
     buffer.Pass();
     std::string& out = buffer.text();
-    const std::string date = IsoDateText(item->date);
-    char numbers[96];
-    std::snprintf(numbers, sizeof numbers, "  start %d  size %u  ", item->start, item->size);
     out.append(static_cast<std::size_t>(depth) * 2 + 2, ' ');
     out += item->name;
-    out += numbers;
-    out += date.empty() ? std::string(scan::kNoDateText) : date;
-    const std::string flags = Joined(ItemFlagNames(item->flags));
-    if (!flags.empty()) out += "  [" + flags + "]";
+    out += "  start ";
+    AppendNumber(out, item->start);
+    out += "  size ";
+    AppendNumber(out, item->size);
+    out += "  ";
+    if (!AppendIsoDate(out, item->date)) out += scan::kNoDateText;
+    const std::size_t beforeFlags = out.size();
+    out += "  [";
+    if (AppendItemFlagNames(out, item->flags, false))
+        out += ']';
+    else
+        out.resize(beforeFlags);
     out += '\n';
     if (depth < kMaxReportDepth) AppendChildren(buffer, item->firstChild, depth + 1);
 }

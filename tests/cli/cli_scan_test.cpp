@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <regex>
 #include <string>
@@ -186,6 +187,32 @@ TEST_F(CliScanTest, CtrlCCancelsTheScanAndASecondEndsTheProgram) {
         << "cancelled while waiting for the drive: " << dir_.Read("err");
     EXPECT_NE(dir_.Read("err").find("Cancelling the scan"), std::string::npos) << dir_.Read("err");
     EXPECT_EQ(ScanInterrupted(description, config_.path(), dir_.File("err2"), 2), 130) << dir_.Read("err2");
+}
+
+TEST_F(CliScanTest, ReportsEscapeNamesAndGiveTheRecordedTimeZone) {
+    if (std::system("command -v genisoimage >/dev/null 2>&1") != 0) GTEST_SKIP() << "genisoimage is not installed";
+    // Rock Ridge keeps the names as written: a quote, a backslash and a tab.
+    std::filesystem::create_directories(dir_.File("src"));
+    dir_.Write("src/we\"ird\\name\ttab.txt", "x");
+    dir_.Write("src/plain.txt", "y");
+    const std::string iso = dir_.File("zone.iso");
+    // Written half past five hours east of Greenwich, which the disc records.
+    ASSERT_EQ(std::system(("TZ=IST-5:30 genisoimage -quiet -R -o '" + iso + "' '" + dir_.File("src") + "'").c_str()),
+              0);
+
+    ScanRun json = RunCli({"scan", "--json", iso});
+    ASSERT_EQ(json.status, 0) << json.err;
+    const std::regex weird(R"re(\{"name":"we\\"ird\\\\name\\u0009tab\.txt","start":\d+,"size":1,)re"
+                           R"re("date":"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\+05:30","fsId":0,"flags":\[\],"children":\[\]\})re");
+    EXPECT_TRUE(std::regex_search(json.out, weird)) << json.out;
+    EXPECT_NE(json.out.find("\"flags\":[\"iso\",\"rockridge\"]"), std::string::npos) << json.out;
+
+    ScanRun text = RunCli({"scan", iso});
+    ASSERT_EQ(text.status, 0) << text.err;
+    const std::regex plain(R"re(\n    plain\.txt  start \d+  size 1  \d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\+05:30\n)re");
+    EXPECT_TRUE(std::regex_search(text.out, plain)) << text.out;
+    const std::regex root(R"re(\n  \\ CDROM \(Session 1\)  start \d+  size 2048  \S+\+05:30  \[directory\]\n)re");
+    EXPECT_TRUE(std::regex_search(text.out, root)) << text.out;
 }
 
 }  // namespace
