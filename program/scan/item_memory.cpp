@@ -55,7 +55,6 @@ struct BlockHeader {
     std::size_t limit;  // kFirstBlockBytes or kPoolBlockBytes
     std::size_t ready;  // first block: bytes whose pages are in place
 };
-constexpr std::size_t kHeaderBytes = (sizeof(BlockHeader) + kAlignment - 1) / kAlignment * kAlignment;
 
 std::mutex g_lock;
 std::unordered_set<std::uintptr_t> g_blocks;
@@ -63,6 +62,7 @@ BlockHeader* g_current = nullptr;
 std::size_t g_items = 0;
 
 constexpr std::size_t RoundUp(std::size_t bytes) { return (bytes + kAlignment - 1) / kAlignment * kAlignment; }
+constexpr std::size_t kHeaderBytes = RoundUp(sizeof(BlockHeader));
 
 // A fresh block aligned to its size; null when the system has no memory.
 BlockHeader* MapBlock() {
@@ -116,8 +116,8 @@ void* AllocateItemMemory(std::size_t bytes) {
     if (g_current == nullptr || g_current->used + needed > g_current->limit) {
         BlockHeader* fresh = MapBlock();
         if (fresh == nullptr) return diag::TrackedAlloc(bytes, __FILE__, __LINE__);
-        // A full block without items left was kept only as the current one.
-        if (g_current != nullptr && g_current->live == 0) UnmapBlock(g_current);
+        // The block left behind still holds items (the current block starts
+        // over when its last item is released), so it stays until they go.
         g_current = fresh;
     }
     char* memory = reinterpret_cast<char*>(g_current) + g_current->used;

@@ -12,6 +12,7 @@
 #include "support/cli_runner.h"
 #include "support/disc_builder.h"
 #include "support/temp_dir.h"
+#include "support/test_paths.h"
 
 using dravik::test::CliRun;
 using dravik::test::DiscBuilder;
@@ -61,7 +62,7 @@ TEST(DrivesCheck, EachDriveShowsWhatTheCheckLearnedOrWhyItWasRefused) {
         Describe(c, {"vendor PLEXTOR", "product PX-W1210", "interface older", "pages 01 0d 31", "page 31 02 28 00"});
     const std::string disk = Describe(d, {"vendor DISKCO", "product HDD", "device-type 0", "removable no"});
     const std::string empty = Describe(e, {"vendor BURNCO", "product WRITER"}, "none");
-    const std::string database = ReadText(std::string(std::getenv("DRAVIK_BUILD_DIR")) + "/Shared/ASPIDEV.DDB");
+    const std::string database = ReadText(dravik::test::BuildDir() + "/Shared/ASPIDEV.DDB");
 
     struct Row {
         const std::string* image;
@@ -92,7 +93,7 @@ TEST(DrivesCheck, EachDriveShowsWhatTheCheckLearnedOrWhyItWasRefused) {
     }
     // The PLEXTOR entry of the shipped database named its commands; the
     // database itself is left as it was.
-    EXPECT_EQ(ReadText(std::string(std::getenv("DRAVIK_BUILD_DIR")) + "/Shared/ASPIDEV.DDB"), database);
+    EXPECT_EQ(ReadText(dravik::test::BuildDir() + "/Shared/ASPIDEV.DDB"), database);
 }
 
 TEST(DrivesCheck, UnknownOptionsAreRefused) {
