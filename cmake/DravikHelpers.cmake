@@ -1,8 +1,7 @@
-# dravik_add_subdirs(): adds every listed subfolder that has a CMakeLists.txt.
+# dravik_add_subdirs(): adds every listed subfolder; a missing one fails
+# the configuration rather than dropping a part of the program unnoticed.
 function(dravik_add_subdirs)
   foreach(dir ${ARGN})
-    if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/CMakeLists.txt)
-      add_subdirectory(${dir})
-    endif()
+    add_subdirectory(${dir})
   endforeach()
 endfunction()

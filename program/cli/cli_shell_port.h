@@ -28,6 +28,8 @@ public:
     void SelectTreeItem(port::TreeHandle) override {}
     void SetCaption(const std::string&) override {}
     void EnableCommand(int, bool) override {}
+    void EnableMainMenus(bool) override {}
+    void ClearCatalogueViews() override {}
     void ShowResults() override {}
     bool ProgressCreate(bool) override { return true; }
     void ProgressStart() override {}

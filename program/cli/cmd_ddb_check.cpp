@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <string>
 
+#include "program/app/device_setup.h"
 #include "cli_command.h"
 #include "device/ddb/ddb_info.h"
 
@@ -65,16 +66,6 @@ int PrintDatabaseMessage(int id, ...) {
     return 0;
 }
 
-// <folder of this executable>/../Shared/ASPIDEV.DDB
-std::string ShippedDatabasePath() {
-    char exe[PATH_MAX];
-    ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
-    if (n <= 0) return "../Shared/ASPIDEV.DDB";
-    std::string path(exe, static_cast<std::size_t>(n));
-    std::size_t slash = path.rfind('/');
-    return path.substr(0, slash == std::string::npos ? 0 : slash) + "/../Shared/ASPIDEV.DDB";
-}
-
 std::string BaseName(const std::string& path) {
     std::size_t slash = path.rfind('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
@@ -91,7 +82,7 @@ int DdbCheck(const std::vector<std::string>& args) {
         std::fprintf(stderr, "usage: dravik-cli ddb-check [FILE]\n");
         return kExitUsage;
     }
-    const std::string path = args.empty() ? ShippedDatabasePath() : args[0];
+    const std::string path = args.empty() ? app::DeviceDatabasePath() : args[0];
 
     databaseUnreadable = false;
     DDBInfo database(PrintDatabaseMessage);

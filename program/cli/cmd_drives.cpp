@@ -15,9 +15,10 @@
 #include <string>
 
 #include "cli_command.h"
+#include "program/app/device_setup.h"
 #include "device/cddevice/cddevice.h"
 #include "device/ddb/ddb_info.h"
-#include "platform/drive_table.h"
+#include "platform/drives/drive_table.h"
 #include "program/messages/language_module.h"
 #include "program/messages/show_message.h"
 
@@ -32,18 +33,6 @@ const platform::DriveEntry* EntryFor(const platform::DriveTable& table, device::
     unsigned char letter = walker.GetDriveLetter();
     if (letter != 255) return table.Find(static_cast<char>(letter));
     return position < table.Drives().size() ? &table.Drives()[position] : nullptr;
-}
-
-// The shipped device database beside the program, when it is there: the
-// check reads the drives' entries from it (and never writes it here).
-std::string ShippedDatabase() {
-    char exe[PATH_MAX];
-    ssize_t n = ::readlink("/proc/self/exe", exe, sizeof exe - 1);
-    if (n <= 0) return "";
-    std::string path(exe, static_cast<std::size_t>(n));
-    std::size_t slash = path.rfind('/');
-    path = path.substr(0, slash == std::string::npos ? 0 : slash) + "/../Shared/ASPIDEV.DDB";
-    return ::access(path.c_str(), R_OK) == 0 ? path : "";
 }
 
 const char* RefusalText(device::CDDevice::VerifyRefusal refusal) {
@@ -149,9 +138,7 @@ int RunDrives(const std::vector<std::string>& args) {
     size_t found = 0;
     {
         device::CDDevice walker;
-        walker.SetMessageCallback(messages::ShowMessage);
-        const std::string database = ShippedDatabase();
-        if (!database.empty()) walker.SetDDBFilename(database);
+        app::PrepareDevice(walker);
         for (bool on = walker.FirstDevice(); on; on = walker.NextDevice(), ++found)
             PrintDrive(EntryFor(table, walker, found), walker, media);
     }

@@ -8,7 +8,6 @@
 #include <atomic>
 #include <chrono>
 #include <climits>
-#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -16,15 +15,17 @@
 #include <thread>
 
 #include "cli_command.h"
+#include "program/app/device_setup.h"
+#include "program/app/scan_launch.h"
 #include "device/cddevice/cddevice.h"
 #include "platform/drive_source.h"
-#include "platform/drive_table.h"
+#include "platform/drives/drive_table.h"
 #include "program/diag/debug_log.h"
 #include "program/messages/language_module.h"
 #include "program/messages/scan_progress.h"
 #include "program/messages/show_message.h"
-#include "program/scan/driver/scan_device.h"
 #include "program/scan/driver/scan_thread.h"
+#include "program/scan/scan_device.h"
 #include "program/scan/scan_state.h"
 #include "program/scan/track_list.h"
 #include "program/settings/settings.h"
@@ -34,24 +35,10 @@ namespace dravik::cli {
 
 namespace {
 
-constexpr unsigned char kMmcTrackInformation = 0x52;
-
 bool IsDriveLetter(const std::string& target) {
     return target.size() == 2 && target[1] == ':' &&
            ((target[0] >= 'A' && target[0] <= 'Z') || (target[0] >= 'a' && target[0] <= 'z'));
 }
-
-// --- the device library's debug callbacks -------------------------------
-
-void DeviceDebugLine(char* format, ...) {
-    char line[diag::kMaxLogLine + 1];
-    va_list arguments;
-    va_start(arguments, format);
-    std::vsnprintf(line, sizeof line, format, arguments);
-    va_end(arguments);
-    diag::DebugPrint("%s", line);
-}
-void DeviceDebugDump(void* data, int length, const char* title) { diag::DebugDump(data, length, title); }
 
 // --- Ctrl-C -------------------------------------------------------------
 
@@ -99,18 +86,6 @@ const platform::DriveEntry* FindTargetEntry(const platform::DriveTable& table, c
     return nullptr;
 }
 
-// The device check when the library has one; until then the drive is taken
-// as an MMC drive, whose track information command is the standard one.
-template <typename Device>
-bool CheckSelectedDrive(Device& device) {
-    if constexpr (requires(Device& d) { d.VerifyDevice(false); }) {
-        return static_cast<bool>(device.VerifyDevice(false));
-    } else {
-        if (device.GetTrackInfoCmd() == 0) device.SetTrackInfoCmd(kMmcTrackInformation);
-        return true;
-    }
-}
-
 // Walks the drives as the program does and keeps the one at `wanted`.
 std::unique_ptr<device::CDDevice> SelectDrive(const platform::DriveTable& table, const platform::DriveEntry& wanted) {
     device::CDDevice walker;
@@ -122,7 +97,8 @@ std::unique_ptr<device::CDDevice> SelectDrive(const platform::DriveTable& table,
                           : (position < table.Drives().size() ? &table.Drives()[position] : nullptr);
         if (entry != &wanted) continue;
         auto selected = std::make_unique<device::CDDevice>(walker);
-        if (!CheckSelectedDrive(*selected)) return nullptr;
+        app::PrepareDevice(*selected);
+        if (!selected->VerifyDevice(false)) return nullptr;
         return selected;
     }
     return nullptr;
@@ -151,10 +127,10 @@ void RunScan(device::CDDevice& device, const platform::DriveEntry& entry) {
     const bool virtualDrive = dynamic_cast<vdrive::VirtualDrive*>(entry.drive.get()) != nullptr;
     messages::SetCancelHandler([&device] { device.SetAbortFlag(); });
     scan::SetSelectedDevice(&device);
-    if (!scan::StartScan()) return;
+    if (!app::StartScan()) return;
     auto lastLine = std::chrono::steady_clock::now();
     bool cancelled = false;
-    scan::WaitForScan([&] {
+    app::WaitForScan([&] {
         if (g_interrupts > 0 && !cancelled) {
             cancelled = true;
             device.SetAbortFlag();
@@ -213,12 +189,6 @@ int ScanWithLibrary(const char* command, const std::string& target, void* resour
         if (!device) {
             std::fprintf(stderr, "dravik-cli %s: the drive %c: does not answer as a CD drive\n", command, wanted->letter);
         } else {
-            device->SetMessageCallback(messages::ShowMessage);
-            if (diag::DebugMode) {
-                device->SetDebugCallback(DeviceDebugLine);
-                device->SetDebugDump(DeviceDebugDump);
-                device->SetDebugLevel(diag::LogWriteThrough ? 2 : 1);
-            }
             device->SetPromptSuppress(settings::ProgramSettings.PromptSuppress != 0);
             InterruptHandler interrupts;
             RunScan(*device, *wanted);

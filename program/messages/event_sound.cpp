@@ -4,22 +4,16 @@
 
 #include "program/port/shell_port.h"
 
-#ifdef DRAVIK_HAVE_REGISTRY_STORE
 #include "device/regstore/registry_store.h"
-#endif
 
 namespace dravik::messages {
 
 namespace {
 
-std::string ReadSoundFromRegistry([[maybe_unused]] const std::string& keyPath) {
-#ifdef DRAVIK_HAVE_REGISTRY_STORE
+std::string ReadSoundFromRegistry(const std::string& keyPath) {
     RegistryStore store;
     if (!store.OpenKey(HKEY_CURRENT_USER, keyPath.c_str())) return {};
     return store.ReadString("", "");
-#else
-    return {};
-#endif
 }
 
 std::mutex& LookupLock() {
@@ -40,14 +34,6 @@ std::string EventSoundKey(const std::string& event) {
 void SetSoundFileLookup(SoundFileLookup lookup) {
     std::lock_guard<std::mutex> hold(LookupLock());
     Lookup() = std::move(lookup);
-}
-
-bool EventSoundsFromRegistry() {
-#ifdef DRAVIK_HAVE_REGISTRY_STORE
-    return true;
-#else
-    return false;
-#endif
 }
 
 void PlayEventSound(const char* event) {

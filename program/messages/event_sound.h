@@ -21,7 +21,4 @@ void PlayEventSound(const char* event);
 using SoundFileLookup = std::function<std::string(const std::string& keyPath)>;
 void SetSoundFileLookup(SoundFileLookup lookup);
 
-// True when this build reads event sounds from the registry store.
-bool EventSoundsFromRegistry();
-
 }  // namespace dravik::messages

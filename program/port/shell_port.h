@@ -59,6 +59,11 @@ public:
     virtual void SetCaption(const std::string& caption) = 0;
     // Menu entry and toolbar button of a command.
     virtual void EnableCommand(int commandId, bool enabled) = 0;
+    // The main window's first three menus, grayed while a scan runs.
+    virtual void EnableMainMenus(bool enabled) = 0;
+    // Deletes every node of the tree and empties the file list (a new scan
+    // starts).
+    virtual void ClearCatalogueViews() = 0;
     virtual void ShowResults() = 0;
 
     // Scan progress. Create makes the (hidden) dialog, with the busy bar

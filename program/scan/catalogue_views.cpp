@@ -1,38 +1,60 @@
 #include "program/scan/catalogue_views.h"
 
-#include <mutex>
+#include "program/port/shell_port.h"
+#include "program/scan/catalogue_lock.h"
+#include "program/scan/found_item.h"
 
 namespace dravik::scan {
 
 namespace {
 
-std::mutex& HooksLock() {
-    static std::mutex lock;
-    return lock;
-}
-CatalogueViewHooks& Hooks() {
-    static CatalogueViewHooks hooks;
-    return hooks;
-}
-// A copy, so that a hook runs without the hooks' lock held.
-CatalogueViewHooks CurrentHooks() {
-    std::lock_guard<std::mutex> hold(HooksLock());
-    return Hooks();
+// Tree pictures: a folder, an open folder, a deleted folder.
+constexpr int kFolderImage = 0;
+constexpr int kOpenFolderImage = 1;
+constexpr int kDeletedFolderImage = 2;
+
+// The node gets an expand button when a child directory has contents.
+bool AnyChildHasContents(const FoundItem* item) {
+    for (const FoundItem* child = item->firstChild; child; child = child->next)
+        if (child->firstChild) return true;
+    return false;
 }
 
 }  // namespace
 
-void InstallCatalogueViewHooks(CatalogueViewHooks hooks) {
-    std::lock_guard<std::mutex> hold(HooksLock());
-    Hooks() = std::move(hooks);
-}
-
 void ShowItemInTree(FoundItem* item) {
-    if (auto show = CurrentHooks().showInTree) show(item);
+    port::ShellPort* shell = port::InstalledShellPort();
+    if (!shell || !item) return;
+    port::TreeItemRequest request;
+    {
+        CatalogueGuard guard;
+        if (item->start == StartNotAvailable) return;
+        if (item->parent) {
+            if (item->parent->treeView.handle == 0) return;
+            request.parent = item->parent->treeView.handle;
+        }
+        request.item = item;
+        request.text = item->name;
+        request.image = (item->flags & ItemDeleted) ? kDeletedFolderImage : kFolderImage;
+        request.selectedImage = kOpenFolderImage;
+        request.hasChildren = AnyChildHasContents(item);
+    }
+    port::TreeHandle handle = 0;
+    shell->CallOnUserInterfaceThread([&] {
+        handle = shell->InsertTreeItem(request);
+        return 0;
+    });
+    CatalogueGuard guard;
+    item->treeView.handle = handle;
 }
 
 void ClearCatalogueViews() {
-    if (auto clear = CurrentHooks().clearViews) clear();
+    port::ShellPort* shell = port::InstalledShellPort();
+    if (!shell) return;
+    shell->CallOnUserInterfaceThread([shell] {
+        shell->ClearCatalogueViews();
+        return 0;
+    });
 }
 
 }  // namespace dravik::scan

@@ -1,25 +1,19 @@
-// How the scan code reaches the tree and list views without knowing them:
-// the views install these hooks when they are made. Without them (the CLI,
-// tests) the calls do nothing. The hooks are called on the scan thread and
-// hand their work to the user-interface thread themselves; they are never
-// called with the catalogue lock held.
+// How the scan code shows the catalogue in the front end's tree without
+// knowing it: through the shell port (InsertTreeItem, ClearCatalogueViews),
+// handed to the user-interface thread. Called on the scan thread, never
+// with the catalogue lock held (the user-interface thread may be waiting
+// for it); a front end without a tree (the CLI) simply keeps nothing.
 #pragma once
-
-#include <functional>
 
 namespace dravik::scan {
 
 struct FoundItem;
 
-struct CatalogueViewHooks {
-    // Shows an item in the tree (the views' InsertTreeItem).
-    std::function<void(FoundItem*)> showInTree;
-    // Deletes every node of the tree and empties the file list.
-    std::function<void()> clearViews;
-};
-
-void InstallCatalogueViewHooks(CatalogueViewHooks hooks);
+// Shows `item` in the tree under its parent's node and stores the node's
+// handle in the item. An item whose parent is not shown yet waits for it,
+// and an item whose data is not on the disc is not shown.
 void ShowItemInTree(FoundItem* item);
+// Deletes every node of the tree and empties the file list.
 void ClearCatalogueViews();
 
 }  // namespace dravik::scan

@@ -1,11 +1,23 @@
 #include "program/scan/scan_state.h"
 
+#include "program/port/shell_port.h"
+
 namespace dravik::scan {
 
 std::string VolumeName;
 std::string ProgramTitle = "Dravik";
 std::atomic<bool> ScanRunning{false};
 std::atomic<int> CloseRequested{0};
+
+void EnableMainMenus(bool enabled) {
+    ScanRunning = !enabled;
+    port::ShellPort* shell = port::InstalledShellPort();
+    if (!shell) return;
+    shell->CallOnUserInterfaceThread([shell, enabled] {
+        shell->EnableMainMenus(enabled);
+        return 0;
+    });
+}
 
 namespace {
 

@@ -22,6 +22,9 @@ extern std::string ProgramTitle;
 
 // Set by StartScan, cleared when the scan ends.
 extern std::atomic<bool> ScanRunning;
+// Stores ScanRunning = !enabled and enables or grays the main window's
+// first three menus through the shell port (on its user-interface thread).
+void EnableMainMenus(bool enabled);
 // Set by the user-interface thread when the window is closed during a
 // scan; the readers poll it beside the device's abort flag.
 extern std::atomic<int> CloseRequested;

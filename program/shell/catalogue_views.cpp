@@ -15,7 +15,7 @@
 #include "program/settings/settings.h"
 #include "program/shell/catalogue_tree_model.h"
 #include "program/shell/file_list_model.h"
-#include "program/shell/show_status.h"
+#include "program/messages/show_status.h"
 
 namespace dravik::shell {
 
@@ -42,7 +42,7 @@ CatalogueViews::CatalogueViews(QWidget* parent)
     : QSplitter(Qt::Horizontal, parent),
       treeModel_(new CatalogueTreeModel(this)),
       listModel_(new FileListModel(this)),
-      widths_(ParseColumnWidths(ReadProgramString(kColumnWidthsValue, kDefaultColumnWidthsText))) {
+      widths_(app::ParseColumnWidths(app::ReadProgramString(app::kColumnWidthsValue, app::kDefaultColumnWidthsText))) {
     setObjectName(QStringLiteral("views"));
     setHandleWidth(kSplitterWidth);
     setChildrenCollapsible(false);
@@ -106,7 +106,7 @@ CatalogueViews::CatalogueViews(QWidget* parent)
     setStretchFactor(0, 0);
     setStretchFactor(1, 1);
     const int treeWidth = static_cast<int>(
-        std::min<std::uint32_t>(ReadProgramNumber(kTreeWidthValue, kDefaultTreeWidth), 0x7FFF));
+        std::min<std::uint32_t>(app::ReadProgramNumber(app::kTreeWidthValue, kDefaultTreeWidth), 0x7FFF));
     setSizes({std::max(treeWidth, kEdgeLimit + 1), 10000});
 
     for (QWidget* view : {static_cast<QWidget*>(tree_), static_cast<QWidget*>(icons_), static_cast<QWidget*>(details_)})
@@ -119,7 +119,7 @@ CatalogueViews::CatalogueViews(QWidget* parent)
     connect(details_, &QAbstractItemView::doubleClicked, this, [this] { ListDoubleClicked(); });
     connect(details_->header(), &QHeaderView::sectionClicked, this, [this](int column) { SortByHeader(column); });
     connect(this, &QSplitter::splitterMoved, this,
-            [this](int, int) { WriteProgramNumber(kTreeWidthValue, static_cast<std::uint32_t>(TreeWidth())); });
+            [this](int, int) { app::WriteProgramNumber(app::kTreeWidthValue, static_cast<std::uint32_t>(TreeWidth())); });
     connect(tree_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
         if (treeMenu_) treeMenu_->popup(tree_->viewport()->mapToGlobal(at));
     });
@@ -130,7 +130,7 @@ CatalogueViews::CatalogueViews(QWidget* parent)
     }
 
     // The stored style is shown without storing anything.
-    ApplyStyle(ListStyleFromStoredValue(ReadProgramNumber(kListStyleValue, 0)));
+    ApplyStyle(ListStyleFromStoredValue(app::ReadProgramNumber(app::kListStyleValue, 0)));
 }
 
 CatalogueViews::~CatalogueViews() = default;
@@ -192,7 +192,7 @@ void CatalogueViews::TreeCurrentChanged(const QModelIndex& current) {
         scan::CatalogueGuard hold;
         count = directory->count;
     }
-    ShowStatus(static_cast<int>(kDirectoryStatus), static_cast<int>(count - sum));
+    messages::ShowStatus(static_cast<int>(kDirectoryStatus), static_cast<int>(count - sum));
     if (busy_) busy_(false);
 }
 
@@ -225,19 +225,19 @@ void CatalogueViews::ListSelectionChanged(const QItemSelection& selected) {
     if (!item) return;
     scan::CatalogueGuard hold;
     if (item->flags & scan::ItemDirectory) {
-        ShowStatus(static_cast<int>(kDirectoryStatus), static_cast<int>(item->count - SubdirectoryCountSum(item)));
+        messages::ShowStatus(static_cast<int>(kDirectoryStatus), static_cast<int>(item->count - SubdirectoryCountSum(item)));
         return;
     }
     const std::vector<int> rows = SelectedRows();
     if (rows.size() == 1) {
         const std::string date = scan::ItemDateText(item->date);
-        ShowStatus(static_cast<int>(kFileStatus), static_cast<int>(item->size), date.c_str());
+        messages::ShowStatus(static_cast<int>(kFileStatus), static_cast<int>(item->size), date.c_str());
         return;
     }
     std::uint64_t total = 0;
     for (int row : rows)
         if (scan::FoundItem* chosen = listModel_->ItemAt(row)) total += chosen->size;
-    ShowStatus(static_cast<int>(kFilesStatus), static_cast<int>(rows.size()), ClampToInt(total));
+    messages::ShowStatus(static_cast<int>(kFilesStatus), static_cast<int>(rows.size()), ClampToInt(total));
 }
 
 void CatalogueViews::ListDoubleClicked() {
@@ -267,7 +267,7 @@ void CatalogueViews::ClearViews() {
 
 void CatalogueViews::KeepColumnWidths() {
     // The list has four columns: the fifth width reads back as 0.
-    for (int column = 0; column < kColumnCount; ++column)
+    for (int column = 0; column < app::kColumnCount; ++column)
         widths_[static_cast<std::size_t>(column)] =
             column < FileListModel::kColumns ? details_->header()->sectionSize(column) : 0;
 }
@@ -287,8 +287,8 @@ void CatalogueViews::SetListStyle(int index) {
     if (index < kLargeIcons || index > kDetails) return;
     if (style_ == kDetails && index != kDetails) KeepColumnWidths();
     ApplyStyle(index);
-    WriteProgramString(kColumnWidthsValue, FormatColumnWidths(widths_));
-    WriteProgramNumber(kListStyleValue, static_cast<std::uint32_t>(kListStyleStoredValue[index]));
+    app::WriteProgramString(app::kColumnWidthsValue, app::FormatColumnWidths(widths_));
+    app::WriteProgramNumber(app::kListStyleValue, static_cast<std::uint32_t>(kListStyleStoredValue[index]));
 }
 
 void CatalogueViews::ApplyStyle(int index) {
@@ -356,7 +356,7 @@ void CatalogueViews::Release() {
     if (style_ == kDetails) {
         KeepColumnWidths();
         // Widths the user set in details view are not lost at exit.
-        WriteProgramString(kColumnWidthsValue, FormatColumnWidths(widths_));
+        app::WriteProgramString(app::kColumnWidthsValue, app::FormatColumnWidths(widths_));
     }
     listModel_->Clear();
 }

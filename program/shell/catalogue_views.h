@@ -9,7 +9,7 @@
 #include <functional>
 
 #include "program/port/shell_port.h"
-#include "program/shell/settings_store.h"
+#include "program/app/settings_store.h"
 
 class QAbstractItemView;
 class QItemSelection;
@@ -75,7 +75,7 @@ public:
     void SetListStyle(int index);
     int ListStyle() const { return style_; }
     // The widths as last kept (five; the list has four columns).
-    const ColumnWidths& KeptColumnWidths() const { return widths_; }
+    const app::ColumnWidths& KeptColumnWidths() const { return widths_; }
     // A click on header `column` (0-based): the same column again turns
     // the order around.
     void SortByHeader(int column);
@@ -111,7 +111,7 @@ private:
     QMenu* listMenu_ = nullptr;
     QMenu* treeMenu_ = nullptr;
     std::function<void(bool)> busy_;
-    ColumnWidths widths_;
+    app::ColumnWidths widths_;
     int style_ = kLargeIcons;
     bool listSorted_ = false;
 };

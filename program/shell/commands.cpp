@@ -7,6 +7,7 @@
 
 #include "device/cddevice/cddevice.h"
 #include "device/regstore/registry_store.h"
+#include "program/scan/scan_device.h"
 #include "program/diag/debug_log.h"
 #include "program/messages/language_module.h"
 #include "program/messages/message_catalog.h"
@@ -14,11 +15,11 @@
 #include "program/scan/scan_state.h"
 #include "program/scan/track_list.h"
 #include "program/shell/catalogue_views.h"
-#include "program/shell/drive_selection.h"
+#include "program/app/drive_selection.h"
 #include "program/shell/help_pages.h"
 #include "program/shell/main_window.h"
 #include "program/shell/options_dialog.h"
-#include "program/shell/scan_launch.h"
+#include "program/app/scan_launch.h"
 #include "program/shell/select_drive_dialog.h"
 
 namespace dravik::shell {
@@ -58,17 +59,17 @@ void MainWindow::RunCommandTable(int id) {
         case 51683: ShowAbout(); break;
         case 51682: close(); break;
         case 40039:
-            if (device::CDDevice* drive = SelectedDevice()) {
-                if (drive->CDTrayControl(false)) StartScan();
+            if (device::CDDevice* drive = scan::SelectedDevice()) {
+                if (drive->CDTrayControl(false)) app::StartScan();
             } else {
-                messages::ShowMessage(static_cast<int>(kNoDriveSelected));
+                messages::ShowMessage(static_cast<int>(app::kNoDriveSelected));
             }
             break;
         case 40038:
-            if (device::CDDevice* drive = SelectedDevice())
+            if (device::CDDevice* drive = scan::SelectedDevice())
                 drive->CDTrayControl(true);
             else
-                messages::ShowMessage(static_cast<int>(kNoDriveSelected));
+                messages::ShowMessage(static_cast<int>(app::kNoDriveSelected));
             break;
         case 40018:
         case 51685: SelectDriveAndScan(); break;
@@ -97,21 +98,21 @@ void MainWindow::RunCommandTable(int id) {
 }
 
 void MainWindow::Rescan() {
-    device::CDDevice* drive = SelectedDevice();
+    device::CDDevice* drive = scan::SelectedDevice();
     if (!drive) {
-        messages::ShowMessage(static_cast<int>(kNoDriveSelected));
+        messages::ShowMessage(static_cast<int>(app::kNoDriveSelected));
         return;
     }
     if (!WaitForDrive(*this, *drive)) return;
     if (scan::TrackListHead) {
         if (messages::ShowMessage(messages::MessageIdWithFlags(kRescanConfirmation)) != 1) return;
     }
-    StartScan();
+    app::StartScan();
 }
 
 void MainWindow::SelectDriveAndScan() {
     SelectDriveDialog dialog(this);
-    if (dialog.Exec() == 1) StartScan();
+    if (dialog.Exec() == 1) app::StartScan();
 }
 
 // The image becomes a drive of the list and the drive in use; a scan of it
@@ -122,11 +123,11 @@ void MainWindow::OpenDiscImage() {
     device::CDDevice* drive = OpenImageDrive(path, nullptr);
     if (!drive) return;
     if (!drive->CheckDevice(true)) {
-        messages::ShowMessage(static_cast<int>(kDriveNotUsable), drive->GetDeviceName());
+        messages::ShowMessage(static_cast<int>(app::kDriveNotUsable), drive->GetDeviceName());
         return;
     }
-    ChooseDevice(drive);
-    StartScan();
+    app::ChooseDevice(drive);
+    app::StartScan();
 }
 
 void MainWindow::ShowOptions() {
@@ -135,7 +136,7 @@ void MainWindow::ShowOptions() {
 }
 
 void MainWindow::UpdateDeviceControls() {
-    device::CDDevice* drive = SelectedDevice();
+    device::CDDevice* drive = scan::SelectedDevice();
     EnableCommand(40015, true);
     EnableCommand(40038, true);
     EnableCommand(40039, drive && drive->CanLoadDisc());

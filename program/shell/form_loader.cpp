@@ -10,7 +10,7 @@
 #include <QPushButton>
 #include <QUiLoader>
 
-#include "program/shell/language_resources.h"
+#include "program/app/language_resources.h"
 
 namespace dravik::shell {
 
@@ -34,7 +34,7 @@ std::unique_ptr<QWidget> LoadFormText(const std::string& name, const std::string
 }
 
 std::unique_ptr<QWidget> LoadForm(const std::string& name, QWidget* parent) {
-    return LoadFormText(name, LanguageResource((name + ".ui").c_str()), parent);
+    return LoadFormText(name, app::LanguageResource((name + ".ui").c_str()), parent);
 }
 
 QObject* FindFormObject(QWidget* form, const QString& objectName, const QMetaObject& type) {

@@ -5,9 +5,6 @@
 
 #include "program/shell/main_window.h"
 #include "program/shell/program_icon.h"
-#include "program/scan/driver/scan_thread.h"
-#include "program/shell/qt_shell_port.h"
-#include "program/shell/scan_launch.h"
 #include "program/shell/startup.h"
 
 int main(int argc, char** argv) {
@@ -16,9 +13,6 @@ int main(int argc, char** argv) {
     QApplication::setApplicationDisplayName(QString::fromLatin1(dravik::shell::kProgramTitle));
     QApplication::setApplicationVersion(QStringLiteral(DRAVIK_VERSION));
     QApplication::setWindowIcon(dravik::shell::ProgramIcon());
-    // The scan engine's body runs on the shell's one scan thread, so every
-    // scan (at start, rescan, tray, drive dialog) takes the same path.
-    dravik::shell::InstallScanThread(&dravik::scan::ScanThread);
     std::vector<std::string> arguments(argv + 1, argv + argc);
     std::unique_ptr<dravik::shell::Program> program = dravik::shell::StartProgram(arguments);
     // For scripted runs (a virtual X session in CI): DRAVIK_CLOSE_AFTER_MS

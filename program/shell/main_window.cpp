@@ -1,3 +1,4 @@
+#include "program/scan/scan_device.h"
 #include "program/shell/main_window.h"
 
 #include <QAction>
@@ -22,9 +23,9 @@
 #include "program/scan/scan_state.h"
 #include "program/settings/settings.h"
 #include "program/shell/catalogue_views.h"
-#include "program/shell/language_resources.h"
-#include "program/shell/scan_launch.h"
-#include "program/shell/show_status.h"
+#include "program/app/language_resources.h"
+#include "program/app/scan_launch.h"
+#include "program/messages/show_status.h"
 #include "program/shell/status_bar.h"
 #include "program/shell/window_placement.h"
 
@@ -64,7 +65,7 @@ constexpr ToolbarButton kToolbarLayout[MainWindow::kToolbarButtons] = {
 };
 
 bool ParseResource(const char* name, std::string& text, std::string& error) {
-    text = LanguageResource(name);
+    text = app::LanguageResource(name);
     if (text.empty()) {
         error = std::string("the language module has no ") + name;
         return false;
@@ -77,18 +78,18 @@ bool ParseResource(const char* name, std::string& text, std::string& error) {
 bool LoadWindowResources(WindowResources& resources, std::string& error) {
     std::string text, why;
     if (!ParseResource("164.menu", text, error)) return false;
-    if (!ParseMenu(text, resources.mainMenu, why)) {
+    if (!app::ParseMenu(text, resources.mainMenu, why)) {
         error = "menu 164, " + why;
         return false;
     }
     if (!ParseResource("165.menu", text, error)) return false;
-    if (!ParseMenu(text, resources.popupMenus, why) || resources.popupMenus.empty() ||
-        resources.popupMenus[0].kind != MenuEntry::Kind::Popup) {
+    if (!app::ParseMenu(text, resources.popupMenus, why) || resources.popupMenus.empty() ||
+        resources.popupMenus[0].kind != app::MenuEntry::Kind::Popup) {
         error = "menu 165, " + (why.empty() ? std::string("its first entry is not a submenu") : why);
         return false;
     }
     if (!ParseResource("ACCEL.accel", text, error)) return false;
-    if (!ParseAccelerators(text, resources.accelerators, why)) {
+    if (!app::ParseAccelerators(text, resources.accelerators, why)) {
         error = "accelerators, " + why;
         return false;
     }
@@ -99,12 +100,12 @@ MainWindow::MainWindow(const WindowResources& resources, QWidget* parent) : QMai
     setObjectName(QStringLiteral("Dravik"));
     setWindowTitle(QString::fromStdString(scan::ProgramTitle));
     setWindowIcon(QApplication::windowIcon());
-    for (const MenuEntry& entry : resources.mainMenu) {
-        if (entry.kind != MenuEntry::Kind::Popup) continue;
+    for (const app::MenuEntry& entry : resources.mainMenu) {
+        if (entry.kind != app::MenuEntry::Kind::Popup) continue;
         QMenu* menu = BuildMenu(entry, menuBar(), false);
         menuBar()->addMenu(menu);
         if (topMenus_.size() < kMainMenusGrayedDuringScan) {
-            for (int id : MenuCommandIds(entry.children)) scanLockedCommands_.insert(id);
+            for (int id : app::MenuCommandIds(entry.children)) scanLockedCommands_.insert(id);
         }
         topMenus_.append(menu);
     }
@@ -114,11 +115,10 @@ MainWindow::MainWindow(const WindowResources& resources, QWidget* parent) : QMai
     status_ = new StatusBarParts(statusBar());
     BuildViews();
     CheckStyleEntries(views_->ListStyle());
-    SetMainMenuSwitch([this](bool enabled) { SwitchMainMenus(enabled); });
     resize(860, 560);
 }
 
-MainWindow::~MainWindow() { SetMainMenuSwitch(nullptr); }
+MainWindow::~MainWindow() = default;
 
 QAction* MainWindow::CommandAction(int id, const QString& text, QObject* owner) {
     auto* action = new QAction(text, owner);
@@ -129,22 +129,22 @@ QAction* MainWindow::CommandAction(int id, const QString& text, QObject* owner) 
     return action;
 }
 
-QMenu* MainWindow::BuildMenu(const MenuEntry& popup, QWidget* parent, bool owned) {
+QMenu* MainWindow::BuildMenu(const app::MenuEntry& popup, QWidget* parent, bool owned) {
     auto* menu = new QMenu(QString::fromStdString(popup.text), parent);
     (void)owned;
     QActionGroup* group = nullptr;
-    for (const MenuEntry& entry : popup.children) {
+    for (const app::MenuEntry& entry : popup.children) {
         switch (entry.kind) {
-            case MenuEntry::Kind::Popup:
+            case app::MenuEntry::Kind::Popup:
                 menu->addMenu(BuildMenu(entry, menu, true));
                 break;
-            case MenuEntry::Kind::Separator:
+            case app::MenuEntry::Kind::Separator:
                 menu->addSeparator();
                 break;
-            case MenuEntry::Kind::Item:
-            case MenuEntry::Kind::Radio: {
+            case app::MenuEntry::Kind::Item:
+            case app::MenuEntry::Kind::Radio: {
                 QAction* action = CommandAction(entry.id, QString::fromStdString(entry.text), menu);
-                if (entry.kind == MenuEntry::Kind::Radio) {
+                if (entry.kind == app::MenuEntry::Kind::Radio) {
                     if (!group) {
                         group = new QActionGroup(menu);
                         styleGroups_.push_back(group);
@@ -162,14 +162,14 @@ QMenu* MainWindow::BuildMenu(const MenuEntry& popup, QWidget* parent, bool owned
     return menu;
 }
 
-void MainWindow::BuildAccelerators(const std::vector<Accelerator>& accelerators) {
+void MainWindow::BuildAccelerators(const std::vector<app::Accelerator>& accelerators) {
     // One shortcut is never given to two actions (Qt would then fire
     // neither): a key goes to the command's first menu entry, or to an
     // action of its own when no menu shows the command.
-    for (const Accelerator& accelerator : accelerators) {
+    for (const app::Accelerator& accelerator : accelerators) {
         QKeySequence key = QKeySequence::fromString(QString::fromStdString(accelerator.key), QKeySequence::PortableText);
         if (key.isEmpty()) {
-            if (diag::DebugMode) diag::DebugPrint("Accelerator key %s is not understood", accelerator.key.c_str());
+            if (diag::DebugMode) diag::DebugPrint("app::Accelerator key %s is not understood", accelerator.key.c_str());
             continue;
         }
         QAction* target = nullptr;
@@ -189,7 +189,7 @@ void MainWindow::BuildAccelerators(const std::vector<Accelerator>& accelerators)
     }
 }
 
-void MainWindow::BuildToolbar(const std::vector<MenuEntry>& popupMenus) {
+void MainWindow::BuildToolbar(const std::vector<app::MenuEntry>& popupMenus) {
     toolbar_ = addToolBar(QStringLiteral("Commands"));
     toolbar_->setObjectName(QStringLiteral("id4"));
     toolbar_->setMovable(false);
@@ -262,7 +262,7 @@ void MainWindow::SetStatusPart(int part, const QString& text) { status_->SetText
 
 void MainWindow::ShowDeviceStatus() {
     QString text;
-    if (device::CDDevice* device = SelectedDevice()) {
+    if (device::CDDevice* device = scan::SelectedDevice()) {
         QString format = LanguageText(kDeviceText);
         if (format.isEmpty()) format = QStringLiteral("%s  %s");
         QString id = QString::fromUtf8(device->GetDeviceId());
@@ -287,7 +287,7 @@ void MainWindow::MenuHelp(QAction* action) {
         return;
     }
     const int id = action->data().toInt();
-    if (id != 0) ShowStatus(id);
+    if (id != 0) messages::ShowStatus(id);
 }
 
 void MainWindow::SwitchMainMenus(bool enabled) {
@@ -326,7 +326,7 @@ void MainWindow::Command(int id) {
         return;
     }
     emit commandIssued(id);
-    ShowStatus(id);
+    messages::ShowStatus(id);
     try {
         RunCommandTable(id);
     } catch (...) {

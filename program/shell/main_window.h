@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "program/port/shell_port.h"
-#include "program/shell/menu_resource.h"
+#include "program/app/menu_resource.h"
 
 class QAbstractItemView;
 class QAction;
@@ -28,9 +28,9 @@ class StatusBarParts;
 
 // The menus and accelerators the window is built from.
 struct WindowResources {
-    std::vector<MenuEntry> mainMenu;     // 164
-    std::vector<MenuEntry> popupMenus;   // 165
-    std::vector<Accelerator> accelerators;
+    std::vector<app::MenuEntry> mainMenu;     // 164
+    std::vector<app::MenuEntry> popupMenus;   // 165
+    std::vector<app::Accelerator> accelerators;
 };
 // Reads them from the language module; false with `error` when one is
 // missing or malformed.
@@ -97,10 +97,10 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    QMenu* BuildMenu(const MenuEntry& popup, QWidget* parent, bool owned);
+    QMenu* BuildMenu(const app::MenuEntry& popup, QWidget* parent, bool owned);
     QAction* CommandAction(int id, const QString& text, QObject* owner);
-    void BuildAccelerators(const std::vector<Accelerator>& accelerators);
-    void BuildToolbar(const std::vector<MenuEntry>& popupMenus);
+    void BuildAccelerators(const std::vector<app::Accelerator>& accelerators);
+    void BuildToolbar(const std::vector<app::MenuEntry>& popupMenus);
     void BuildViews();
     void CheckStyleEntries(int index);
     bool CommandAllowedDuringScan(int id) const;

@@ -1,3 +1,4 @@
+#include "program/scan/scan_device.h"
 #include "program/shell/options_dialog.h"
 
 #include <QCheckBox>
@@ -16,8 +17,8 @@
 #include "program/messages/show_message.h"
 #include "program/shell/form_loader.h"
 #include "program/shell/help_pages.h"
-#include "program/shell/scan_launch.h"
-#include "program/shell/settings_store.h"
+#include "program/app/scan_launch.h"
+#include "program/app/settings_store.h"
 
 namespace dravik::shell {
 
@@ -180,11 +181,11 @@ bool OptionsDialog::eventFilter(QObject* watched, QEvent* event) {
 void ApplyOptions(const OptionsCopy& copy) {
     settings::ProgramSettings = copy.block;
     diag::DebugMode = copy.debugMode;
-    if (device::CDDevice* device = SelectedDevice()) {
+    if (device::CDDevice* device = scan::SelectedDevice()) {
         device->SetPromptSuppress(settings::ProgramSettings.PromptSuppress != 0);
         device->SetDebugLevel(diag::DebugMode ? 1 : diag::LogWriteThrough ? 2 : 0);
     }
-    WriteSettings();
+    app::WriteSettings();
 }
 
 }  // namespace dravik::shell

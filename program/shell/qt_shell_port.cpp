@@ -109,6 +109,18 @@ void QtShellPort::EnableCommand(int commandId, bool enabled) {
     });
 }
 
+void QtShellPort::EnableMainMenus(bool enabled) {
+    OnUserInterfaceThread([&] {
+        if (window_) window_->SwitchMainMenus(enabled);
+    });
+}
+
+void QtShellPort::ClearCatalogueViews() {
+    OnUserInterfaceThread([&] {
+        if (window_) window_->ClearViews();
+    });
+}
+
 void QtShellPort::ShowResults() {
     OnUserInterfaceThread([&] {
         if (window_) window_->ShowResults();

@@ -40,6 +40,8 @@ public:
     void SelectTreeItem(port::TreeHandle node) override;
     void SetCaption(const std::string& caption) override;
     void EnableCommand(int commandId, bool enabled) override;
+    void EnableMainMenus(bool enabled) override;
+    void ClearCatalogueViews() override;
     void ShowResults() override;
 
     bool ProgressCreate(bool showBar) override;

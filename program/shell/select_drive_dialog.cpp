@@ -1,3 +1,4 @@
+#include "program/scan/scan_device.h"
 #include "program/shell/select_drive_dialog.h"
 
 #include <QApplication>
@@ -9,10 +10,10 @@
 
 #include "device/cddevice/cddevice.h"
 #include "program/messages/show_message.h"
-#include "program/shell/drive_selection.h"
+#include "program/app/drive_selection.h"
 #include "program/shell/form_loader.h"
 #include "program/shell/help_pages.h"
-#include "program/shell/scan_launch.h"
+#include "program/app/scan_launch.h"
 
 namespace dravik::shell {
 
@@ -45,12 +46,12 @@ QString ChooseImagePath(QWidget* owner) { return Chooser() ? Chooser()(owner) : 
 device::CDDevice* OpenImageDrive(const QString& path, QWidget* owner) {
     std::string error;
     const std::string file = path.toStdString();
-    device::CDDevice* device = AddImageDrive(file, error);
+    device::CDDevice* device = app::AddImageDrive(file, error);
     if (device) return device;
     if (owner)
-        messages::ShowMessageOwned(owner, static_cast<int>(kImageNotUsable), file.c_str(), error.c_str());
+        messages::ShowMessageOwned(owner, static_cast<int>(app::kImageNotUsable), file.c_str(), error.c_str());
     else
-        messages::ShowMessage(static_cast<int>(kImageNotUsable), file.c_str(), error.c_str());
+        messages::ShowMessage(static_cast<int>(app::kImageNotUsable), file.c_str(), error.c_str());
     return nullptr;
 }
 
@@ -91,9 +92,9 @@ int SelectDriveDialog::AddLine(device::CDDevice* device) {
 void SelectDriveDialog::Fill() {
     // Marking the drive in use is no choice: no readiness check for it.
     const QSignalBlocker quiet(lines_);
-    for (const auto& device : DeviceList()) {
+    for (const auto& device : app::DeviceList()) {
         const int row = AddLine(device.get());
-        if (device.get() == SelectedDevice()) lines_->setCurrentRow(row);
+        if (device.get() == scan::SelectedDevice()) lines_->setCurrentRow(row);
     }
 }
 
@@ -110,7 +111,7 @@ void SelectDriveDialog::SelectionChanged() {
     if (chosen.isEmpty()) return;
     device::CDDevice* device = DeviceOfLine(chosen.front());
     if (!device || device->CheckDevice(true)) return;
-    messages::ShowMessageOwned(Dialog(), static_cast<int>(kDriveNotUsable), device->GetDeviceName());
+    messages::ShowMessageOwned(Dialog(), static_cast<int>(app::kDriveNotUsable), device->GetDeviceName());
     const QSignalBlocker quiet(lines_);
     lines_->clearSelection();
     lines_->setCurrentRow(-1);
@@ -120,10 +121,10 @@ void SelectDriveDialog::Confirm() {
     const QList<QListWidgetItem*> chosen = lines_->selectedItems();
     device::CDDevice* device = chosen.isEmpty() ? nullptr : DeviceOfLine(chosen.front());
     if (!device) {
-        messages::ShowMessageOwned(Dialog(), static_cast<int>(kNoDriveSelected));
+        messages::ShowMessageOwned(Dialog(), static_cast<int>(app::kNoDriveSelected));
         return;
     }
-    ChooseDevice(device);
+    app::ChooseDevice(device);
     Dialog()->done(1);
 }
 

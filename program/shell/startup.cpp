@@ -1,3 +1,4 @@
+#include "program/scan/scan_device.h"
 #include "program/shell/startup.h"
 
 #include <QApplication>
@@ -7,24 +8,22 @@
 #include <cstdio>
 
 #include "device/cddevice/cddevice.h"
-#include "platform/drive_table.h"
+#include "platform/drives/drive_table.h"
 #include "program/diag/debug_log.h"
 #include "program/messages/language_module.h"
 #include "program/messages/scan_progress.h"
 #include "program/messages/show_message.h"
-#include "program/scan/catalogue_views.h"
 #include "program/scan/scan_state.h"
 #include "program/scan/track_list.h"
 #include "program/settings/settings.h"
-#include "program/shell/command_line.h"
-#include "program/shell/drive_selection.h"
+#include "program/app/command_line.h"
+#include "program/app/drive_selection.h"
 #include "program/shell/help_pages.h"
-#include "program/shell/language_resources.h"
+#include "program/app/language_resources.h"
 #include "program/shell/main_window.h"
 #include "program/shell/qt_shell_port.h"
-#include "program/shell/scan_launch.h"
-#include "program/shell/settings_store.h"
-#include "program/shell/view_hooks.h"
+#include "program/app/scan_launch.h"
+#include "program/app/settings_store.h"
 #include "program/shell/window_placement.h"
 
 namespace dravik::shell {
@@ -85,9 +84,9 @@ std::unique_ptr<Program> StartProgram(const std::vector<std::string>& arguments)
     // Help: the pages beside the program; the language's popup texts.
     (void)ContextHelpPath(QString::fromStdString(language.LanguageCode()));
 
-    CommandLine line;
+    app::CommandLine line;
     std::string badToken;
-    if (!ParseCommandLine(arguments, line, badToken)) {
+    if (!app::ParseCommandLine(arguments, line, badToken)) {
         messages::ShowMessage(static_cast<int>(kBadSwitch), badToken.c_str());
         return program;
     }
@@ -95,7 +94,7 @@ std::unique_ptr<Program> StartProgram(const std::vector<std::string>& arguments)
     g_ignoreChecksums = line.ignoreChecksums;
     settings::ResetSettings();
     settings::ProgramSettings.IgnoreChecksums = line.ignoreChecksums ? 1 : 0;
-    if (line.analyseDatabase && !AnalyzeDeviceDatabase() && AnalysisWarning()) AnalysisWarning()();
+    if (line.analyseDatabase && !app::AnalyzeDeviceDatabase() && AnalysisWarning()) AnalysisWarning()();
 
     WindowResources resources;
     std::string error;
@@ -108,15 +107,14 @@ std::unique_ptr<Program> StartProgram(const std::vector<std::string>& arguments)
     MainWindow& window = *program->window;
     window.SetBusyCursor(true);
     program->port->SetMainWindow(&window);
-    InstallViewHooks(*program->port);
-    InstallDriveSelectionHooks({[&window] { window.ShowDeviceStatus(); }, [&window] { window.UpdateDeviceControls(); }});
+    app::InstallDriveSelectionHooks({[&window] { window.ShowDeviceStatus(); }, [&window] { window.UpdateDeviceControls(); }});
     messages::SetCancelHandler([] {
-        if (device::CDDevice* drive = SelectedDevice()) drive->SetAbortFlag();
+        if (device::CDDevice* drive = scan::SelectedDevice()) drive->SetAbortFlag();
     });
 
     platform::DriveTable::Process();
     platform::InstallProcessDriveTable();
-    if (!device::CDDevice::Initialize(LanguageModuleHandle(), messages::ShowMessage)) {
+    if (!device::CDDevice::Initialize(app::LanguageModuleHandle(), messages::ShowMessage)) {
         messages::ShowMessage(static_cast<int>(kNoDeviceInterface));
         return program;
     }
@@ -126,12 +124,12 @@ std::unique_ptr<Program> StartProgram(const std::vector<std::string>& arguments)
         program->window.reset();
         return program;
     }
-    ReadSettings();
+    app::ReadSettings();
     if (settings::ProgramSettings.SavePos) RestoreWindowPlacement(window);
     window.show();
     window.ShowDeviceStatus();
-    if (SelectDeviceAtStart())
-        StartScan();
+    if (app::SelectDeviceAtStart())
+        app::StartScan();
     else
         QTimer::singleShot(0, &window, [&window] { window.Command(kSelectDriveCommand); });
     window.SetBusyCursor(false);
@@ -146,22 +144,21 @@ int RunMessageLoop(Program& program) {
 
 void ShutdownProgram(Program& program) {
     // A scan still running is asked to stop and served until it has.
-    if (ScanThreadExists()) {
-        if (device::CDDevice* drive = SelectedDevice()) drive->SetAbortFlag();
+    if (app::ScanThreadExists()) {
+        if (device::CDDevice* drive = scan::SelectedDevice()) drive->SetAbortFlag();
         scan::CloseRequested = 1;
-        JoinScanThread([] { QCoreApplication::processEvents(QEventLoop::AllEvents, 10); });
+        app::WaitForScan([] { QCoreApplication::processEvents(QEventLoop::AllEvents, 10); });
     }
-    scan::InstallCatalogueViewHooks({});
     messages::SetCancelHandler(nullptr);
     if (program.port) program.port->ProgressDestroy();
     program.window.reset();
     if (program.port) program.port->SetMainWindow(nullptr);
     if (program.deviceLibraryStarted) device::CDDevice::Terminate();
     program.deviceLibraryStarted = false;
-    ReleaseDevices();
-    InstallDriveSelectionHooks({});
+    app::ReleaseDevices();
+    app::InstallDriveSelectionHooks({});
     scan::ClearTrackList(false);
-    if (program.languageLoaded) RemoveTempFiles();
+    if (program.languageLoaded) app::RemoveTempFiles();
     port::InstallShellPort(nullptr);
     program.port.reset();
 }

@@ -14,18 +14,18 @@ constexpr int kLargestSide = 32767;
 
 }  // namespace
 
-WindowPlacement PlacementOf(const QWidget& window) {
-    WindowPlacement placement;
+app::WindowPlacement PlacementOf(const QWidget& window) {
+    app::WindowPlacement placement;
     const QRect normal = window.isMaximized() || window.isMinimized() ? window.normalGeometry() : window.geometry();
     placement.left = normal.left();
     placement.top = normal.top();
     placement.right = normal.left() + normal.width();
     placement.bottom = normal.top() + normal.height();
-    placement.showState = window.isMinimized() ? kShowMinimized : window.isMaximized() ? kShowMaximized : kShowNormal;
+    placement.showState = window.isMinimized() ? app::kShowMinimized : window.isMaximized() ? app::kShowMaximized : app::kShowNormal;
     return placement;
 }
 
-bool ApplyPlacement(QWidget& window, const WindowPlacement& placement) {
+bool ApplyPlacement(QWidget& window, const app::WindowPlacement& placement) {
     const long long width = static_cast<long long>(placement.right) - placement.left;
     const long long height = static_cast<long long>(placement.bottom) - placement.top;
     if (width < kSmallestSide || height < kSmallestSide || width > kLargestSide || height > kLargestSide) return false;
@@ -41,16 +41,16 @@ bool ApplyPlacement(QWidget& window, const WindowPlacement& placement) {
     window.setGeometry(rectangle);
     // A window that was minimised at close opens normal: starting as an
     // icon would hide the program from the user.
-    if (placement.showState == kShowMaximized) window.setWindowState(window.windowState() | Qt::WindowMaximized);
+    if (placement.showState == app::kShowMaximized) window.setWindowState(window.windowState() | Qt::WindowMaximized);
     return true;
 }
 
 void SaveWindowPlacement(const QWidget& window) {
-    WriteProgramString(kWindowPositionValue, FormatWindowPlacement(PlacementOf(window)));
+    app::WriteProgramString(app::kWindowPositionValue, app::FormatWindowPlacement(PlacementOf(window)));
 }
 
 bool RestoreWindowPlacement(QWidget& window) {
-    std::optional<WindowPlacement> placement = ParseWindowPlacement(ReadProgramString(kWindowPositionValue, ""));
+    std::optional<app::WindowPlacement> placement = app::ParseWindowPlacement(app::ReadProgramString(app::kWindowPositionValue, ""));
     return placement && ApplyPlacement(window, *placement);
 }
 

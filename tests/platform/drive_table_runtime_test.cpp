@@ -7,7 +7,7 @@
 #include <string>
 
 #include "platform/drive_source.h"
-#include "platform/drive_table.h"
+#include "platform/drives/drive_table.h"
 #include "support/temp_dir.h"
 
 using namespace dravik::platform;

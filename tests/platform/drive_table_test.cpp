@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "platform/drive_table.h"
+#include "platform/drives/drive_table.h"
 #include "platform/registry_hive.h"
 #include "platform/scsi_sense.h"
 #include "platform/sg_drive.h"

@@ -25,9 +25,9 @@
 #include "program/diag/debug_log.h"
 #include "program/messages/language_module.h"
 #include "program/messages/show_message.h"
-#include "program/readers/reader_entries.h"
+#include "program/readers/iso9660/iso_reader.h"
 #include "program/scan/catalogue_views.h"
-#include "program/scan/driver/scan_device.h"
+#include "program/scan/scan_device.h"
 #include "program/scan/found_item.h"
 #include "program/scan/scan_state.h"
 #include "program/scan/track_list.h"
@@ -103,11 +103,6 @@ protected:
         context.language = &language_;
         messages::SetMessageContext(context);
         port::InstallShellPort(&shell_);
-        scan::InstallCatalogueViewHooks({[this](scan::FoundItem* item) {
-                                             std::lock_guard<std::mutex> hold(treeLock_);
-                                             tree_.push_back(item->name);
-                                         },
-                                         nullptr});
     }
     void TearDown() override {
         if (HasFailure()) {
@@ -117,7 +112,6 @@ protected:
         }
         scan::SetSelectedDevice(nullptr);
         scan::ClearTrackList(false);
-        scan::InstallCatalogueViewHooks({});
         device_.reset();
         if (initialized_) device::CDDevice::Terminate();
         platform::SetDriveLister({});
@@ -236,8 +230,7 @@ protected:
         if (served_) served_->ClearAsked();
     }
     std::vector<std::string> TreeNames() {
-        std::lock_guard<std::mutex> hold(treeLock_);
-        return tree_;
+        return shell_.TreeTexts();
     }
 
     // The bytes at the start of an item's first block, read through the device.
@@ -269,8 +262,6 @@ private:
         }
     }
 
-    std::mutex treeLock_;
-    std::vector<std::string> tree_;
 };
 
 }  // namespace dravik::test

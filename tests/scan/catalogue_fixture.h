@@ -13,6 +13,7 @@
 
 #include "program/diag/debug_log.h"
 #include "program/diag/tracked_alloc.h"
+#include "program/port/shell_port.h"
 #include "program/scan/catalogue_views.h"
 #include "program/scan/found_item.h"
 #include "program/scan/track_labels.h"
@@ -31,7 +32,7 @@ protected:
         liveBefore_ = diag::LiveGuardedBlocks();
     }
     void TearDown() override {
-        scan::InstallCatalogueViewHooks({});  // they may hold the test's locals
+        port::InstallShellPort(nullptr);  // a test's recorder may be gone
         scan::ClearTrackList(false);
         EXPECT_EQ(diag::LiveGuardedBlocks(), liveBefore_) << "blocks left behind";
         EXPECT_TRUE(heapFaults_.empty()) << heapFaults_.front();

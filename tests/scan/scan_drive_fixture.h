@@ -24,7 +24,7 @@
 #include "program/messages/show_message.h"
 #include "program/scan/catalogue_views.h"
 #include "program/scan/driver/disc_layout.h"
-#include "program/scan/driver/scan_device.h"
+#include "program/scan/scan_device.h"
 #include "program/scan/driver/scan_thread.h"
 #include "program/scan/found_item.h"
 #include "program/scan/scan_state.h"
@@ -169,11 +169,6 @@ inline std::vector<std::uint8_t> TrackInfo(const TrackInfoReply& t) {
 // A front end that records what the scan asks of the main window.
 class ScanShellPort : public RecordingShellPort {
 public:
-    port::TreeHandle InsertTreeItem(const port::TreeItemRequest& request) override {
-        std::lock_guard<std::mutex> hold(lock_);
-        treeTexts_.push_back(request.text);
-        return treeTexts_.size();
-    }
     void SetCaption(const std::string& caption) override {
         std::lock_guard<std::mutex> hold(lock_);
         captions_.push_back(caption);
@@ -186,7 +181,6 @@ public:
         std::lock_guard<std::mutex> hold(lock_);
         if (enabled) enabled_.push_back(id);
     }
-    std::vector<std::string> TreeTexts() const { return Get(treeTexts_); }
     std::vector<std::string> Captions() const { return Get(captions_); }
     int Results() const { return Get(results_); }
     std::vector<int> Enabled() const { return Get(enabled_); }
@@ -198,7 +192,6 @@ private:
         return value;
     }
     mutable std::mutex lock_;
-    std::vector<std::string> treeTexts_;
     std::vector<std::string> captions_;
     std::vector<int> enabled_;
     int results_ = 0;
@@ -218,19 +211,10 @@ protected:
         context.caption = "Dravik";
         messages::SetMessageContext(context);
         port::InstallShellPort(&shell_);
-        scan::InstallCatalogueViewHooks({[](scan::FoundItem* item) {
-                                             port::TreeItemRequest request;
-                                             request.item = item;
-                                             request.text = item->name;
-                                             item->treeView.handle = port::InstalledShellPort()->CallOnUserInterfaceThread(
-                                                 [&] { return int(port::InstalledShellPort()->InsertTreeItem(request)); });
-                                         },
-                                         nullptr});
     }
     void TearDown() override {
         scan::SetSelectedDevice(nullptr);
         scan::ClearTrackList(false);
-        scan::InstallCatalogueViewHooks({});
         device_.reset();
         if (initialized_) device::CDDevice::Terminate();
         platform::SetDriveLister({});

@@ -4,6 +4,7 @@
 // asked to show.
 #include <stdexcept>
 
+#include "program/app/scan_launch.h"
 #include "scan_drive_fixture.h"
 
 namespace dravik::test {
@@ -243,14 +244,11 @@ TEST_F(ScanThreadTest, StartScanRunsTheScanOnItsOwnThread) {
     DiscBuilder b(dir_);
     b.Track(TrackKind::kMode1, 300);
     Insert(b);
-    std::vector<bool> menus;
-    scan::SetMainMenuSwitch([&menus](bool enabled) { menus.push_back(enabled); });
-    ASSERT_TRUE(scan::StartScan());
-    EXPECT_FALSE(scan::StartScan()) << "one scan at a time";
-    scan::WaitForScan();
-    scan::SetMainMenuSwitch({});
+    ASSERT_TRUE(app::StartScan());
+    EXPECT_FALSE(app::StartScan()) << "one scan at a time";
+    app::WaitForScan();
     EXPECT_EQ(scan::LastScanOutcome(), ScanOutcome::Completed);
-    EXPECT_EQ(menus, (std::vector<bool>{false, true}));
+    EXPECT_EQ(shell_.MenuSwitches(), (std::vector<bool>{false, true}));
     EXPECT_FALSE(scan::ScanRunning);
     EXPECT_EQ(Nodes().size(), 2u);
 }

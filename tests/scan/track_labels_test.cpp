@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "catalogue_fixture.h"
+#include "support/recording_shell_port.h"
 #include "program/scan/scan_state.h"
 #include "program/scan/track_measure.h"
 
@@ -20,7 +21,7 @@ protected:
             auto found = texts_.find(id);
             return found == texts_.end() ? std::string() : found->second;
         });
-        InstallCatalogueViewHooks({[this](FoundItem* item) { shown_.push_back(item); }, nullptr});
+        port::InstallShellPort(&shell_);
     }
     std::map<unsigned, std::string> texts_ = {
         {kAudioTrackLabel, "Audio %d:%02d"},
@@ -28,7 +29,9 @@ protected:
         {kUnrecognisedTrackLabel, "Unknown data, %d blocks"},
         {kSamplerTrackLabel, "Sampler %d"},
     };
-    std::vector<FoundItem*> shown_;
+    // The items shown in the tree, in order.
+    std::vector<const void*> Shown() const { return shell_.TreeItems(); }
+    RecordingShellPort shell_;
 };
 
 TEST_F(TrackLabelsTest, AudioTracksAreLabelledWithTheirMinutesAndSeconds) {
@@ -45,7 +48,7 @@ TEST_F(TrackLabelsTest, AudioTracksAreLabelledWithTheirMinutesAndSeconds) {
     EXPECT_EQ(one->rootItem->flags, ItemUnnamed);
     EXPECT_EQ(one->rootItem->track, one);
     EXPECT_EQ(one->rootItem->parent, nullptr);
-    EXPECT_EQ(shown_, (std::vector<FoundItem*>{one->rootItem, two->rootItem, three->rootItem}));
+    EXPECT_EQ(Shown(), (std::vector<const void*>{one->rootItem, two->rootItem, three->rootItem}));
 }
 
 TEST_F(TrackLabelsTest, AnAudioTrackNamedFromCdTextKeepsItsItem) {
@@ -57,7 +60,7 @@ TEST_F(TrackLabelsTest, AnAudioTrackNamedFromCdTextKeepsItsItem) {
     LabelAudioTrack(one);
     EXPECT_EQ(one->rootItem, title);
     EXPECT_EQ(title->flags, 0);
-    EXPECT_TRUE(shown_.empty());
+    EXPECT_TRUE(Shown().empty());
 }
 
 TEST_F(TrackLabelsTest, LeadOutUnrecognisedAndSamplerLabels) {
@@ -71,7 +74,7 @@ TEST_F(TrackLabelsTest, LeadOutUnrecognisedAndSamplerLabels) {
     EXPECT_STREQ(sampler->rootItem->name, "Sampler 1000");
     EXPECT_STREQ(leadOut->rootItem->name, "Lead-out 4000");
     EXPECT_EQ(leadOut->rootItem->flags, 0);
-    EXPECT_EQ(shown_.size(), 3u);
+    EXPECT_EQ(Shown().size(), 3u);
 }
 
 TEST_F(TrackLabelsTest, UnusableModuleTextsGiveWayToTheProgramsOwn) {

@@ -2,6 +2,7 @@
 #include <vector>
 
 #include "catalogue_fixture.h"
+#include "support/recording_shell_port.h"
 
 namespace dravik::test {
 namespace {
@@ -58,9 +59,14 @@ TEST_F(TrackListTest, NodesAreZeroedAndLinkBothWays) {
 
 TEST_F(TrackListTest, ClearingReleasesItemsAndTablesAndClearsTheViewsFirst) {
     std::vector<std::string> events;
-    InstallCatalogueViewHooks({nullptr, [&] {
-                                   events.push_back("views cleared while " + std::to_string(LiveBlocks()) + " blocks live");
-                               }});
+    // Records how many blocks are still live when the views are cleared.
+    class ClearingPort : public RecordingShellPort {
+    public:
+        std::function<void()> onClear;
+        void ClearCatalogueViews() override { onClear(); }
+    } shell;
+    shell.onClear = [&] { events.push_back("views cleared while " + std::to_string(LiveBlocks()) + " blocks live"); };
+    port::InstallShellPort(&shell);
     TrackNode* one = AddTrack(1, 0, 1000);
     FoundItem* root = AddRoot(one);
     FoundItem* multi = Add(Add(root, "DIR", 20, 2048, ItemDirectory), "M", 30, 10);

@@ -11,14 +11,15 @@
 
 #include "device/cddevice/cddevice.h"
 #include "gui_fixture.h"
+#include "program/scan/scan_device.h"
 #include "program/messages/language_module.h"
 #include "program/scan/scan_state.h"
-#include "program/shell/drive_selection.h"
+#include "program/app/drive_selection.h"
 #include "program/shell/form_loader.h"
 #include "program/shell/main_window.h"
-#include "program/shell/scan_launch.h"
+#include "program/app/scan_launch.h"
 #include "program/shell/select_drive_dialog.h"
-#include "program/shell/settings_store.h"
+#include "program/app/settings_store.h"
 #include "program/shell/startup.h"
 #include "program/shell/status_bar.h"
 #include "support/temp_dir.h"
@@ -45,14 +46,14 @@ protected:
         if (!language.Loaded()) {
             ASSERT_TRUE(language.LoadFrom(BuildDir() + "/bin/liblangres.so"));
         }
-        shell::InstallScanThread(ScanAtOnce);
+        app::InstallScanThread(ScanAtOnce);
         g_scans = 0;
         shell::SetImagePathChooser([this](QWidget*) { return chosenImage_; });
     }
     void TearDown() override {
         if (program_) shell::ShutdownProgram(*program_);
         program_.reset();
-        shell::InstallScanThread(nullptr);
+        app::InstallScanThread(nullptr);
         shell::SetImagePathChooser(nullptr);
         scan::CloseRequested = 0;
     }
@@ -73,14 +74,14 @@ protected:
 };
 
 TEST_F(DriveSelectionTest, LastDeviceReadyAtStartIsScannedWithoutTheDialog) {
-    shell::WriteProgramString(shell::kLastDeviceValue, "D:");
+    app::WriteProgramString(app::kLastDeviceValue, "D:");
     Start();
-    ASSERT_NE(shell::SelectedDevice(), nullptr);
-    EXPECT_STREQ(shell::SelectedDevice()->GetDeviceId(), "D:");
+    ASSERT_NE(scan::SelectedDevice(), nullptr);
+    EXPECT_STREQ(scan::SelectedDevice()->GetDeviceId(), "D:");
     ASSERT_TRUE(WaitUntil([] { return g_scans == 1 && !scan::ScanRunning; }));
     WaitUntil([] { return false; }, 100);
     EXPECT_EQ(OpenDialog(QStringLiteral("SelectDrive")), nullptr);
-    EXPECT_EQ(shell::DeviceList().size(), 1u);
+    EXPECT_EQ(app::DeviceList().size(), 1u);
     EXPECT_TRUE(program_->window->CommandActions(40015).front()->isEnabled());
     EXPECT_FALSE(program_->window->ToolbarAction(40019)->isEnabled()) << "until a scan has ended";
 }
@@ -91,15 +92,15 @@ TEST_F(DriveSelectionTest, NoMatchingLastDeviceOpensTheDialogInstead) {
         bool autoStart;
     } rows[] = {{"d:", true}, {"", true}, {"D:", false}, {"Q:", true}};
     for (const Row& row : rows) {
-        shell::WriteProgramString(shell::kLastDeviceValue, row.lastDevice);
-        shell::WriteProgramNumber("AutoStart", row.autoStart ? 1 : 0);
+        app::WriteProgramString(app::kLastDeviceValue, row.lastDevice);
+        app::WriteProgramNumber("AutoStart", row.autoStart ? 1 : 0);
         bool opened = false;
         WhenDialogOpens(QStringLiteral("SelectDrive"), [&](QDialog* dialog) {
             opened = true;
             shell::FormControl<QPushButton>(dialog, 2)->click();
         });
         Start();
-        EXPECT_EQ(shell::SelectedDevice(), nullptr) << row.lastDevice;
+        EXPECT_EQ(scan::SelectedDevice(), nullptr) << row.lastDevice;
         EXPECT_TRUE(WaitUntil([&] { return opened; })) << row.lastDevice;
         EXPECT_EQ(g_scans, 0) << row.lastDevice;
         shell::ShutdownProgram(*program_);
@@ -108,11 +109,11 @@ TEST_F(DriveSelectionTest, NoMatchingLastDeviceOpensTheDialogInstead) {
 }
 
 TEST_F(DriveSelectionTest, TwoDrivesOfOneModelAreToldApartAndTheChosenOneIsUsed) {
-    shell::WriteProgramString(shell::kLastDeviceValue, "D:");
+    app::WriteProgramString(app::kLastDeviceValue, "D:");
     shell::MainWindow& window = Start();
     ASSERT_TRUE(WaitUntil([] { return !scan::ScanRunning; }));
     std::string error;
-    ASSERT_NE(shell::AddImageDrive(MakeIso("second.iso"), error), nullptr) << error;
+    ASSERT_NE(app::AddImageDrive(MakeIso("second.iso"), error), nullptr) << error;
     QStringList lines;
     int current = -2;
     WhenDialogOpens(QStringLiteral("SelectDrive"), [&](QDialog* dialog) {
@@ -124,23 +125,23 @@ TEST_F(DriveSelectionTest, TwoDrivesOfOneModelAreToldApartAndTheChosenOneIsUsed)
         shell::FormControl<QPushButton>(dialog, 1)->click();
     });
     window.Command(40018);
-    const QString name = QString::fromUtf8(shell::DeviceList().front()->GetDeviceName());
+    const QString name = QString::fromUtf8(app::DeviceList().front()->GetDeviceName());
     EXPECT_EQ(lines, (QStringList{QStringLiteral("D:  ") + name, QStringLiteral("E:  ") + name}));
     EXPECT_EQ(current, 0) << "the drive in use is marked";
-    ASSERT_NE(shell::SelectedDevice(), nullptr);
-    EXPECT_STREQ(shell::SelectedDevice()->GetDeviceId(), "E:");
-    EXPECT_EQ(shell::ReadProgramString(shell::kLastDeviceValue, ""), "E:");
+    ASSERT_NE(scan::SelectedDevice(), nullptr);
+    EXPECT_STREQ(scan::SelectedDevice()->GetDeviceId(), "E:");
+    EXPECT_EQ(app::ReadProgramString(app::kLastDeviceValue, ""), "E:");
     EXPECT_NE(window.Status()->Text(3).indexOf(QStringLiteral("E:")), -1);
     ASSERT_TRUE(WaitUntil([] { return g_scans == 2 && !scan::ScanRunning; }));
 }
 
 TEST_F(DriveSelectionTest, DriveWithoutDiscCannotBeChosenAndOkNeedsALine) {
-    shell::WriteProgramString(shell::kLastDeviceValue, "D:");
+    app::WriteProgramString(app::kLastDeviceValue, "D:");
     shell::MainWindow& window = Start();
     ASSERT_TRUE(WaitUntil([] { return !scan::ScanRunning; }));
     std::ofstream(dir_.File("empty.vdisc")) << "product \"EMPTY TRAY\"\nmedium none\n";
     std::string error;
-    ASSERT_NE(shell::AddImageDrive(dir_.File("empty.vdisc"), error), nullptr) << error;
+    ASSERT_NE(app::AddImageDrive(dir_.File("empty.vdisc"), error), nullptr) << error;
     std::vector<std::string> messages;
     int selectedAfterRefusal = -2;
     WhenDialogOpens(QStringLiteral("SelectDrive"), [&](QDialog* dialog) {
@@ -166,14 +167,14 @@ TEST_F(DriveSelectionTest, DriveWithoutDiscCannotBeChosenAndOkNeedsALine) {
     EXPECT_EQ(messages[0].substr(0, 10), Text(108).substr(0, 10));
     EXPECT_EQ(messages[1], Text(102));
     EXPECT_EQ(selectedAfterRefusal, 0);
-    EXPECT_STREQ(shell::SelectedDevice()->GetDeviceId(), "D:") << "cancel keeps the drive in use";
+    EXPECT_STREQ(scan::SelectedDevice()->GetDeviceId(), "D:") << "cancel keeps the drive in use";
     EXPECT_EQ(g_scans, 1);
 }
 
 class EmptyDriveListTest : public GuiTest {};
 
 TEST_F(EmptyDriveListTest, DialogShowsMessage103AndCancels) {
-    shell::ReleaseDevices();
+    app::ReleaseDevices();
     shell::SelectDriveDialog dialog(nullptr);
     QString shown;
     WhenMessageBoxOpens([&](QDialog* box) {
@@ -185,7 +186,7 @@ TEST_F(EmptyDriveListTest, DialogShowsMessage103AndCancels) {
 }
 
 TEST_F(DriveSelectionTest, ImageOpenedInTheDialogIsAddedAndSelected) {
-    shell::WriteProgramString(shell::kLastDeviceValue, "D:");
+    app::WriteProgramString(app::kLastDeviceValue, "D:");
     shell::MainWindow& window = Start();
     ASSERT_TRUE(WaitUntil([] { return !scan::ScanRunning; }));
     const std::string good = MakeIso("good.iso");
@@ -213,14 +214,14 @@ TEST_F(DriveSelectionTest, ImageOpenedInTheDialogIsAddedAndSelected) {
     ASSERT_EQ(lines.size(), 2);
     EXPECT_TRUE(lines[1].startsWith(QStringLiteral("E:  "))) << lines[1].toStdString();
     EXPECT_EQ(current, 1);
-    EXPECT_STREQ(shell::SelectedDevice()->GetDeviceId(), "E:");
+    EXPECT_STREQ(scan::SelectedDevice()->GetDeviceId(), "E:");
 }
 
 TEST_F(DriveSelectionTest, OpenDiscImageCommandScansTheImageOrKeepsTheDriveWhenItCannot) {
-    shell::WriteProgramString(shell::kLastDeviceValue, "D:");
+    app::WriteProgramString(app::kLastDeviceValue, "D:");
     shell::MainWindow& window = Start();
     ASSERT_TRUE(WaitUntil([] { return g_scans == 1 && !scan::ScanRunning; }));
-    device::CDDevice* before = shell::SelectedDevice();
+    device::CDDevice* before = scan::SelectedDevice();
     std::ofstream(dir_.File("bad.cue")) << "FILE \"gone.bin\" BINARY\n  TRACK 01 MODE1/2048\n    INDEX 01 00:00:00\n";
     chosenImage_ = QString::fromStdString(dir_.File("bad.cue"));
     QString shown;
@@ -231,28 +232,28 @@ TEST_F(DriveSelectionTest, OpenDiscImageCommandScansTheImageOrKeepsTheDriveWhenI
     window.Command(shell::kOpenImageCommand);
     EXPECT_TRUE(shown.contains(QStringLiteral("bad.cue"))) << shown.toStdString();
     EXPECT_TRUE(shown.contains(QStringLiteral("gone.bin"))) << "the reason is named: " << shown.toStdString();
-    EXPECT_EQ(shell::SelectedDevice(), before);
-    EXPECT_EQ(shell::DeviceList().size(), 1u);
+    EXPECT_EQ(scan::SelectedDevice(), before);
+    EXPECT_EQ(app::DeviceList().size(), 1u);
     EXPECT_EQ(g_scans, 1);
 
     chosenImage_ = QString::fromStdString(MakeIso("fine.iso"));
     window.Command(shell::kOpenImageCommand);
-    ASSERT_NE(shell::SelectedDevice(), before);
-    EXPECT_STREQ(shell::SelectedDevice()->GetDeviceId(), "E:");
+    ASSERT_NE(scan::SelectedDevice(), before);
+    EXPECT_STREQ(scan::SelectedDevice()->GetDeviceId(), "E:");
     ASSERT_TRUE(WaitUntil([] { return g_scans == 2 && !scan::ScanRunning; }));
     // Cancelling the file dialog does nothing.
     chosenImage_.clear();
     window.Command(shell::kOpenImageCommand);
-    EXPECT_EQ(shell::DeviceList().size(), 2u);
+    EXPECT_EQ(app::DeviceList().size(), 2u);
 }
 
 TEST_F(DriveSelectionTest, DatabaseAnalysisOfTheShippedDatabaseRaisesNoWarning) {
     int warnings = 0;
     shell::SetAnalysisWarning([&] { ++warnings; });
-    shell::WriteProgramString(shell::kLastDeviceValue, "D:");
+    app::WriteProgramString(app::kLastDeviceValue, "D:");
     Start({"-K"});
     EXPECT_EQ(warnings, 0);
-    EXPECT_TRUE(shell::AnalyzeDeviceDatabase());
+    EXPECT_TRUE(app::AnalyzeDeviceDatabase());
     shell::SetAnalysisWarning(nullptr);
 }
 

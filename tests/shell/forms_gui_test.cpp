@@ -9,7 +9,7 @@
 #include "gui_fixture.h"
 #include "program/messages/language_module.h"
 #include "program/shell/form_loader.h"
-#include "program/shell/language_resources.h"
+#include "program/app/language_resources.h"
 #include "program/shell/main_window.h"
 
 namespace dravik::test {
@@ -52,7 +52,7 @@ TEST_F(FormsTest, MissingFormsAndControlsFailLoudlyWithTheirNames) {
         EXPECT_NE(std::string(error.what()).find("id1 is a QPushButton, not a QLabel"), std::string::npos);
     }
     EXPECT_THROW(shell::LoadFormText("BROKEN", "<ui version=\"4.0\"><widget class=", nullptr), FormError);
-    EXPECT_THROW(shell::LoadFormText("OTHER", shell::LanguageResource("MESSAGEBOX.ui"), nullptr), FormError)
+    EXPECT_THROW(shell::LoadFormText("OTHER", app::LanguageResource("MESSAGEBOX.ui"), nullptr), FormError)
         << "a form must carry the name it is loaded by";
 }
 
@@ -65,10 +65,10 @@ TEST_F(FormsTest, MenusAndAcceleratorsParseAndEveryCommandHasItsHelpText) {
     const std::set<int> commandTable = {901,   51683, 51682, 40039, 40038, 40018, 51685, 40015, 40019,
                                         40009, 40001, 40002, 40003, 40004, 40024, 40025, 40026, 40027,
                                         40016, 40010, 40020, 40036, 99,    40061};
-    std::vector<int> ids = shell::MenuCommandIds(resources.mainMenu);
-    std::vector<int> popupIds = shell::MenuCommandIds(resources.popupMenus);
+    std::vector<int> ids = app::MenuCommandIds(resources.mainMenu);
+    std::vector<int> popupIds = app::MenuCommandIds(resources.popupMenus);
     ids.insert(ids.end(), popupIds.begin(), popupIds.end());
-    for (const shell::Accelerator& a : resources.accelerators) {
+    for (const app::Accelerator& a : resources.accelerators) {
         ids.push_back(a.id);
         EXPECT_FALSE(QKeySequence::fromString(QString::fromStdString(a.key), QKeySequence::PortableText).isEmpty())
             << a.key;
@@ -80,8 +80,8 @@ TEST_F(FormsTest, MenusAndAcceleratorsParseAndEveryCommandHasItsHelpText) {
     }
     // The view choices are the second submenu and the toolbar drop-down.
     ASSERT_GE(resources.mainMenu.size(), 3u);
-    EXPECT_EQ(shell::MenuCommandIds(resources.mainMenu[1].children), (std::vector<int>{40001, 40002, 40003, 40004}));
-    EXPECT_EQ(shell::MenuCommandIds(resources.popupMenus[0].children),
+    EXPECT_EQ(app::MenuCommandIds(resources.mainMenu[1].children), (std::vector<int>{40001, 40002, 40003, 40004}));
+    EXPECT_EQ(app::MenuCommandIds(resources.popupMenus[0].children),
               (std::vector<int>{40001, 40002, 40003, 40004}));
     for (int toolbarId : {40018, 40019, 40020, 40038, 40039, 40049})
         EXPECT_FALSE(messages::ProgramLanguage().Text(static_cast<unsigned>(toolbarId)).empty()) << toolbarId;

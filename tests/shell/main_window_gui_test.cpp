@@ -15,6 +15,7 @@
 
 #include "device/cddevice/cddevice.h"
 #include "gui_fixture.h"
+#include "program/scan/scan_device.h"
 #include "program/diag/debug_log.h"
 #include "program/messages/language_module.h"
 #include "program/messages/scan_progress.h"
@@ -24,9 +25,9 @@
 #include "program/shell/form_loader.h"
 #include "program/shell/help_pages.h"
 #include "program/shell/main_window.h"
-#include "program/shell/scan_launch.h"
-#include "program/shell/settings_store.h"
-#include "program/shell/show_status.h"
+#include "program/app/scan_launch.h"
+#include "program/app/settings_store.h"
+#include "program/messages/show_status.h"
 #include "program/shell/startup.h"
 #include "program/shell/status_bar.h"
 #include "support/test_paths.h"
@@ -41,7 +42,7 @@ std::atomic<int> g_scans{0};
 // window or cancels, as the readers do when they poll.
 void ScanUntilStopped() {
     ++g_scans;
-    while (!scan::CloseRequested && !(shell::SelectedDevice() && shell::SelectedDevice()->IsAbortSet()))
+    while (!scan::CloseRequested && !(scan::SelectedDevice() && scan::SelectedDevice()->IsAbortSet()))
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
 }
 void ScanAtOnce() { ++g_scans; }
@@ -57,15 +58,15 @@ protected:
             opened_.push_back(url);
             return true;
         });
-        shell::InstallScanThread(nullptr);
+        app::InstallScanThread(nullptr);
         g_scans = 0;
         // The test image's drive was used last: start-up takes it.
-        shell::WriteProgramString(shell::kLastDeviceValue, "D:");
+        app::WriteProgramString(app::kLastDeviceValue, "D:");
     }
     void TearDown() override {
         if (program_) shell::ShutdownProgram(*program_);
         program_.reset();
-        shell::InstallScanThread(nullptr);
+        app::InstallScanThread(nullptr);
         scan::CloseRequested = 0;
         diag::DebugMode = false;
         diag::LogWriteThrough = false;
@@ -87,10 +88,10 @@ TEST_F(MainWindowTest, StartUpSelectsTheVirtualDriveAndBuildsTheWindow) {
     EXPECT_TRUE(window.isVisible());
     EXPECT_EQ(window.windowTitle(), QStringLiteral("Pellor Dravik"));
     EXPECT_FALSE(window.BusyCursor()) << "the busy cursor ends with start-up";
-    ASSERT_NE(shell::SelectedDevice(), nullptr);
+    ASSERT_NE(scan::SelectedDevice(), nullptr);
     // Four status parts, the fourth naming the drive.
     EXPECT_EQ(window.Status()->PartCount(), 4);
-    EXPECT_NE(window.Status()->Text(3).indexOf(QString::fromUtf8(shell::SelectedDevice()->GetDeviceName())), -1);
+    EXPECT_NE(window.Status()->Text(3).indexOf(QString::fromUtf8(scan::SelectedDevice()->GetDeviceName())), -1);
     EXPECT_FALSE(window.Status()->DebugIconShown());
     EXPECT_EQ(window.Status()->Part(1)->toolTip(), QString::fromStdString(messages::ProgramLanguage().Text(1101)));
     // The toolbar: eight buttons in order with their first states.
@@ -99,7 +100,7 @@ TEST_F(MainWindowTest, StartUpSelectsTheVirtualDriveAndBuildsTheWindow) {
     const int ids[] = {40018, 40019, 0, 40020, 40038, 40039, 0, 40049};
     // With the drive chosen: eject, and load when the drive can pull its
     // tray in; the rest waits for the end of a scan.
-    const bool canLoad = shell::SelectedDevice()->CanLoadDisc();
+    const bool canLoad = scan::SelectedDevice()->CanLoadDisc();
     const bool enabled[] = {true, false, true, false, true, canLoad, true, false};
     for (int i = 0; i < MainWindow::kToolbarButtons; ++i) {
         EXPECT_EQ(buttons[i]->isSeparator(), ids[i] == 0) << i;
@@ -172,14 +173,14 @@ TEST_F(MainWindowTest, MenuHelpShowsTheCommandTextWhileHovered) {
     EXPECT_EQ(window.Status()->Text(0), QString::fromStdString(messages::ProgramLanguage().Text(40018)));
     window.TopMenus()[1]->menuAction()->hover();
     EXPECT_TRUE(window.Status()->Text(0).isEmpty());
-    shell::ShowStatus(0, "Plain text");
+    messages::ShowStatus(0, "Plain text");
     EXPECT_EQ(window.Status()->Text(0), QStringLiteral("Plain text"));
-    shell::ShowStatus(31999);  // no such text: nothing changes
+    messages::ShowStatus(31999);  // no such text: nothing changes
     EXPECT_EQ(window.Status()->Text(0), QStringLiteral("Plain text"));
 }
 
 TEST_F(MainWindowTest, ClosingDuringAScanLeavesTheWindowOpenAndStopsTheScan) {
-    shell::InstallScanThread(ScanUntilStopped);
+    app::InstallScanThread(ScanUntilStopped);
     MainWindow& window = Start();
     ASSERT_TRUE(scan::ScanRunning);
     EXPECT_FALSE(window.TopMenus()[0]->menuAction()->isEnabled());
@@ -202,7 +203,7 @@ TEST_F(MainWindowTest, ClosingDuringAScanLeavesTheWindowOpenAndStopsTheScan) {
 }
 
 TEST_F(MainWindowTest, RescanAsksFirstWhenResultsExist) {
-    shell::InstallScanThread(ScanAtOnce);
+    app::InstallScanThread(ScanAtOnce);
     MainWindow& window = Start();
     ASSERT_TRUE(WaitUntil([] { return !scan::ScanRunning; }));
     ASSERT_EQ(g_scans, 1);
@@ -244,7 +245,7 @@ TEST_F(MainWindowTest, ScanThreadInsertionsStatusAndCaptionReachTheWindow) {
         port->InsertTreeItem(lead);
         port->SelectTreeItem(disc);
         port->SetCaption("MYDISC - Pellor Dravik");
-        shell::ShowStatus(0, "1 track in 1 session");
+        messages::ShowStatus(0, "1 track in 1 session");
         port->EnableCommand(40019, true);
         messages::ProgressClose();
         done = true;

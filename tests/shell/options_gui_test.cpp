@@ -14,7 +14,7 @@
 #include "program/settings/settings.h"
 #include "program/shell/form_loader.h"
 #include "program/shell/options_dialog.h"
-#include "program/shell/settings_store.h"
+#include "program/app/settings_store.h"
 
 namespace dravik::test {
 namespace {
@@ -25,7 +25,7 @@ using shell::OptionsDialog;
 std::map<std::string, std::string> StoredValues() {
     ::RegistryStore store;
     std::map<std::string, std::string> values;
-    if (!store.Open(shell::kProgramKeyName)) return values;
+    if (!store.Open(app::kProgramKeyName)) return values;
     char name[256];
     for (uint32_t i = 0; store.EnumValue(i, name, sizeof name) > 0; ++i)
         values[name] = store.ReadString(name, "") + "/" + std::to_string(store.ReadNumber(name, 99));
@@ -50,8 +50,8 @@ protected:
 
 TEST_F(OptionsTest, BoxesShowTheSettingsAndOkWritesExactlyTheTableValues) {
     // Values others keep in the same key are not touched.
-    shell::WriteProgramString(shell::kLastDeviceValue, "D:");
-    shell::WriteProgramString(shell::kTempPathValue, "/var/tmp/");
+    app::WriteProgramString(app::kLastDeviceValue, "D:");
+    app::WriteProgramString(app::kTempPathValue, "/var/tmp/");
     ProgramSettings.IgnoreJoliet = 1;
     ProgramSettings.RemoveVersion = 0;
     const auto before = StoredValues();
@@ -87,7 +87,7 @@ TEST_F(OptionsTest, BoxesShowTheSettingsAndOkWritesExactlyTheTableValues) {
     EXPECT_EQ(after.at("LastDevice"), before.at("LastDevice"));
     EXPECT_EQ(after.at("TempPath"), before.at("TempPath"));
     ::RegistryStore store;
-    ASSERT_TRUE(store.Open(shell::kProgramKeyName));
+    ASSERT_TRUE(store.Open(app::kProgramKeyName));
     EXPECT_TRUE(store.ReadFlag("ShowAll", false));
     EXPECT_FALSE(store.ReadFlag("AutoStart", true));
     EXPECT_FALSE(store.ReadFlag("RemoveVersion", true));
@@ -139,7 +139,7 @@ TEST_F(OptionsTest, DebugGuidanceAndDefaultButtons) {
     EXPECT_TRUE(diag::DebugMode);
     EXPECT_EQ(ProgramSettings.SavePos, 1);
     ::RegistryStore store;
-    ASSERT_TRUE(store.Open(shell::kProgramKeyName));
+    ASSERT_TRUE(store.Open(app::kProgramKeyName));
     EXPECT_EQ(store.ReadString("GuideUser", ""), "0,0,0,0,0,0,0,0,0,0");
     EXPECT_TRUE(store.ReadFlag("DebugMode", false));
 }

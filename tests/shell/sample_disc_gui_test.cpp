@@ -12,19 +12,19 @@
 
 #include "device/cddevice/cddevice.h"
 #include "gui_fixture.h"
-#include "platform/drive_table.h"
+#include "platform/drives/drive_table.h"
 #include "program/messages/language_module.h"
-#include "program/scan/driver/scan_device.h"
+#include "program/scan/scan_device.h"
 #include "program/scan/driver/scan_thread.h"
 #include "program/scan/scan_state.h"
 #include "program/scan/track_list.h"
 #include "program/shell/catalogue_views.h"
-#include "program/shell/drive_selection.h"
+#include "program/app/drive_selection.h"
 #include "program/shell/file_list_model.h"
 #include "program/shell/main_window.h"
-#include "program/shell/scan_launch.h"
+#include "program/app/scan_launch.h"
 #include "program/shell/select_drive_dialog.h"
-#include "program/shell/settings_store.h"
+#include "program/app/settings_store.h"
 #include "program/shell/startup.h"
 #include "program/shell/status_bar.h"
 #include "support/temp_dir.h"
@@ -64,12 +64,12 @@ protected:
         }
         ASSERT_FALSE(SampleDisc().empty()) << "dravik-cli make-demo failed";
         // What the program's entry installs: the real scan engine.
-        shell::InstallScanThread(&scan::ScanThread);
+        app::InstallScanThread(&scan::ScanThread);
     }
     void TearDown() override {
         if (program_) shell::ShutdownProgram(*program_);
         program_.reset();
-        shell::InstallScanThread(nullptr);
+        app::InstallScanThread(nullptr);
         shell::SetImagePathChooser(nullptr);
         scan::CloseRequested = 0;
     }
@@ -123,10 +123,10 @@ TEST_F(SampleDiscTest, StartUpScansTheDriveUsedLastWithTheRealEngine) {
     char letter = 0;
     std::string error;
     ASSERT_TRUE(platform::DriveTable::AddProcessImage(SampleDisc(), letter, error)) << error;
-    shell::WriteProgramString(shell::kLastDeviceValue, std::string(1, letter) + ":");
+    app::WriteProgramString(app::kLastDeviceValue, std::string(1, letter) + ":");
     shell::MainWindow& window = Start();
-    ASSERT_NE(shell::SelectedDevice(), nullptr);
-    EXPECT_EQ(scan::SelectedDevice(), shell::SelectedDevice()) << "the engine reads the drive the shell chose";
+    ASSERT_NE(scan::SelectedDevice(), nullptr);
+    EXPECT_EQ(scan::SelectedDevice(), scan::SelectedDevice()) << "the engine reads the drive the shell chose";
     ASSERT_TRUE(WaitUntil([&] { return ScanEndedInWindow(window); }, kScanTimeoutMs));
     ExpectSampleDiscShown(window);
 
@@ -141,7 +141,7 @@ TEST_F(SampleDiscTest, StartUpScansTheDriveUsedLastWithTheRealEngine) {
 
 TEST_F(SampleDiscTest, OpenDiscImageHandsTheImageDriveToTheEngine) {
     // Start over the blank test image (drive D:), then open the sample disc.
-    shell::WriteProgramString(shell::kLastDeviceValue, "D:");
+    app::WriteProgramString(app::kLastDeviceValue, "D:");
     shell::MainWindow& window = Start();
     ASSERT_TRUE(WaitUntil([&] { return ScanEndedInWindow(window); }, kScanTimeoutMs));
     device::CDDevice* blank = scan::SelectedDevice();
@@ -152,7 +152,7 @@ TEST_F(SampleDiscTest, OpenDiscImageHandsTheImageDriveToTheEngine) {
     shell::SetImagePathChooser([](QWidget*) { return QString::fromStdString(SampleDisc()); });
     window.Command(shell::kOpenImageCommand);
     ASSERT_NE(scan::SelectedDevice(), blank);
-    EXPECT_EQ(scan::SelectedDevice(), shell::SelectedDevice());
+    EXPECT_EQ(scan::SelectedDevice(), scan::SelectedDevice());
     ASSERT_TRUE(WaitUntil([&] { return ScanEndedInWindow(window); }, kScanTimeoutMs));
     ExpectSampleDiscShown(window);
     scan::ClearTrackList(false);

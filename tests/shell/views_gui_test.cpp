@@ -24,9 +24,9 @@
 #include "program/shell/file_list_model.h"
 #include "program/shell/list_texts.h"
 #include "program/shell/main_window.h"
-#include "program/shell/scan_launch.h"
-#include "program/shell/settings_store.h"
-#include "program/shell/show_status.h"
+#include "program/app/scan_launch.h"
+#include "program/app/settings_store.h"
+#include "program/messages/show_status.h"
 #include "program/shell/startup.h"
 #include "program/shell/status_bar.h"
 #include "program/shell/view_images.h"
@@ -97,8 +97,8 @@ protected:
             ASSERT_TRUE(language.LoadFrom(BuildDir() + "/bin/liblangres.so"));
         }
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-        shell::InstallScanThread(nullptr);
-        shell::WriteProgramString(shell::kLastDeviceValue, "D:");
+        app::InstallScanThread(nullptr);
+        app::WriteProgramString(app::kLastDeviceValue, "D:");
     }
     void TearDown() override {
         scan::ClearTrackList(false);
@@ -172,7 +172,7 @@ TEST_F(ViewsTest, ColumnTextsAndPictures) {
         EXPECT_EQ(views.ListModel()->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString(), titles[column]);
     // The status texts take what their callers pass.
     for (unsigned text : {123u, 124u, 125u, 129u, 130u, 149u, 221u, 1006u})
-        EXPECT_TRUE(messages::FormatFitsArguments(messages::ProgramLanguage().Text(text), shell::StatusTextArguments(text)))
+        EXPECT_TRUE(messages::FormatFitsArguments(messages::ProgramLanguage().Text(text), messages::StatusTextArguments(text)))
             << text;
 }
 
@@ -277,7 +277,7 @@ TEST_F(ViewsTest, LeavingDetailsStoresFiveWidthsWithZeroLastAndTheStyleValue) {
     MainWindow& window = Start();
     CatalogueViews& views = *window.Views();
     window.SetListStyle(shell::kDetails);
-    EXPECT_EQ(shell::ReadProgramNumber(shell::kListStyleValue, 9), 1u) << "details is stored as 1";
+    EXPECT_EQ(app::ReadProgramNumber(app::kListStyleValue, 9), 1u) << "details is stored as 1";
     QHeaderView* header = views.Details()->header();
     header->resizeSection(0, 210);
     header->resizeSection(1, 61);
@@ -285,25 +285,25 @@ TEST_F(ViewsTest, LeavingDetailsStoresFiveWidthsWithZeroLastAndTheStyleValue) {
     header->resizeSection(3, 130);
     window.SetListStyle(shell::kSmallIcons);
     // The date column takes the room left: at least the width it was given.
-    const shell::ColumnWidths kept =
-        shell::ParseColumnWidths(shell::ReadProgramString(shell::kColumnWidthsValue, ""));
+    const app::ColumnWidths kept =
+        app::ParseColumnWidths(app::ReadProgramString(app::kColumnWidthsValue, ""));
     EXPECT_EQ(kept[0], 210);
     EXPECT_EQ(kept[1], 61);
     EXPECT_EQ(kept[2], 77);
     EXPECT_GE(kept[3], 130);
     EXPECT_EQ(kept[4], 0);
-    const std::string stored = shell::ReadProgramString(shell::kColumnWidthsValue, "");
-    EXPECT_EQ(shell::ReadProgramNumber(shell::kListStyleValue, 9), 2u);
+    const std::string stored = app::ReadProgramString(app::kColumnWidthsValue, "");
+    EXPECT_EQ(app::ReadProgramNumber(app::kListStyleValue, 9), 2u);
     window.SetListStyle(shell::kPlainList);
-    EXPECT_EQ(shell::ReadProgramNumber(shell::kListStyleValue, 9), 3u);
-    EXPECT_EQ(shell::ReadProgramString(shell::kColumnWidthsValue, ""), stored) << "kept while not in details";
+    EXPECT_EQ(app::ReadProgramNumber(app::kListStyleValue, 9), 3u);
+    EXPECT_EQ(app::ReadProgramString(app::kColumnWidthsValue, ""), stored) << "kept while not in details";
     EXPECT_TRUE(window.CommandActions(40003).front()->isChecked());
 }
 
 TEST_F(ViewsTest, StoredLayoutIsReadAtStartAndMalformedWidthsKeepTheirDefaults) {
-    shell::WriteProgramNumber(shell::kListStyleValue, 1);
-    shell::WriteProgramString(shell::kColumnWidthsValue, "230,x");
-    shell::WriteProgramNumber(shell::kTreeWidthValue, 222);
+    app::WriteProgramNumber(app::kListStyleValue, 1);
+    app::WriteProgramString(app::kColumnWidthsValue, "230,x");
+    app::WriteProgramNumber(app::kTreeWidthValue, 222);
     MainWindow& window = Start();
     CatalogueViews& views = *window.Views();
     EXPECT_EQ(window.ListStyle(), shell::kDetails);
@@ -314,7 +314,7 @@ TEST_F(ViewsTest, StoredLayoutIsReadAtStartAndMalformedWidthsKeepTheirDefaults) 
     EXPECT_EQ(views.TreeWidth(), 222);
     // An unknown stored style is large icons.
     shell::ShutdownProgram(*program_);
-    shell::WriteProgramNumber(shell::kListStyleValue, 77);
+    app::WriteProgramNumber(app::kListStyleValue, 77);
     MainWindow& again = Start();
     EXPECT_EQ(again.ListStyle(), shell::kLargeIcons);
 }
@@ -341,12 +341,12 @@ TEST_F(ViewsTest, SplitterStopsFiftyPixelsFromEachEdge) {
     };
     drag(300);
     EXPECT_NEAR(views.TreeWidth(), 300, 3);
-    EXPECT_EQ(shell::ReadProgramNumber(shell::kTreeWidthValue, 0), static_cast<std::uint32_t>(views.TreeWidth()));
+    EXPECT_EQ(app::ReadProgramNumber(app::kTreeWidthValue, 0), static_cast<std::uint32_t>(views.TreeWidth()));
     drag(10);
     EXPECT_EQ(views.TreeWidth(), CatalogueViews::kEdgeLimit + 1);
     drag(views.width() - 10);
     EXPECT_EQ(views.TreeWidth(), views.width() - CatalogueViews::kEdgeLimit - 1);
-    EXPECT_EQ(shell::ReadProgramNumber(shell::kTreeWidthValue, 0), static_cast<std::uint32_t>(views.TreeWidth()));
+    EXPECT_EQ(app::ReadProgramNumber(app::kTreeWidthValue, 0), static_cast<std::uint32_t>(views.TreeWidth()));
 }
 
 TEST_F(ViewsTest, DirectoryOfFiftyThousandEntriesOpensAtOnce) {
@@ -404,7 +404,7 @@ TEST_F(ViewsTest, WindowPlacementIsKeptAndMalformedPlacementsAreIgnored) {
     MainWindow& window = Start();
     window.setGeometry(40, 50, 700, 450);
     window.close();
-    const std::string stored = shell::ReadProgramString(shell::kWindowPositionValue, "");
+    const std::string stored = app::ReadProgramString(app::kWindowPositionValue, "");
     EXPECT_EQ(stored, "0,1,(-1,-1),(-1,-1).(40,50,740,500)");
     shell::ShutdownProgram(*program_);
     MainWindow& again = Start();
@@ -412,15 +412,15 @@ TEST_F(ViewsTest, WindowPlacementIsKeptAndMalformedPlacementsAreIgnored) {
     for (const char* bad : {"0,1,(-1,-1),(-1,-1).(40,50,740)", "junk", "0,1,(-1,-1),(-1,-1).(40,50,40,50)"}) {
         QWidget probe;
         probe.setGeometry(5, 6, 300, 200);
-        shell::WriteProgramString(shell::kWindowPositionValue, bad);
+        app::WriteProgramString(app::kWindowPositionValue, bad);
         EXPECT_FALSE(shell::RestoreWindowPlacement(probe)) << bad;
         EXPECT_EQ(probe.geometry(), QRect(5, 6, 300, 200)) << bad;
     }
     // SavePos off: nothing is stored at close.
     settings::ProgramSettings.SavePos = 0;
-    shell::WriteProgramString(shell::kWindowPositionValue, "kept");
+    app::WriteProgramString(app::kWindowPositionValue, "kept");
     again.close();
-    EXPECT_EQ(shell::ReadProgramString(shell::kWindowPositionValue, ""), "kept");
+    EXPECT_EQ(app::ReadProgramString(app::kWindowPositionValue, ""), "kept");
 }
 
 }  // namespace

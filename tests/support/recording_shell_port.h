@@ -96,6 +96,12 @@ public:
     std::vector<std::string> Sounds() const { return Copy(sounds_); }
     std::vector<std::string> StatusTexts() const { return Copy(status_); }
     std::vector<int> BarValues() const { return Copy(bars_); }
+    // Texts of the tree nodes inserted, and their catalogue items, in order.
+    std::vector<std::string> TreeTexts() const { return Copy(tree_); }
+    std::vector<const void*> TreeItems() const { return Copy(treeItems_); }
+    // Each EnableMainMenus call's argument, in order.
+    std::vector<bool> MenuSwitches() const { return Copy(menus_); }
+    int ViewsCleared() const { return Read(viewsCleared_); }
     int ProgressCreated() const { return Read(created_); }
     int ProgressStarted() const { return Read(started_); }
     int ProgressDestroyed() const { return Read(destroyed_); }
@@ -151,10 +157,20 @@ public:
 
     void PlaySoundFile(const std::string& path) override { Add(sounds_, path); }
     void SetStatusText(int, const std::string& text) override { Add(status_, text); }
-    port::TreeHandle InsertTreeItem(const port::TreeItemRequest&) override { return ++treeHandles_; }
+    port::TreeHandle InsertTreeItem(const port::TreeItemRequest& request) override {
+        std::lock_guard<std::mutex> hold(recordLock_);
+        tree_.push_back(request.text);
+        treeItems_.push_back(request.item);
+        return ++treeHandles_;
+    }
     void SelectTreeItem(port::TreeHandle) override {}
     void SetCaption(const std::string&) override {}
     void EnableCommand(int, bool) override {}
+    void EnableMainMenus(bool enabled) override { Add(menus_, enabled); }
+    void ClearCatalogueViews() override {
+        std::lock_guard<std::mutex> hold(recordLock_);
+        ++viewsCleared_;
+    }
     void ShowResults() override {}
 
     bool ProgressCreate(bool showBar) override {
@@ -218,6 +234,10 @@ private:
     std::vector<std::string> sounds_;
     std::vector<std::string> status_;
     std::vector<int> bars_;
+    std::vector<std::string> tree_;
+    std::vector<const void*> treeItems_;
+    std::vector<bool> menus_;
+    int viewsCleared_ = 0;
     int created_ = 0, started_ = 0, destroyed_ = 0;
     bool barShown_ = false;
     std::atomic<port::TreeHandle> treeHandles_{0};

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <random>
 
-#include "platform/drive_table.h"
+#include "platform/drives/drive_table.h"
 #include "support/temp_dir.h"
 #include "vdrive/image_loader.h"
 

@@ -7,7 +7,7 @@
 #include <fstream>
 
 #include "mmc_client.h"
-#include "platform/drive_table.h"
+#include "platform/drives/drive_table.h"
 #include "sector_check.h"
 #include "support/temp_dir.h"
 

@@ -7,7 +7,7 @@
 #include <fstream>
 
 #include "mmc_client.h"
-#include "platform/drive_table.h"
+#include "platform/drives/drive_table.h"
 #include "support/temp_dir.h"
 #include "vdrive/sector_codec.h"
 

@@ -9,7 +9,7 @@
 #include "program/readers/iso9660/iso_structures.h"
 #include "program/scan/found_item.h"
 #include "program/scan/track_list.h"
-#include "program/shell/show_status.h"
+#include "program/messages/show_status.h"
 
 namespace dravik::readers::iso {
 
@@ -21,7 +21,7 @@ bool ReadHighSierraVolume(IsoTrackState& state, const std::uint8_t* descriptor) 
     scan::FoundItem* root = MakeRootItem(state, volume, Le32(descriptor + kHsRootExtent),
                                          Le32(descriptor + kHsRootLength), descriptor + kHsRootDate);
     if (!root) return false;
-    shell::ShowStatus(kHighSierraStatus, int{track->number}, volume.c_str());
+    messages::ShowStatus(kHighSierraStatus, int{track->number}, volume.c_str());
     BeginTree(state);
     {
         QuietReads quiet(state);

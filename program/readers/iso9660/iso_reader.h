@@ -1,6 +1,7 @@
 // The ISO 9660 reader's parts and the state they share while one track is
-// read. ReadIsoTrack (reader_entries.h) is the entry; everything here is
-// for its own files and its tests.
+// read. ReadIsoTrack is the entry (through the scan's table of file systems,
+// see file_system_entries.h); everything else here is for the reader's own
+// files and its tests.
 //
 // A disc is input from a stranger: every length read from it is checked
 // against the buffer it lies in, locations outside the volume are never
@@ -21,6 +22,16 @@ namespace dravik::scan {
 struct FoundItem;
 struct TrackNode;
 }  // namespace dravik::scan
+
+namespace dravik::readers {
+
+// Reads the track's file system into the catalogue (the ISO family, or the
+// UDF or HFS volume the track holds instead). `mode` is 0 from the scan
+// driver. True when a volume was read (the track then normally has a root
+// item); false lets the driver try its other recognisers.
+bool ReadIsoTrack(scan::TrackNode* track, int mode);
+
+}  // namespace dravik::readers
 
 namespace dravik::readers::iso {
 

@@ -8,18 +8,17 @@
 #include "program/diag/debug_log.h"
 #include "program/messages/message_catalog.h"
 #include "program/messages/show_message.h"
-#include "program/readers/hfs/hfs_reader.h"
 #include "program/readers/iso9660/iso_names.h"
 #include "program/readers/iso9660/iso_reader.h"
 #include "program/readers/iso9660/iso_structures.h"
-#include "program/readers/reader_entries.h"
-#include "program/readers/udf/udf_probe.h"
-#include "program/scan/driver/scan_device.h"
+#include "program/readers/file_system_entries.h"
+#include "program/scan/file_systems.h"
+#include "program/scan/scan_device.h"
 #include "program/scan/found_item.h"
 #include "program/scan/scan_state.h"
 #include "program/scan/track_list.h"
 #include "program/settings/settings.h"
-#include "program/shell/show_status.h"
+#include "program/messages/show_status.h"
 
 namespace dravik::readers {
 
@@ -27,14 +26,22 @@ namespace iso {
 
 namespace {
 
+// The UDF and HFS readers are reached through the scan's table of file
+// systems; a build or a test without them simply finds no such volume.
 bool TryUdf(scan::TrackNode* track, std::uint8_t* probe) {
-    if (!ProbeUdf(track, probe)) return false;
+    const scan::FileSystemReader* udf = scan::FindFileSystem(scan::FileSystemKind::kUdf);
+    if (!udf || !udf->probe || !udf->probe(track, probe)) return false;
     if (track->rootItem) ShowTrackTree(track->rootItem);
     return true;
 }
 
 // Blocks start+17 to start+31: the first supplementary descriptor that
 // reads as a Joliet volume ends the search with true.
+bool TryHfs(scan::TrackNode* track) {
+    const scan::FileSystemReader* hfs = scan::FindFileSystem(scan::FileSystemKind::kHfs);
+    return hfs && hfs->readTrack && hfs->readTrack(track, 0);
+}
+
 bool TryJolietDescriptors(IsoTrackState& state, std::uint8_t* probe, bool quiet) {
     QuietReads reads(state, quiet);
     for (int index = kSupplementaryFirst; index <= kSupplementaryLast; ++index) {
@@ -98,7 +105,7 @@ bool ReadPrimaryVolume(IsoTrackState& state, const std::uint8_t* descriptor) {
     if (rootSize == 0) rootSize = kBlockBytes;
     scan::FoundItem* root = MakeRootItem(state, volume, MapLocation(state, rootExtent), rootSize, descriptor + kVdRootDate);
     if (!root) return false;
-    shell::ShowStatus(kIsoVolumeStatus, int{track->number}, volume.c_str());
+    messages::ShowStatus(kIsoVolumeStatus, int{track->number}, volume.c_str());
     // 15.
     BeginTree(state);
     {
@@ -153,7 +160,7 @@ bool ReadIsoTrack(scan::TrackNode* track, int) {
     if (!IsPrimaryDescriptor(descriptor)) {
         if (!ignoreJoliet) {
             if (TryUdf(track, probe)) return true;
-            if (ReadHfsTrack(track, 0)) return true;
+            if (TryHfs(track)) return true;
         }
         // Another kind of volume structure (UDF, a boot record) is not ours.
         // With IgnoreJoliet on, UDF and HFS are not asked; a block without
@@ -185,6 +192,14 @@ bool ReadIsoTrack(scan::TrackNode* track, int) {
         return false;
     }
     return ReadPrimaryVolume(state, descriptor);
+}
+
+scan::FileSystemReader IsoFileSystem() {
+    scan::FileSystemReader entry;
+    entry.kind = scan::FileSystemKind::kIso9660;
+    entry.name = "ISO 9660";
+    entry.readTrack = ReadIsoTrack;
+    return entry;
 }
 
 }  // namespace dravik::readers

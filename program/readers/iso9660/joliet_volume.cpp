@@ -12,7 +12,7 @@
 #include "program/scan/catalogue_views.h"
 #include "program/scan/found_item.h"
 #include "program/scan/track_list.h"
-#include "program/shell/show_status.h"
+#include "program/messages/show_status.h"
 
 namespace dravik::readers::iso {
 
@@ -77,7 +77,7 @@ bool ReadJolietVolume(IsoTrackState& state, const std::uint8_t* svd) {
         ClearTrackFlags(track, scan::TrackJoliet);
         return false;
     }
-    shell::ShowStatus(kJolietVolumeStatus, int{track->number}, volume.c_str());
+    messages::ShowStatus(kJolietVolumeStatus, int{track->number}, volume.c_str());
     BeginTree(state);
     {
         QuietReads quiet(state);

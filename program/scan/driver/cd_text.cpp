@@ -12,7 +12,7 @@
 #include "program/scan/catalogue_views.h"
 #include "program/scan/driver/disc_layout.h"
 #include "program/scan/driver/reply_fields.h"
-#include "program/scan/driver/scan_device.h"
+#include "program/scan/scan_device.h"
 #include "program/scan/found_item.h"
 #include "program/scan/scan_state.h"
 #include "program/scan/track_labels.h"

@@ -9,7 +9,7 @@
 #include "program/scan/catalogue_lock.h"
 #include "program/scan/driver/disc_layout.h"
 #include "program/scan/driver/reply_fields.h"
-#include "program/scan/driver/scan_device.h"
+#include "program/scan/scan_device.h"
 #include "program/scan/found_item.h"
 #include "program/scan/track_labels.h"
 #include "program/scan/track_list.h"

@@ -2,10 +2,8 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <exception>
-#include <mutex>
 #include <thread>
 
 #include "device/cddevice/cddevice.h"
@@ -18,11 +16,12 @@
 #include "program/messages/scan_progress.h"
 #include "program/messages/show_message.h"
 #include "program/port/shell_port.h"
-#include "program/readers/reader_entries.h"
 #include "program/scan/catalogue_lock.h"
 #include "program/scan/driver/disc_layout.h"
-#include "program/scan/driver/scan_device.h"
+#include "program/scan/driver/program_file_systems.h"
+#include "program/scan/scan_device.h"
 #include "program/scan/driver/track_dispatch.h"
+#include "program/scan/file_systems.h"
 #include "program/scan/found_item.h"
 #include "program/scan/scan_state.h"
 #include "program/scan/track_list.h"
@@ -44,13 +43,6 @@ bool IsScannedProfile(int profile) { return profile == 0 || profile == 8 || prof
 
 std::atomic<ScanOutcome> g_outcome{ScanOutcome::None};
 std::atomic<int> g_currentTrack{0};
-std::mutex g_threadLock;
-std::thread g_thread;
-std::atomic<bool> g_threadDone{true};
-// Wakes WaitForScan as soon as the thread ends (it pumps between waits).
-std::mutex g_doneLock;
-std::condition_variable g_doneSignal;
-std::function<void(bool)> g_menuSwitch;
 
 // Runs `call` with the front end on its user-interface thread.
 void WithShell(const std::function<void(port::ShellPort&)>& call) {
@@ -60,12 +52,6 @@ void WithShell(const std::function<void(port::ShellPort&)>& call) {
         call(*shell);
         return 0;
     });
-}
-
-void EnableMainMenus(bool enabled) {
-    ScanRunning = !enabled;
-    std::function<void(bool)> menus = g_menuSwitch;
-    if (menus) WithShell([&](port::ShellPort&) { menus(enabled); });
 }
 
 std::string FormatNumberText(std::string format, std::size_t limit, const char* arguments, int first, int second) {
@@ -171,7 +157,8 @@ void RunDuplicatePass() {
     int udfTracks = 0;
     for (const TrackNode* node = TrackListHead; node; node = node->next)
         if ((node->flags & TrackUdf) && (node->flags & TrackUdfFound)) ++udfTracks;
-    if (udfTracks > 1) readers::RemoveDuplicates(nullptr);
+    const FileSystemReader* udf = FindFileSystem(FileSystemKind::kUdf);
+    if (udfTracks > 1 && udf && udf->removeDuplicates) udf->removeDuplicates(nullptr);
 }
 
 // Step 13.
@@ -183,7 +170,11 @@ void FinishScan() {
     }
     TrackListHead->unnamedCounter = 1;
     if (FoundItem* root = TrackListHead->rootItem) {
-        const port::TreeHandle handle = root->treeView.handle;
+        port::TreeHandle handle = 0;
+        {
+            CatalogueGuard guard;
+            handle = root->treeView.handle;
+        }
         if (handle) WithShell([handle](port::ShellPort& shell) { shell.SelectTreeItem(handle); });
         if (VolumeName.empty()) SetVolumeName(VolumeNameFromRootName(root->name));
     }
@@ -194,7 +185,9 @@ void FinishScan() {
 // Steps 1 to 14.
 void RunScanSteps(device::CDDevice* device) {
     device->SetFakeMode3(false);
-    readers::ResetSharedReaderState();
+    InstallProgramFileSystems();
+    for (const FileSystemReader& reader : FileSystems())
+        if (reader.resetState) reader.resetState();
     VolumeName.clear();
     device->ClearAbortFlag();
 
@@ -295,41 +288,7 @@ void ScanThread() {
     EndScan(device);
 }
 
-bool StartScan() {
-    std::lock_guard<std::mutex> hold(g_threadLock);
-    if (ScanRunning) return false;
-    if (g_thread.joinable()) g_thread.join();
-    EnableMainMenus(false);
-    g_outcome = ScanOutcome::Running;
-    g_threadDone = false;
-    g_thread = std::thread([] {
-        ScanThread();
-        {
-            std::lock_guard<std::mutex> done(g_doneLock);
-            g_threadDone = true;
-        }
-        g_doneSignal.notify_all();
-    });
-    return true;
-}
-
-void WaitForScan(const std::function<void()>& pump) {
-    std::lock_guard<std::mutex> hold(g_threadLock);
-    if (!g_thread.joinable()) return;
-    std::unique_lock<std::mutex> wait(g_doneLock);
-    while (!g_threadDone) {
-        wait.unlock();
-        if (pump) pump();
-        wait.lock();
-        g_doneSignal.wait_for(wait, std::chrono::milliseconds(5), [] { return g_threadDone.load(); });
-    }
-    wait.unlock();
-    g_thread.join();
-}
-
 ScanOutcome LastScanOutcome() { return g_outcome; }
 int ScanCurrentTrack() { return g_currentTrack; }
-
-void SetMainMenuSwitch(std::function<void(bool)> enableMainMenus) { g_menuSwitch = std::move(enableMainMenus); }
 
 }  // namespace dravik::scan

@@ -4,8 +4,6 @@
 // (messages, progress, the shell port), so any front end can run it.
 #pragma once
 
-#include <functional>
-
 namespace dravik::scan {
 
 // How the last scan ended, for front ends without a results window.
@@ -24,21 +22,9 @@ enum class ScanOutcome {
 // The scan itself: steps 1 to 15, on the calling thread.
 void ScanThread();
 
-// On the user-interface thread: sets ScanRunning, grays the first three
-// menus and starts ScanThread on its own thread. False when a scan still runs.
-bool StartScan();
-// Waits for the thread StartScan started; `pump` runs meanwhile (a front
-// end whose user-interface thread is the caller serves the scan's
-// hand-overs there).
-void WaitForScan(const std::function<void()>& pump = {});
-
 ScanOutcome LastScanOutcome();
 // The number of the track the dispatch is at; 0 outside the dispatch.
 int ScanCurrentTrack();
-
-// Enables or grays the main window's first three menus; called on the
-// user-interface thread. The front end installs it.
-void SetMainMenuSwitch(std::function<void(bool enabled)> enableMainMenus);
 
 // Language-module texts of the scan driver.
 constexpr unsigned kDriveNotReadyMessage = 107;   // device name

@@ -3,9 +3,9 @@
 #include "device/cddevice/cddevice.h"
 #include "program/diag/debug_log.h"
 #include "program/messages/scan_progress.h"
-#include "program/readers/reader_entries.h"
 #include "program/scan/catalogue_lock.h"
 #include "program/scan/driver/track_probes.h"
+#include "program/scan/file_systems.h"
 #include "program/scan/track_labels.h"
 #include "program/scan/track_list.h"
 #include "program/scan/track_measure.h"
@@ -36,7 +36,10 @@ TrackNode* DispatchDataTrack(TrackNode* node) {
         LabelUnrecognisedTrack(node);
         return node;
     }
-    if (!readers::ReadIsoTrack(node, 0)) {
+    // The ISO reader takes every data track; it hands the track on to the
+    // UDF or HFS reader when that is what the track holds.
+    const FileSystemReader* iso = FindFileSystem(FileSystemKind::kIso9660);
+    if (!iso || !iso->readTrack(node, 0)) {
         if (!DetectSamplerTrack(node)) LabelUnrecognisedTrack(node);
         return node;
     }

@@ -11,7 +11,7 @@
 #include "program/scan/catalogue_lock.h"
 #include "program/scan/driver/disc_layout.h"
 #include "program/scan/driver/reply_fields.h"
-#include "program/scan/driver/scan_device.h"
+#include "program/scan/scan_device.h"
 #include "program/scan/track_list.h"
 
 namespace dravik::scan {

@@ -4,8 +4,8 @@
 
 #include "device/cddevice/cddevice.h"
 #include "program/diag/debug_log.h"
-#include "program/readers/reader_entries.h"
-#include "program/scan/driver/scan_device.h"
+#include "program/scan/file_systems.h"
+#include "program/scan/scan_device.h"
 #include "program/scan/track_labels.h"
 #include "program/scan/track_list.h"
 #include "program/scan/track_measure.h"
@@ -38,11 +38,12 @@ bool ProbeSecondFileSystem(TrackNode* node) {
     bool found = false;
     TrackNode* copy = nullptr;
     int position = 0;
-    for (const readers::SecondFileSystemReader& reader : readers::SecondFileSystemReaders()) {
+    for (const FileSystemReader& reader : FileSystems()) {
+        if (!reader.secondFileSystem || !reader.readTrack) continue;
         ++position;
         if (!copy) copy = CopyForSecondFileSystem(node);
         if (!copy) break;
-        if (!reader.read(copy, position)) continue;
+        if (!reader.readTrack(copy, position)) continue;
         copy->prev = copy->next = nullptr;
         InsertTrackNodeAfter(node, copy);
         MeasureTrackEnd(copy);

@@ -17,7 +17,7 @@
 #include <string_view>
 #include <vector>
 
-namespace dravik::shell {
+namespace dravik::app {
 
 constexpr std::size_t kMaxResourceText = 64 * 1024;
 constexpr std::size_t kMaxResourceLine = 400;
@@ -46,4 +46,4 @@ bool ParseAccelerators(std::string_view text, std::vector<Accelerator>& table, s
 // Every command id of a menu, in order, including those of its submenus.
 std::vector<int> MenuCommandIds(const std::vector<MenuEntry>& menu);
 
-}  // namespace dravik::shell
+}  // namespace dravik::app

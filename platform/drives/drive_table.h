@@ -5,11 +5,10 @@
 // and by the string "VirtualDrives" of the machine-wide .DeviceIntf key
 // (paths separated by ':').
 //
-// Dependencies: the table lives here, beside the other stand-ins for system
-// services, and links the virtual drive library (vdrive/) for its virtual
-// drives. vdrive needs nothing of this library but the header-only
-// interface scsi_drive.h, so there is no cycle: vdrive sits below the
-// table, as a driver sits below the system's device list.
+// Dependencies: the table is a library of its own (dravik_drive_table)
+// above both the platform layer (SG_IO drives, the registry) and the
+// virtual drive library, which itself sits on the platform layer: a driver
+// below the system's device list.
 #pragma once
 
 #include <memory>

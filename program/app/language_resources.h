@@ -6,7 +6,7 @@
 
 #include <string>
 
-namespace dravik::shell {
+namespace dravik::app {
 
 // The resource's text; empty when the module is not loaded or lacks it.
 std::string LanguageResource(const char* name);
@@ -15,4 +15,4 @@ std::string LanguageResource(const char* name);
 // none is loaded.
 void* LanguageModuleHandle();
 
-}  // namespace dravik::shell
+}  // namespace dravik::app

@@ -1,4 +1,4 @@
-#include "program/shell/settings_store.h"
+#include "program/app/settings_store.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -9,7 +9,7 @@
 #include "device/regstore/registry_store.h"
 #include "program/diag/debug_log.h"
 
-namespace dravik::shell {
+namespace dravik::app {
 
 namespace {
 
@@ -191,4 +191,4 @@ void RemoveTempFiles() {
     }
 }
 
-}  // namespace dravik::shell
+}  // namespace dravik::app

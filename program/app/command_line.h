@@ -11,7 +11,7 @@
 
 #include "program/diag/debug_switches.h"
 
-namespace dravik::shell {
+namespace dravik::app {
 
 struct CommandLine {
     bool ignoreChecksums = false;
@@ -28,4 +28,4 @@ bool ParseCommandLine(const std::vector<std::string>& tokens, CommandLine& line,
 // Splits a command-line text at white space.
 std::vector<std::string> SplitCommandLine(const std::string& text);
 
-}  // namespace dravik::shell
+}  // namespace dravik::app

@@ -12,7 +12,7 @@
 
 #include "program/settings/settings.h"
 
-namespace dravik::shell {
+namespace dravik::app {
 
 // The application name of the program's key ("Software\<company>\Dravik").
 constexpr char kProgramKeyName[] = "Dravik";
@@ -100,4 +100,4 @@ void WriteProgramNumber(const char* name, std::uint32_t value);
 // the folder); nothing when that folder does not exist.
 void RemoveTempFiles();
 
-}  // namespace dravik::shell
+}  // namespace dravik::app

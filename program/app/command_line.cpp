@@ -1,8 +1,8 @@
-#include "program/shell/command_line.h"
+#include "program/app/command_line.h"
 
 #include <cctype>
 
-namespace dravik::shell {
+namespace dravik::app {
 
 bool ParseCommandLine(const std::vector<std::string>& tokens, CommandLine& line, std::string& badToken) {
     CommandLine parsed;
@@ -53,4 +53,4 @@ std::vector<std::string> SplitCommandLine(const std::string& text) {
     return tokens;
 }
 
-}  // namespace dravik::shell
+}  // namespace dravik::app

@@ -1,8 +1,8 @@
-#include "program/shell/menu_resource.h"
+#include "program/app/menu_resource.h"
 
 #include <charconv>
 
-namespace dravik::shell {
+namespace dravik::app {
 
 namespace {
 
@@ -182,4 +182,4 @@ std::vector<int> MenuCommandIds(const std::vector<MenuEntry>& menu) {
     return ids;
 }
 
-}  // namespace dravik::shell
+}  // namespace dravik::app

@@ -15,10 +15,7 @@ namespace dravik::device {
 class CDDevice;
 }
 
-namespace dravik::shell {
-
-// "<program folder>/../Shared/ASPIDEV.DDB".
-std::string DeviceDatabasePath();
+namespace dravik::app {
 
 // The drives that passed the device check, in enumeration order. The
 // program owns them until ReleaseDevices.
@@ -45,10 +42,6 @@ void ChooseDevice(device::CDDevice* device);
 // Deletes every object of the list; no drive is selected afterwards.
 void ReleaseDevices();
 
-// Gives a new device object the program's callbacks, debug level and
-// device database.
-void PrepareDevice(device::CDDevice& device);
-
 // Serves the disc image or description at `path` as a virtual drive and
 // adds it to the device list (an image already served gives its drive).
 // Null with `error` saying why when it cannot be opened or its drive fails
@@ -65,4 +58,4 @@ constexpr unsigned kDriveNotUsable = 108;
 // The message of an image that cannot be used (path, reason).
 constexpr unsigned kImageNotUsable = 261;
 
-}  // namespace dravik::shell
+}  // namespace dravik::app

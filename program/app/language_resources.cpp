@@ -1,11 +1,11 @@
-#include "program/shell/language_resources.h"
+#include "program/app/language_resources.h"
 
 #include <dlfcn.h>
 
 #include "program/messages/language_module.h"
 #include "program/messages/show_message.h"
 
-namespace dravik::shell {
+namespace dravik::app {
 
 void* LanguageModuleHandle() {
     const messages::LanguageModule& language = messages::MessageLanguage();
@@ -27,4 +27,4 @@ std::string LanguageResource(const char* name) {
     return text ? std::string(text) : std::string();
 }
 
-}  // namespace dravik::shell
+}  // namespace dravik::app

@@ -10,7 +10,7 @@
 #include "device/regstore/registry_store.h"
 #include "program/diag/debug_log.h"
 #include "program/settings/settings.h"
-#include "program/shell/settings_store.h"
+#include "program/app/settings_store.h"
 #include "support/temp_dir.h"
 
 namespace dravik::test {
@@ -33,7 +33,7 @@ protected:
     static std::set<std::string> ValueNames() {
         ::RegistryStore store;
         std::set<std::string> names;
-        if (!store.Open(shell::kProgramKeyName)) return names;
+        if (!store.Open(app::kProgramKeyName)) return names;
         char name[256];
         for (uint32_t i = 0; store.EnumValue(i, name, sizeof name) > 0; ++i) names.insert(name);
         return names;
@@ -43,13 +43,13 @@ protected:
 
 TEST(GuideUser, ThreePiecesGiveThreeAnswersAndWriteBackAsTen) {
     std::uint8_t answers[settings::kGuidanceAnswers];
-    shell::ParseGuideUser("1,0,1", answers);
+    app::ParseGuideUser("1,0,1", answers);
     EXPECT_EQ(answers[0], 1);
     EXPECT_EQ(answers[1], 0);
     EXPECT_EQ(answers[2], 1);
     for (int i = 3; i < settings::kGuidanceAnswers; ++i) EXPECT_EQ(answers[i], kNoGuidanceAnswer) << i;
     // "No answer yet" is written as 1.
-    EXPECT_EQ(shell::FormatGuideUser(answers), "1,0,1,1,1,1,1,1,1,1");
+    EXPECT_EQ(app::FormatGuideUser(answers), "1,0,1,1,1,1,1,1,1,1");
 }
 
 TEST(GuideUser, MalformedPiecesCountAsZeroAndExtraPiecesAreIgnored) {
@@ -64,56 +64,56 @@ TEST(GuideUser, MalformedPiecesCountAsZeroAndExtraPiecesAreIgnored) {
     };
     for (const Row& row : rows) {
         std::uint8_t answers[settings::kGuidanceAnswers];
-        shell::ParseGuideUser(row.text, answers);
+        app::ParseGuideUser(row.text, answers);
         for (int i = 0; i < 4; ++i) EXPECT_EQ(answers[i], row.first[i]) << row.text << " piece " << i;
     }
     std::uint8_t answers[settings::kGuidanceAnswers];
-    shell::ParseGuideUser("0,0,0,0,0,0,0,0,0,0,1,1,1", answers);
-    EXPECT_EQ(shell::FormatGuideUser(answers), "0,0,0,0,0,0,0,0,0,0");
+    app::ParseGuideUser("0,0,0,0,0,0,0,0,0,0,1,1,1", answers);
+    EXPECT_EQ(app::FormatGuideUser(answers), "0,0,0,0,0,0,0,0,0,0");
 }
 
 TEST(TempPath, GetsOneTrailingSlashAndIsCut) {
-    EXPECT_EQ(shell::NormaliseTempPath("/var/tmp"), "/var/tmp/");
-    EXPECT_EQ(shell::NormaliseTempPath("/var/tmp/"), "/var/tmp/");
-    EXPECT_EQ(shell::NormaliseTempPath(""), settings::Settings::DefaultTempPath()) << "never the root folder";
-    const std::string cut = shell::NormaliseTempPath("/" + std::string(400, 'a'));
+    EXPECT_EQ(app::NormaliseTempPath("/var/tmp"), "/var/tmp/");
+    EXPECT_EQ(app::NormaliseTempPath("/var/tmp/"), "/var/tmp/");
+    EXPECT_EQ(app::NormaliseTempPath(""), settings::Settings::DefaultTempPath()) << "never the root folder";
+    const std::string cut = app::NormaliseTempPath("/" + std::string(400, 'a'));
     EXPECT_EQ(cut.size(), settings::kMaxTempPath);
     EXPECT_EQ(cut.back(), '/');
 }
 
 TEST(WindowPlacementText, RoundTripsAndRejectsAnythingMalformed) {
-    shell::WindowPlacement placement;
+    app::WindowPlacement placement;
     placement.flags = 0;
     placement.showState = 3;
     placement.left = 12;
     placement.top = -4;
     placement.right = 812;
     placement.bottom = 596;
-    const std::string text = shell::FormatWindowPlacement(placement);
+    const std::string text = app::FormatWindowPlacement(placement);
     EXPECT_EQ(text, "0,3,(-1,-1),(-1,-1).(12,-4,812,596)");
-    auto back = shell::ParseWindowPlacement(text);
+    auto back = app::ParseWindowPlacement(text);
     ASSERT_TRUE(back);
     EXPECT_EQ(back->showState, 3);
     EXPECT_EQ(back->top, -4);
     EXPECT_EQ(back->bottom, 596);
     for (const char* bad : {"", "0,1,(0,0),(0,0).(1,2,3)", "0,1,(0,0),(0,0),(1,2,3,4)", "0,1,0,0,0,0,1,2,3,4",
                             "a,1,(0,0),(0,0).(1,2,3,4)", "0,1,(0,0),(0,0).(1,2,3,99999999999)"}) {
-        EXPECT_FALSE(shell::ParseWindowPlacement(bad)) << bad;
+        EXPECT_FALSE(app::ParseWindowPlacement(bad)) << bad;
     }
 }
 
 TEST(ColumnWidthsText, ReadsNumbersInOrderUntilOneFails) {
-    using W = shell::ColumnWidths;
-    EXPECT_EQ(shell::ParseColumnWidths("150,55,80,115,90"), (W{150, 55, 80, 115, 90}));
-    EXPECT_EQ(shell::ParseColumnWidths("200,60,90,120,0"), (W{200, 60, 90, 120, 0}));
-    EXPECT_EQ(shell::ParseColumnWidths("200,x,1,1,1"), (W{200, 55, 80, 115, 90}));
-    EXPECT_EQ(shell::ParseColumnWidths("garbage"), shell::kDefaultColumnWidths);
-    EXPECT_EQ(shell::ParseColumnWidths("-5,99999,70"), (W{150, 55, 70, 115, 90})) << "impossible widths keep defaults";
-    EXPECT_EQ(shell::FormatColumnWidths(W{1, 2, 3, 4, 0}), "1,2,3,4,0");
+    using W = app::ColumnWidths;
+    EXPECT_EQ(app::ParseColumnWidths("150,55,80,115,90"), (W{150, 55, 80, 115, 90}));
+    EXPECT_EQ(app::ParseColumnWidths("200,60,90,120,0"), (W{200, 60, 90, 120, 0}));
+    EXPECT_EQ(app::ParseColumnWidths("200,x,1,1,1"), (W{200, 55, 80, 115, 90}));
+    EXPECT_EQ(app::ParseColumnWidths("garbage"), app::kDefaultColumnWidths);
+    EXPECT_EQ(app::ParseColumnWidths("-5,99999,70"), (W{150, 55, 70, 115, 90})) << "impossible widths keep defaults";
+    EXPECT_EQ(app::FormatColumnWidths(W{1, 2, 3, 4, 0}), "1,2,3,4,0");
 }
 
 TEST_F(SettingsStoreTest, DefaultsWithoutStoredValues) {
-    shell::ReadSettings();
+    app::ReadSettings();
     EXPECT_EQ(ProgramSettings.RemoveVersion, 1);
     EXPECT_EQ(ProgramSettings.SavePos, 1);
     EXPECT_EQ(ProgramSettings.SortInitial, 1);
@@ -130,7 +130,7 @@ TEST_F(SettingsStoreTest, DefaultsWithoutStoredValues) {
 TEST_F(SettingsStoreTest, StoredValuesAreReadAndAStoredZeroKeepsCommandLineDebugMode) {
     {
         ::RegistryStore store;
-        ASSERT_TRUE(store.Open(shell::kProgramKeyName));
+        ASSERT_TRUE(store.Open(app::kProgramKeyName));
         store.WriteFlag("DebugMode", false);
         store.WriteFlag("RemoveVersion", false);
         store.WriteNumber("IgnoreJoliet", 7);  // any nonzero number is on
@@ -139,7 +139,7 @@ TEST_F(SettingsStoreTest, StoredValuesAreReadAndAStoredZeroKeepsCommandLineDebug
         store.WriteString("TempPath", "/var/tmp/dravik-work");
     }
     diag::DebugMode = true;  // -D
-    shell::ReadSettings();
+    app::ReadSettings();
     EXPECT_TRUE(diag::DebugMode);
     EXPECT_EQ(ProgramSettings.RemoveVersion, 0);
     EXPECT_EQ(ProgramSettings.IgnoreJoliet, 1);
@@ -154,12 +154,12 @@ TEST_F(SettingsStoreTest, WritingStoresTheSwitchesAndGuidanceButNeverTheTemporar
     ProgramSettings.GuideUser[1] = 0;
     ProgramSettings.TempPath = "/elsewhere/";
     ProgramSettings.IntensiveScan = 1;
-    shell::WriteSettings();
+    app::WriteSettings();
     EXPECT_EQ(ValueNames(), (std::set<std::string>{"DebugMode", "RemoveVersion", "IgnoreJoliet", "CopyPrompt",
                                                    "SavePos", "SortInitial", "AcceptErrors", "KeepUDFDups",
                                                    "AutoStart", "ShowAll", "GuideUser"}));
     ::RegistryStore store;
-    ASSERT_TRUE(store.Open(shell::kProgramKeyName));
+    ASSERT_TRUE(store.Open(app::kProgramKeyName));
     EXPECT_TRUE(store.ReadFlag("KeepUDFDups", false));
     EXPECT_EQ(store.ReadNumber("SavePos", 9), 1u);
     EXPECT_EQ(store.ReadString("GuideUser", ""), "1,0,1,1,1,1,1,1,1,1");
@@ -169,14 +169,14 @@ TEST_F(SettingsStoreTest, RemoveTempFilesDeletesOnlyPlainFilesOfItsOwnFolder) {
     namespace fs = std::filesystem;
     TempDir temp;
     ProgramSettings.TempPath = temp.path() + "/";
-    shell::RemoveTempFiles();  // no folder: nothing happens
+    app::RemoveTempFiles();  // no folder: nothing happens
     const fs::path own = temp.path() + "/Dravik";
     fs::create_directories(own / "sub");
     temp.Write("Dravik/work1.tmp", "x");
     temp.Write("Dravik/sub/kept.tmp", "x");
     temp.Write("outside.tmp", "x");
     fs::create_symlink(temp.File("outside.tmp"), own / "link");
-    shell::RemoveTempFiles();
+    app::RemoveTempFiles();
     EXPECT_FALSE(fs::exists(own / "work1.tmp"));
     EXPECT_TRUE(fs::exists(own / "sub" / "kept.tmp"));
     EXPECT_TRUE(fs::exists(temp.File("outside.tmp")));

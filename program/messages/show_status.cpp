@@ -1,4 +1,4 @@
-#include "program/shell/show_status.h"
+#include "program/messages/show_status.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -10,7 +10,7 @@
 #include "program/messages/show_message.h"
 #include "program/port/shell_port.h"
 
-namespace dravik::shell {
+namespace dravik::messages {
 
 namespace {
 
@@ -71,4 +71,4 @@ void ShowStatus(int id, ...) {
     if (port::ShellPort* port = port::InstalledShellPort()) port->SetStatusText(0, text);
 }
 
-}  // namespace dravik::shell
+}  // namespace dravik::messages

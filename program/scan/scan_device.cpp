@@ -1,4 +1,4 @@
-#include "program/scan/driver/scan_device.h"
+#include "program/scan/scan_device.h"
 
 #include <atomic>
 

@@ -3,7 +3,7 @@
 // widget toolkit, so the scan code may call it.
 #pragma once
 
-namespace dravik::shell {
+namespace dravik::messages {
 
 // Status texts are cut to this many bytes before formatting.
 constexpr unsigned kMaxStatusText = 100;
@@ -18,4 +18,4 @@ void ShowStatus(int id, ...);
 // empty for a text that takes none (command help texts).
 const char* StatusTextArguments(unsigned number);
 
-}  // namespace dravik::shell
+}  // namespace dravik::messages

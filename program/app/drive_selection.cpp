@@ -1,4 +1,4 @@
-#include "program/shell/drive_selection.h"
+#include "program/app/drive_selection.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -6,36 +6,25 @@
 
 #include "device/cddevice/cddevice.h"
 #include "device/ddb/ddb_info.h"
-#include "platform/drive_table.h"
+#include "platform/drives/drive_table.h"
+#include "program/app/device_setup.h"
+#include "program/app/settings_store.h"
 #include "program/diag/debug_log.h"
 #include "program/messages/language_module.h"
 #include "program/messages/show_message.h"
+#include "program/scan/scan_device.h"
 #include "program/settings/settings.h"
-#include "program/shell/scan_launch.h"
-#include "program/shell/settings_store.h"
 
-namespace dravik::shell {
+namespace dravik::app {
 
 namespace {
 
-constexpr char kDatabaseBesideProgram[] = "/../Shared/ASPIDEV.DDB";
 // Texts of the database analysis are cut to this many characters.
 constexpr std::size_t kMaxAnalysisText = 400;
 constexpr unsigned char kNoLetter = 255;
 
 std::vector<std::unique_ptr<device::CDDevice>> g_devices;
 DriveSelectionHooks g_hooks;
-
-void DeviceDebugLine(char* format, ...) {
-    char line[diag::kMaxLogLine + 1];
-    va_list arguments;
-    va_start(arguments, format);
-    std::vsnprintf(line, sizeof line, format, arguments);
-    va_end(arguments);
-    diag::DebugPrint("%s", line);
-}
-
-void DeviceDebugDump(void* data, int length, const char* title) { diag::DebugDump(data, length, title); }
 
 // The database analysis's messages go to the log whether or not debug mode
 // is on.
@@ -57,15 +46,7 @@ int AnalysisMessage(int id, ...) {
     return 0;
 }
 
-int DebugLevelOfSwitches() { return (diag::DebugMode ? 1 : 0) + (diag::LogWriteThrough ? 2 : 0); }
-
 }  // namespace
-
-std::string DeviceDatabasePath() {
-    std::string program = diag::ProgramPath();
-    const std::size_t slash = program.rfind('/');
-    return (slash == std::string::npos ? std::string(".") : program.substr(0, slash)) + kDatabaseBesideProgram;
-}
 
 const std::vector<std::unique_ptr<device::CDDevice>>& DeviceList() { return g_devices; }
 
@@ -77,14 +58,6 @@ void UpdateDeviceControlsNow() {
     if (g_hooks.updateDeviceControls) g_hooks.updateDeviceControls();
 }
 
-void PrepareDevice(device::CDDevice& device) {
-    device.SetMessageCallback(messages::ShowMessage);
-    device.SetDebugCallback(DeviceDebugLine);
-    device.SetDebugDump(DeviceDebugDump);
-    device.SetDebugLevel(DebugLevelOfSwitches());
-    device.SetDDBFilename(DeviceDatabasePath());
-}
-
 bool SelectDeviceAtStart() {
     if (diag::DebugMode) diag::DebugPrint("Checking available devices ...");
     // The step reached, for the log when something throws.
@@ -92,12 +65,8 @@ bool SelectDeviceAtStart() {
     std::unique_ptr<device::CDDevice> device;
     try {
         device = std::make_unique<device::CDDevice>();
-        device->SetMessageCallback(messages::ShowMessage);
-        device->SetDebugCallback(DeviceDebugLine);
-        device->SetDebugDump(DeviceDebugDump);
-        device->SetDebugLevel(DebugLevelOfSwitches());
         step = 'B';
-        device->SetDDBFilename(DeviceDatabasePath());
+        PrepareDevice(*device);
         step = 'C';
         if (!device->FirstDevice()) return false;
         step = 'D';
@@ -117,7 +86,7 @@ bool SelectDeviceAtStart() {
     } catch (...) {
         if (diag::DebugMode) diag::DebugPrint("Initial selection fault %c", step);
         if (step == 'E' && device) g_devices.push_back(std::move(device));
-        SetSelectedDevice(nullptr);
+        scan::SetSelectedDevice(nullptr);
         return false;
     }
 
@@ -134,18 +103,18 @@ bool SelectDeviceAtStart() {
         }
     }
     if (found && found->CheckDevice(true)) {
-        SetSelectedDevice(found);
+        scan::SetSelectedDevice(found);
         ShowDeviceStatusNow();
         UpdateDeviceControlsNow();
         UseDevice();
         return true;
     }
-    SetSelectedDevice(nullptr);
+    scan::SetSelectedDevice(nullptr);
     return false;
 }
 
 void UseDevice() {
-    device::CDDevice* device = SelectedDevice();
+    device::CDDevice* device = scan::SelectedDevice();
     if (!device) return;
     const std::string id = device->GetDeviceId();
     if (diag::DebugMode)
@@ -156,14 +125,14 @@ void UseDevice() {
 }
 
 void ChooseDevice(device::CDDevice* device) {
-    SetSelectedDevice(device);
+    scan::SetSelectedDevice(device);
     UseDevice();
     ShowDeviceStatusNow();
     UpdateDeviceControlsNow();
 }
 
 void ReleaseDevices() {
-    SetSelectedDevice(nullptr);
+    scan::SetSelectedDevice(nullptr);
     g_devices.clear();
 }
 
@@ -205,4 +174,4 @@ bool AnalyzeDeviceDatabase() {
     return database.AnalyzeDatabase();
 }
 
-}  // namespace dravik::shell
+}  // namespace dravik::app

@@ -2,9 +2,9 @@
 // shipped module holds, and how text from a stranger's module is refused.
 #include <gtest/gtest.h>
 
-#include "program/shell/menu_resource.h"
+#include "program/app/menu_resource.h"
 
-namespace dravik::shell {
+namespace dravik::app {
 namespace {
 
 TEST(MenuResource, NestedSubmenusRadioEntriesAndSeparators) {
@@ -107,4 +107,4 @@ TEST(MenuResource, SurvivesArbitraryBytes) {
 }
 
 }  // namespace
-}  // namespace dravik::shell
+}  // namespace dravik::app

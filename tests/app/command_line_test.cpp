@@ -1,9 +1,9 @@
 // The program's command-line switches.
 #include <gtest/gtest.h>
 
-#include "program/shell/command_line.h"
+#include "program/app/command_line.h"
 
-namespace dravik::shell {
+namespace dravik::app {
 namespace {
 
 struct Row {
@@ -49,4 +49,4 @@ TEST(CommandLine, SwitchesInEitherCaseWithDashOrSlash) {
 }
 
 }  // namespace
-}  // namespace dravik::shell
+}  // namespace dravik::app

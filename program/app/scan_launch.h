@@ -1,0 +1,30 @@
+// The one scan launcher of both front ends: StartScan runs the scan
+// engine's body (scan::ScanThread) on the program's one worker thread, and
+// WaitForScan joins it while the caller keeps serving the scan's hand-overs
+// to the user-interface thread.
+#pragma once
+
+#include <functional>
+
+namespace dravik::app {
+
+// The body the scan thread runs (no argument, no result).
+using ScanThreadBody = void (*)();
+// Replaces the body (scan::ScanThread by default); null means no scan
+// engine, and StartScan then starts nothing. The graphical tests use it to
+// run scans that end at once or wait to be stopped.
+void InstallScanThread(ScanThreadBody body);
+
+// On the user-interface thread: sets ScanRunning, grays the first three
+// menus and starts the body on its own thread. When the body returns (or
+// throws), the thread clears ScanRunning and enables the menus again on the
+// user-interface thread. False when there is no body or a scan still runs.
+bool StartScan();
+// True while a scan thread has not been joined yet.
+bool ScanThreadExists();
+// Joins the scan thread; `pump` runs while it still works (a caller on the
+// user-interface thread must let it serve the scan's hand-overs). The
+// wait wakes as soon as the thread ends.
+void WaitForScan(const std::function<void()>& pump = {});
+
+}  // namespace dravik::app

@@ -1,0 +1,49 @@
+// The table of file systems the scan reads. Each reader (ISO 9660, UDF,
+// HFS) describes itself in one entry; the scan driver installs the table
+// at the start of every scan and hands each data track to the ISO 9660
+// entry, offers tracks to the entries that read a second file system, and
+// runs the end-of-scan passes. A reader that passes a track on to another
+// one (the ISO reader to UDF on packet-written and bridge discs, and to HFS
+// when a track has no ISO descriptor) finds it here too, so no reader
+// depends on another.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+namespace dravik::scan {
+
+struct TrackNode;
+
+enum class FileSystemKind { kIso9660, kUdf, kHfs };
+
+struct FileSystemReader {
+    FileSystemKind kind = FileSystemKind::kIso9660;
+    const char* name = "";
+    // Reads the track's volume of this kind into the catalogue; true when a
+    // volume was read (the track then normally has a root item). `position`
+    // is 0 when the track's own file system is asked for, and the entry's
+    // place among the second file systems (from 1) when the track already
+    // holds another one.
+    bool (*readTrack)(TrackNode* track, int position) = nullptr;
+    // Recognises a volume of this kind as another reader hands the track
+    // over, and reads it; `block` is a 2048-byte scratch block of the
+    // caller. True when the track got a root item (possibly an empty tree).
+    bool (*probe)(TrackNode* track, std::uint8_t* block) = nullptr;
+    // Looked for beside another file system on the same track.
+    bool secondFileSystem = false;
+    // After the tracks: reduces entries that several tracks of this kind
+    // list for the same file (null: every track).
+    void (*removeDuplicates)(TrackNode* track) = nullptr;
+    // State kept across the tracks of one scan, back to zero when a scan
+    // starts.
+    void (*resetState)() = nullptr;
+};
+
+// The table the scan uses; it must outlive every scan (a static array).
+void InstallFileSystems(std::span<const FileSystemReader> table);
+std::span<const FileSystemReader> FileSystems();
+// The entry of `kind`; null when the table has none.
+const FileSystemReader* FindFileSystem(FileSystemKind kind);
+
+}  // namespace dravik::scan
