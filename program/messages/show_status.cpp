@@ -68,7 +68,12 @@ void ShowStatus(int id, ...) {
     }
     va_end(arguments);
     if (diag::DebugMode && id >= 0) diag::DebugPrint("%s", text.c_str());
-    if (port::ShellPort* port = port::InstalledShellPort()) port->SetStatusText(0, text);
+    if (port::ShellPort* port = port::InstalledShellPort()) {
+        port->CallOnUserInterfaceThread([port, &text] {
+            port->SetStatusText(0, text);
+            return 0;
+        });
+    }
 }
 
 }  // namespace dravik::messages

@@ -15,6 +15,7 @@
 #include "program/messages/message_catalog.h"
 #include "program/messages/scan_progress.h"
 #include "program/messages/show_message.h"
+#include "program/messages/show_status.h"
 #include "program/port/shell_port.h"
 #include "program/scan/catalogue_lock.h"
 #include "program/scan/driver/disc_layout.h"
@@ -37,7 +38,6 @@ constexpr int kNotReadyTries = 120;
 constexpr unsigned char kNotReadySense = 0x04;
 constexpr std::size_t kMaxMediaName = 200;
 constexpr std::size_t kMaxUnknownMediaName = 100;
-constexpr std::size_t kMaxStatusText = 100;
 // Profiles 0 (none reported), CD-ROM, CD-R and CD-RW are scanned.
 bool IsScannedProfile(int profile) { return profile == 0 || profile == 8 || profile == 9 || profile == 10; }
 
@@ -63,15 +63,6 @@ std::string FormatNumberText(std::string format, std::size_t limit, const char* 
     std::snprintf(text, sizeof text, format.c_str(), first, second);
 #pragma GCC diagnostic pop
     return text;
-}
-
-// The status line's summary; a missing text changes nothing.
-void ShowScanSummary(int tracks, int sessions) {
-    const std::string format = messages::MessageLanguage().Text(kScanSummaryStatus);
-    if (format.empty()) return;
-    const std::string text = FormatNumberText(format, kMaxStatusText, "dd", tracks, sessions);
-    if (diag::DebugMode) diag::DebugPrint("%s", text.c_str());
-    WithShell([&](port::ShellPort& shell) { shell.SetStatusText(0, text); });
 }
 
 std::string MediaName(int profile) {
@@ -179,7 +170,7 @@ void FinishScan() {
         if (VolumeName.empty()) SetVolumeName(VolumeNameFromRootName(root->name));
     }
     WithShell([](port::ShellPort& shell) { shell.SetCaption(ScanCaption(false)); });
-    ShowScanSummary(TrackCountWithoutLeadOut(), TrackListTail->session);
+    messages::ShowStatus(static_cast<int>(kScanSummaryStatus), TrackCountWithoutLeadOut(), int{TrackListTail->session});
 }
 
 // Steps 1 to 14.
