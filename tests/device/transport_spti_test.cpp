@@ -7,6 +7,7 @@
 #include "device/cddevice/cddevice.h"
 #include "device/cddevice/os_version.h"
 #include "device/transport/driver_starts.h"
+#include "device/transport/recovery_policy.h"
 #include "device/transport/spti_intf.h"
 #include "platform/le_fields.h"
 #include "platform/scsi_pass_through.h"
@@ -215,6 +216,42 @@ TEST_F(SptiTest, NotReadyIsWaitedForThenTheCommandRetried) {
     // not ready, 100, ready; read again
     EXPECT_EQ(drive->Commands() - before, 5);
     EXPECT_EQ(Sleeps(), (std::vector<uint32_t>{250, 100, 100}));
+}
+
+TEST_F(SptiTest, HopelessFailuresAreAskedOnceMoreThanTheRetryBudget) {
+    // A drive that never becomes ready, and an unreadable block whose
+    // failure reaches the transport without sense data.
+    const struct {
+        const char* name;
+        int notReadyCommands;
+        bool dropSense;
+    } rows[] = {{"never-ready", 100000, false}, {"no-sense", 0, true}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        DiscBuilder builder(settings, row.name);
+        builder.Medium("cd-rom");
+        if (row.notReadyCommands) builder.NotReady(row.notReadyCommands);
+        builder.Track(TrackKind::kMode1, 100);
+        builder.Unreadable(40, 40);
+        vdrive::LoadError error;
+        std::shared_ptr<vdrive::VirtualDrive> disc = vdrive::VirtualDrive::Open(builder.Write(), error);
+        ASSERT_TRUE(disc) << error.Text();
+        std::shared_ptr<platform::ScsiDrive> served = disc;
+        if (row.dropSense)
+            served = std::make_shared<FakeDrive>(5, [disc](const ScsiRequest& request, int) {
+                ScsiResult result = disc->Execute(request);
+                std::memset(result.sense, 0, sizeof result.sense);
+                result.senseLength = 0;
+                return result;
+            });
+        SetDrives({served});
+        SPTIIntf spti;
+        OpenFirst(spti);
+        uint8_t buffer[2048];
+        DevRequest read = Read10(buffer, 40, sizeof buffer);
+        EXPECT_FALSE(spti.Execute(&read, true));
+        EXPECT_EQ(disc->Counters().byOpcode[0x28], uint64_t(kRetryBudget) + 1);
+    }
 }
 
 TEST_F(SptiTest, QuickUnitAttentionIsRetriedOnceSlowOneFails) {

@@ -256,6 +256,29 @@ TEST_F(ExtractorTest, ExistingFilesAreKeptUnlessOverwriting) {
     EXPECT_EQ(Out("FILE.TXT"), disc_.Bytes(30, 100));
 }
 
+TEST_F(ExtractorTest, AFileThatAppearsDuringTheCopyIsKeptUnlessOverwriting) {
+    Add(root_, "FILE.TXT;1", 30, 100);
+    // Another program writes the name after the check for an existing
+    // file, just before the finished copy is renamed onto it.
+    const std::string theirs = target_ + "/DISC (Session 1)/FILE.TXT";
+    SetOutputFaultHookForTesting([&theirs](std::string_view stage, std::uint64_t) {
+        if (stage == "commit") std::ofstream(theirs) << "theirs";
+        return 0;
+    });
+
+    ExtractSummary summary = Run();
+    ASSERT_EQ(summary.files.size(), 1u);
+    EXPECT_EQ(summary.files[0].outcome, FileOutcome::kKept);
+    EXPECT_FALSE(summary.AllWhole());
+    EXPECT_EQ(Out("FILE.TXT"), "theirs");
+    EXPECT_EQ(Everything(), (std::set<std::string>{"out", "out/DISC (Session 1)", "out/DISC (Session 1)/FILE.TXT"}))
+        << "no temporary file is left behind";
+
+    summary = Run({}, true);
+    EXPECT_TRUE(summary.AllWhole());
+    EXPECT_EQ(Out("FILE.TXT"), disc_.Bytes(30, 100));
+}
+
 TEST_F(ExtractorTest, AFailedWriteLeavesNoHalfFile) {
     Add(root_, "BIG.BIN;1", 100, 100 * 2048);
     Add(root_, "NEW.BIN;1", 200, 100 * 2048);

@@ -79,6 +79,7 @@ TEST(HiveText, AcceptsHandWrittenVariations) {
         "\"Bytes\"=hex: 0a, ff ,\\\n"
         "    1 \n"
         "@=expand:\"x\"\n"
+        "\"Tab\there\"=\"one\ttwo\t\"\n"
         "[Software\\Quenby\\Dravik\\Sub]\n"
         "\"Flag\"=dword:2\n"
         "\"flag\"=dword:3\n";
@@ -95,6 +96,8 @@ TEST(HiveText, AcceptsHandWrittenVariations) {
     EXPECT_EQ(number, 1u);
     EXPECT_EQ(app->FindValue("Bytes")->data, std::string("\x0a\xff\x01", 3));
     EXPECT_EQ(app->FindValue("")->type, REG_EXPAND_SZ);
+    ASSERT_NE(app->FindValue("Tab\there"), nullptr) << "a literal tab inside quotes is itself";
+    EXPECT_EQ(app->FindValue("Tab\there")->data, "one\ttwo\t");
     const HiveKey* sub = app->FindSubkey("sub");
     ASSERT_NE(sub, nullptr);
     ASSERT_EQ(sub->values.size(), 1u) << "a repeated name replaces the value";

@@ -56,6 +56,21 @@ protected:
             count += 1 + (depth < 64 ? CountItems(item, depth + 1) : 0);
         return count;
     }
+    // True when every item not marked missing starts inside the track, and
+    // so does every extent of its extent list.
+    static bool InsideTheVolume(const scan::FoundItem* dir, int depth = 0) {
+        auto inside = [](std::int32_t start) { return start >= 0 && start < kTrackBlocks; };
+        for (const scan::FoundItem* item = dir->firstChild; item; item = item->next) {
+            if (!(item->flags & scan::ItemMissing)) {
+                if (!inside(item->start) && !(item->start == kTrackBlocks && item->size == 0)) return false;
+                if (const scan::ExtentPair* list = scan::ItemExtentList(item))
+                    for (std::uint32_t i = 0; i < item->count; ++i)
+                        if (!inside(list[i].start)) return false;
+            }
+            if (depth < 64 && !InsideTheVolume(item, depth + 1)) return false;
+        }
+        return true;
+    }
     // Records F000000.TXT;1 ... until fewer than `leave` bytes are free.
     static std::vector<Bytes> Filled(std::vector<Bytes> records, std::size_t leave) {
         std::size_t used = 0;
@@ -94,6 +109,21 @@ TEST_F(IsoHostileTest, RecordRunningPastTheSectorEndsTheDirectory) {
     EXPECT_EQ(static_cast<std::size_t>(fillers), records.size() - 1);
     EXPECT_EQ(paths.count("NEXT.TXT;1"), 0u);
     EXPECT_EQ(paths.count("DIRA/SUBB"), 1u);
+}
+
+TEST_F(IsoHostileTest, RecordEndingExactlyAtTheSectorEndIsRead) {
+    InsertVolume();
+    std::vector<Bytes> records = Filled({SelfAndParent(20, 2048, 20, 2048)}, 50);
+    // The last record, with a Rock Ridge name, takes every byte left.
+    const std::string name(2048 - Used(records) - 44 - 5, 'z');
+    records.push_back(DirectoryRecord({40, 1, 0, "LAST.TXT;1", NameEntry(name)}));
+    ASSERT_EQ(Used(records), 2048u);
+    Put(20, Sector(records));
+    scan::TrackNode* track = NewTrack();
+    ASSERT_TRUE(Read(track));
+    const auto paths = Paths(track);
+    EXPECT_EQ(paths.count(name), 1u);
+    EXPECT_EQ(paths.count("DIRA/SUBB"), 0u) << "the root was read whole, not cut";
 }
 
 TEST_F(IsoHostileTest, IdentifierRunningPastItsRecordEndsTheDirectory) {
@@ -233,7 +263,43 @@ TEST_F(IsoHostileTest, MutatedDirectoryAndPathTableSectorsAreSurvived) {
         ASSERT_LT(HighestBlockRead(), kTrackBlocks) << "round " << round;
         if (track->rootItem) {
             ASSERT_LT(CountItems(track->rootItem), 2000u) << "round " << round;
+            ASSERT_TRUE(InsideTheVolume(track->rootItem)) << "round " << round;
         }
+    }
+}
+
+// Block 41 follows the last directory and belongs to none: whatever it
+// holds (here mutated copies of a directory sector), the catalogue stays
+// as it is without it, and the block is never read.
+TEST_F(IsoHostileTest, MutatedSectorOutsideEveryDirectoryLeavesTheCatalogueAlone) {
+    InsertVolume();
+    diag::DebugMode = false;
+    Put(20, Sector({SelfAndParent(20, 2048, 20, 2048), DirectoryRecord({50, 10, 0, "A.TXT;1", {}}),
+                    DirectoryRecord({21, 2048, kDirectory, "DIRA", {}})}));
+    Put(21, Sector({SelfAndParent(21, 2048, 20, 2048), DirectoryRecord({40, 2048, kDirectory, "SUBB", {}})}));
+    Put(40, Sector({SelfAndParent(40, 2048, 21, 2048), DirectoryRecord({51, 5, 0, "B.TXT;1", {}})}));
+    auto catalogue = [this] {
+        scan::TrackNode* track = NewTrack();
+        ClearReads();
+        readers::ReadIsoTrack(track, 0);
+        std::string text;
+        for (const auto& [path, item] : Paths(track))
+            text += path + " " + std::to_string(item->start) + " " + std::to_string(item->size) + "\n";
+        return text;
+    };
+    const std::string expected = catalogue();
+    ASSERT_NE(expected.find("DIRA/SUBB/B.TXT;1"), std::string::npos) << expected;
+    const Bytes stray = Sector({SelfAndParent(41, 2048, 40, 2048), DirectoryRecord({52, 7, 0, "STRAY.TXT;1", {}}),
+                                DirectoryRecord({53, 2048, kDirectory, "STRAYDIR", {}})});
+    std::mt19937 random(20240608);
+    for (int round = 0; round < 200; ++round) {
+        Bytes sector = stray;
+        for (int i = 1 + static_cast<int>(random() % 8); i > 0; --i)
+            sector[random() % 200] = static_cast<std::uint8_t>(random());
+        Put(41, sector);
+        ASSERT_EQ(catalogue(), expected) << "round " << round;
+        const auto reads = BlocksRead();
+        ASSERT_EQ(std::count(reads.begin(), reads.end(), 41), 0) << "round " << round;
     }
 }
 

@@ -74,6 +74,29 @@ TEST_F(DiscLayoutTest, WithoutAFullTocADataTrackOpensTheNextSession) {
     EXPECT_TRUE(LogHas("Unable to read mode 2 TOC"));
 }
 
+TEST_F(DiscLayoutTest, FullTocWithBcdPointsGivesTracksFromTenOnTheirSessions) {
+    DiscBuilder b(dir_);
+    b.Medium("cd-r");
+    for (int i = 0; i < 10; ++i) b.Track(TrackKind::kAudio, 300, {.zeroFilled = true});
+    b.Session();
+    b.Track(TrackKind::kMode1, 300, {.zeroFilled = true});
+    b.Track(TrackKind::kMode1, 300, {.zeroFilled = true});
+    Insert(b);
+    // Some drives number the full TOC's track points in BCD: 0x10 for track 10.
+    drive_->Patch({nullptr, [](const platform::ScsiRequest& r, platform::ScsiResult& result) {
+                       if (!IsReadToc(r, 2) || !result.Good()) return;
+                       const std::size_t length = (std::size_t(r.data[0]) << 8 | r.data[1]) + 2;
+                       for (std::size_t at = 4; at + 11 <= length && at + 11 <= r.dataLength; at += 11) {
+                           std::uint8_t& point = r.data[at + 3];
+                           if (point >= 1 && point <= 99) point = std::uint8_t((point / 10) << 4 | point % 10);
+                       }
+                   }});
+    ASSERT_EQ(scan::ReadTocLayout(buffer_.data()), 1);
+    auto nodes = Nodes();
+    ASSERT_EQ(nodes.size(), 13u);
+    for (int i = 0; i < 12; ++i) EXPECT_EQ(nodes[i]->session, i < 10 ? 1 : 2) << "track " << i + 1;
+}
+
 TEST_F(DiscLayoutTest, TocLengthThatLeavesOutTheLeadOutStillGivesTheLeadOut) {
     DiscBuilder b(dir_);
     b.Track(TrackKind::kMode1, 300);

@@ -1,4 +1,5 @@
-// CloneCD images with two sessions, and an ISO made by a real tool.
+// CloneCD images with two sessions or two tracks in one, and an ISO made by
+// a real tool.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -72,6 +73,39 @@ TEST(CloneCd, TwoSessionsPlacedByPlba) {
     ASSERT_TRUE(raw.Good());
     EXPECT_EQ(raw.data[12], 0x02);  // 02:38:00 = block 11700 + 150
     EXPECT_EQ(raw.data[13], 0x38);
+}
+
+// One session of two tracks: track 1 (0-199), track 2 (200-299), lead-out at 300.
+TEST(CloneCd, TracksOfOneSessionEndWhereTheNextBegins) {
+    TempDir dir;
+    {
+        std::ofstream img(dir.File("disc.img"), std::ios::binary);
+        for (int b = 0; b < 300; ++b) AppendMode1(img, b, b < 200 ? 0x11 : 0x22);
+    }
+    const std::string ccd = dir.Write("disc.ccd",
+                                      "[CloneCD]\nVersion=3\n[Disc]\nTocEntries=5\nSessions=1\n"
+                                      "[Entry 0]\nSession=1\nPoint=0xa0\nControl=0x04\nPMin=1\n"
+                                      "[Entry 1]\nSession=1\nPoint=0xa1\nControl=0x04\nPMin=2\n"
+                                      "[Entry 2]\nSession=1\nPoint=0xa2\nControl=0x04\nPLBA=300\n"
+                                      "[Entry 3]\nSession=1\nPoint=0x01\nControl=0x04\nPLBA=0\n"
+                                      "[Entry 4]\nSession=1\nPoint=0x02\nControl=0x04\nPLBA=200\n"
+                                      "[TRACK 1]\nMODE=1\nINDEX 1=0\n[TRACK 2]\nMODE=1\nINDEX 1=0\n");
+    vdrive::LoadError error;
+    auto drive = vdrive::VirtualDrive::Open(ccd, error);
+    ASSERT_TRUE(drive) << error.Text();
+    const struct {
+        uint8_t track;
+        uint32_t start, length;
+    } rows[] = {{1, 0, 200}, {2, 200, 100}};
+    for (const auto& row : rows) {
+        MmcReply info = SendCdb(*drive, Cdb10(0x52, row.track, 36, 0x01), 36);
+        ASSERT_TRUE(info.Good()) << info.SenseText();
+        EXPECT_EQ(BE32(info.data, 8), row.start) << "track " << int(row.track);
+        EXPECT_EQ(BE32(info.data, 24), row.length) << "track " << int(row.track);
+    }
+    MmcReply toc = SendCdb(*drive, Cdb10(0x43, 0, 2048), 2048);
+    ASSERT_TRUE(toc.Good()) << toc.SenseText();
+    EXPECT_EQ(BE32(toc.data, 4 + 2 * 8 + 4), 300u) << "the lead-out";
 }
 
 TEST(RealTool, IsoFromGenisoimage) {

@@ -10,6 +10,7 @@
 #include "platform/drives/drive_table.h"
 #include "support/temp_dir.h"
 #include "vdrive/sector_codec.h"
+#include "vdrive/virtual_drive.h"
 
 using namespace dravik;
 using namespace dravik::test;
@@ -149,6 +150,31 @@ TEST_F(TwoSessionCueTest, ReadsOnEitherSideOfTheGap) {
     // The lead-out and lead-in between the sessions cannot be read; past the end nothing was written.
     EXPECT_EQ(SendCdb(*drive_, Cdb10(0x28, 5000, 1), 2048).SenseText(), "3/11/00");
     EXPECT_EQ(SendCdb(*drive_, Cdb10(0x28, kDataStart + kDataBlocks, 1), 2048).SenseText(), "5/21/00");
+}
+
+TEST_F(TwoSessionCueTest, SessionGapsOtherThanACdRsComeFromTheRemarks) {
+    // Lead-out 00:40:00 (3000 blocks), lead-in 00:20:00 (1500), pre-gap 00:03:00 (225).
+    constexpr int kStart = kAudioBlocks + 3000 + 1500 + 225;
+    const std::string cue = dir_.Write("short.cue",
+                                       "REM SESSION 01\n"
+                                       "FILE \"track1.bin\" BINARY\n"
+                                       "  TRACK 01 AUDIO\n"
+                                       "    INDEX 01 00:00:00\n"
+                                       "REM LEAD-OUT 00:40:00\n"
+                                       "REM SESSION 02\n"
+                                       "REM LEAD-IN 00:20:00\n"
+                                       "REM PREGAP 00:03:00\n"
+                                       "FILE \"track2.bin\" BINARY\n"
+                                       "  TRACK 02 MODE1/2352\n"
+                                       "    INDEX 01 00:00:00\n");
+    vdrive::LoadError error;
+    auto drive = vdrive::VirtualDrive::Open(cue, error);
+    ASSERT_TRUE(drive) << error.Text();
+    MmcReply info = SendCdb(*drive, Cdb10(0x52, 2, 36, 0x01), 36);
+    ASSERT_TRUE(info.Good()) << info.SenseText();
+    EXPECT_EQ(BE32(info.data, 8), uint32_t(kStart));
+    EXPECT_EQ(BE32(info.data, 24), uint32_t(kDataBlocks));
+    EXPECT_EQ(SendCdb(*drive, Cdb10(0x28, kStart + 3, 1), 2048).data, std::vector<uint8_t>(2048, 3));
 }
 
 TEST_F(TwoSessionCueTest, CdTextTitlesFromTheSheet) {
