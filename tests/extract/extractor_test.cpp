@@ -15,6 +15,7 @@
 
 #include "program/extract/extractor.h"
 #include "program/extract/output_folder.h"
+#include "program/extract/test_seams.h"
 #include "program/scan/found_item.h"
 #include "program/scan/track_list.h"
 #include "support/temp_dir.h"
@@ -80,7 +81,7 @@ protected:
         target_ = dir_.File("out");
     }
     void TearDown() override {
-        SetOutputFaultHookForTesting(nullptr);
+        test_seams::SetOutputFaultHook(nullptr);
         scan::ClearTrackList(false);
     }
 
@@ -262,7 +263,7 @@ TEST_F(ExtractorTest, AFailedWriteLeavesNoHalfFile) {
     fs::create_directories(target_ + "/DISC (Session 1)");
     std::ofstream(target_ + "/DISC (Session 1)/BIG.BIN") << "old contents";
     // The disc fills up 64 KiB into each file.
-    SetOutputFaultHookForTesting([](std::string_view stage, std::uint64_t written) {
+    test_seams::SetOutputFaultHook([](std::string_view stage, std::uint64_t written) {
         return stage == "write" && written >= 64 * 1024 ? ENOSPC : 0;
     });
 
