@@ -30,7 +30,7 @@ void InstallViewHooks(QtShellPort& port) {
             request.parent = item->parent->treeView.handle;
         }
         request.item = item;
-        request.text = item->name;
+        request.text = item->Name();
         request.image = (item->flags & scan::ItemDeleted) ? kDeletedDirectoryImage : 0;
         request.selectedImage = 1;
         request.hasChildren = AnyChildHasContents(item);

@@ -105,7 +105,7 @@ protected:
         port::InstallShellPort(&shell_);
         scan::InstallCatalogueViewHooks({[this](scan::FoundItem* item) {
                                              std::lock_guard<std::mutex> hold(treeLock_);
-                                             tree_.push_back(item->name);
+                                             tree_.push_back(item->Name());
                                          },
                                          nullptr});
     }
@@ -263,7 +263,7 @@ private:
         if (depth > 64) return;
         for (const scan::FoundItem* item = dir->firstChild; item; item = item->next) {
             if (scan::IsHiddenEntry(item)) continue;
-            const std::string path = prefix + item->name;
+            const std::string path = prefix + item->Name();
             paths[path] = item;
             if (item->flags & scan::ItemDirectory) Collect(item, path + "/", paths, depth + 1);
         }

@@ -221,7 +221,7 @@ protected:
         scan::InstallCatalogueViewHooks({[](scan::FoundItem* item) {
                                              port::TreeItemRequest request;
                                              request.item = item;
-                                             request.text = item->name;
+                                             request.text = item->Name();
                                              item->treeView.handle = port::InstalledShellPort()->CallOnUserInterfaceThread(
                                                  [&] { return int(port::InstalledShellPort()->InsertTreeItem(request)); });
                                          },
@@ -269,7 +269,7 @@ protected:
         for (scan::TrackNode* node = scan::TrackListHead; node; node = node->next) nodes.push_back(node);
         return nodes;
     }
-    std::string RootName(const scan::TrackNode* node) const { return node->rootItem ? node->rootItem->name : ""; }
+    std::string RootName(const scan::TrackNode* node) const { return node->rootItem ? node->rootItem->Name() : ""; }
 
     std::vector<std::string> LogMessages() const {
         std::vector<std::string> lines;

@@ -81,7 +81,7 @@ bool ReadPrimaryVolume(IsoTrackState& state, const std::uint8_t* descriptor) {
         return false;
     }
     // A root directory recorded below the track's first block cannot be
-    // this track's: tell the user and leave the track to other readers.
+    // read as this track's: tell the user and take the ISO mark off.
     const std::uint32_t rootExtent = Le32(descriptor + kVdRootExtent);
     if (std::int64_t{rootExtent} < track->start) {
         if (Verbose()) diag::DebugPrint("Directory before track, trying offset: %d, %d", static_cast<int>(rootExtent), track->start);

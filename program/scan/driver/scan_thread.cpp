@@ -192,7 +192,7 @@ void FinishScan() {
     if (FoundItem* root = TrackListHead->rootItem) {
         const port::TreeHandle handle = root->treeView.handle;
         if (handle) WithShell([handle](port::ShellPort& shell) { shell.SelectTreeItem(handle); });
-        if (VolumeName.empty()) SetVolumeName(VolumeNameFromRootName(root->name));
+        if (VolumeName.empty()) SetVolumeName(VolumeNameFromRootName(root->Name()));
     }
     WithShell([](port::ShellPort& shell) { shell.SetCaption(ScanCaption(false)); });
     ShowScanSummary(TrackCountWithoutLeadOut(), TrackListTail->session);
