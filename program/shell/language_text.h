@@ -4,6 +4,7 @@
 #include <QString>
 
 #include "program/messages/language_module.h"
+#include "program/messages/show_message.h"
 
 namespace dravik::shell {
 
