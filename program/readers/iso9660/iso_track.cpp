@@ -80,7 +80,7 @@ bool ReadPrimaryVolume(IsoTrackState& state, const std::uint8_t* descriptor) {
         return false;
     }
     // 11.
-    const std::uint32_t rootExtent = Le32(descriptor + kVdRootExtent);
+    const std::uint32_t rootExtent = bytes::GetLe32(descriptor + kVdRootExtent);
     if (std::int64_t{rootExtent} < track->start) {
         if (Verbose()) diag::DebugPrint("Directory before track, trying offset: %d, %d", static_cast<int>(rootExtent), track->start);
         messages::ShowMessage(messages::MessageIdWithFlags(kRootBeforeTrackMessage), int{track->number});
@@ -88,13 +88,13 @@ bool ReadPrimaryVolume(IsoTrackState& state, const std::uint8_t* descriptor) {
         return false;
     }
     // 12, 13.
-    const std::uint32_t volumeSpace = Le32(descriptor + kVdVolumeSpace);
+    const std::uint32_t volumeSpace = bytes::GetLe32(descriptor + kVdVolumeSpace);
     state.readLimit = ReadLimitFor(track, volumeSpace);
-    FindImageOffset(state, Le32(descriptor + kVdPathTableL), rootExtent);
+    FindImageOffset(state, bytes::GetLe32(descriptor + kVdPathTableL), rootExtent);
     // 14.
     const std::string volume =
         TrimVolumeIdentifier(IsoBytesToUtf8(descriptor + kVdVolumeId, 32));
-    std::uint32_t rootSize = Le32(descriptor + kVdRootLength);
+    std::uint32_t rootSize = bytes::GetLe32(descriptor + kVdRootLength);
     if (rootSize == 0) rootSize = kBlockBytes;
     scan::FoundItem* root = MakeRootItem(state, volume, MapLocation(state, rootExtent), rootSize, descriptor + kVdRootDate);
     if (!root) return false;
@@ -174,7 +174,7 @@ bool ReadIsoTrack(scan::TrackNode* track, int) {
 
     // 7.
     bool overwritten = false;
-    const std::uint32_t volumeSpace = Le32(descriptor + kVdVolumeSpace);
+    const std::uint32_t volumeSpace = bytes::GetLe32(descriptor + kVdVolumeSpace);
     if (std::int64_t{track->end} < std::int64_t{track->start} + volumeSpace)
         overwritten = CheckTrackContinuation(state, descriptor);
 

@@ -58,21 +58,21 @@ bool ReadJolietVolume(IsoTrackState& state, const std::uint8_t* svd) {
     // 3.
     SetTrackFlags(track, scan::TrackJoliet);
     state.nameFailed = false;
-    state.readLimit = ReadLimitFor(track, Le32(svd + kVdVolumeSpace));
+    state.readLimit = ReadLimitFor(track, bytes::GetLe32(svd + kVdVolumeSpace));
     // 4.
-    const std::uint32_t rootExtent = Le32(svd + kVdRootExtent);
+    const std::uint32_t rootExtent = bytes::GetLe32(svd + kVdRootExtent);
     if (std::int64_t{rootExtent} < track->start) DetectOffsetImage(state, svd, rootExtent);
     // 5.
     if (state.readLimit < std::int64_t{rootExtent}) {
         ClearTrackFlags(track, scan::TrackJoliet);
         return false;
     }
-    FindImageOffset(state, Le32(svd + kVdPathTableL), rootExtent);
+    FindImageOffset(state, bytes::GetLe32(svd + kVdPathTableL), rootExtent);
     // 6.
     bool volumeFailed = false;
     const std::string volume = TrimVolumeIdentifier(Ucs2BeToUtf8(svd + kVdVolumeId, 32, volumeFailed));
     scan::FoundItem* root =
-        MakeRootItem(state, volume, MapLocation(state, rootExtent), Le32(svd + kVdRootLength), svd + kVdRootDate);
+        MakeRootItem(state, volume, MapLocation(state, rootExtent), bytes::GetLe32(svd + kVdRootLength), svd + kVdRootDate);
     if (!root) {
         ClearTrackFlags(track, scan::TrackJoliet);
         return false;

@@ -27,7 +27,7 @@ bool IsValidSelfEntry(const std::uint8_t* block) {
 }
 
 bool IsRootPathRecord(const std::uint8_t* block, std::uint32_t rootExtent) {
-    return block[kPtIdLength] == 1 && block[kPtExtAttrLength] == 0 && Le32(block + kPtExtent) == rootExtent;
+    return block[kPtIdLength] == 1 && block[kPtExtAttrLength] == 0 && bytes::GetLe32(block + kPtExtent) == rootExtent;
 }
 
 }  // namespace
@@ -95,7 +95,7 @@ bool LocateRootByScanning(IsoTrackState& state, std::uint8_t* descriptor, bool a
 
 bool CheckTrackContinuation(IsoTrackState& state, std::uint8_t* descriptor) {
     scan::TrackNode* track = state.track;
-    const std::uint32_t volumeSpace = Le32(descriptor + kVdVolumeSpace);
+    const std::uint32_t volumeSpace = bytes::GetLe32(descriptor + kVdVolumeSpace);
     bool overwritten = false;
     for (scan::TrackNode* other = track->next; other; other = other->next) {
         if (other->session != track->session || !(other->control & scan::kControlData) ||
