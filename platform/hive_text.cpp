@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "platform/byte_order.h"
 #include "platform/utf8_text.h"
 
 namespace dravik::platform {
@@ -335,15 +336,14 @@ bool HiveKey::RemoveSubkey(std::string_view keyName) {
 }
 
 std::string DwordData(uint32_t value) {
-    std::string data(4, '\0');
-    for (int i = 0; i < 4; ++i) data[i] = static_cast<char>((value >> (8 * i)) & 0xFF);
-    return data;
+    std::uint8_t data[4];
+    bytes::PutLe32(data, value);
+    return std::string(reinterpret_cast<const char*>(data), sizeof data);
 }
 
 bool DwordFromData(std::string_view data, uint32_t& value) {
     if (data.size() != 4) return false;
-    value = 0;
-    for (int i = 3; i >= 0; --i) value = (value << 8) | static_cast<unsigned char>(data[i]);
+    value = bytes::GetLe32(reinterpret_cast<const std::uint8_t*>(data.data()));
     return true;
 }
 

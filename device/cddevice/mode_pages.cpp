@@ -65,7 +65,7 @@ bool CDDevice::ModeSenseCommand(int page, unsigned char* buf, int* len, int* pag
         if (Send(request)) {
             if (mode10) {
                 *len = buf[1];
-                *pageOffset = buf[6] * 256 + buf[7] + 8;
+                *pageOffset = bytes::GetBe16(buf + 6) + 8;
             } else {
                 *len = buf[0];
                 *pageOffset = buf[3] + 4;

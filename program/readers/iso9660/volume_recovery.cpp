@@ -84,8 +84,8 @@ bool LocateRootByScanning(IsoTrackState& state, std::uint8_t* descriptor, bool a
     messages::ShowMessage(messages::MessageIdWithFlags(kRootFoundMessage), int{track->number}, static_cast<int>(found));
     std::memset(descriptor, 0, kBlockBytes);
     const auto put32 = [&](std::size_t at, std::uint32_t value) {
-        for (int i = 0; i < 4; ++i) descriptor[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
-        for (int i = 0; i < 4; ++i) descriptor[at + 4 + i] = static_cast<std::uint8_t>(value >> (8 * (3 - i)));
+        bytes::PutLe32(descriptor + at, value);
+        bytes::PutBe32(descriptor + at + 4, value);
     };
     put32(kVdRootExtent, static_cast<std::uint32_t>(found));
     put32(kVdRootLength, RecordDataLength(block));
