@@ -130,7 +130,7 @@ bool AddHfsRecord(Walk& walk, std::span<const std::uint8_t> key, std::span<const
         item->fsId = fileId;
         item->size = info.data.size;
         item->start = info.data.size == 0 ? scan::StartNotAvailable : static_cast<std::int32_t>(dataExtents[0].start);
-        if (!info.data.whole || !info.resource.whole) item->flags |= scan::ItemMissing;
+        if (!info.data.whole) item->flags |= scan::ItemMissing;
         if (info.data.runs.size() > 1) item->flags |= scan::ItemFragmented;
         item->date = HfsDate(Be32(d + 48));
         scan::SetMacFileInfo(item, std::move(info));
