@@ -17,6 +17,7 @@
 #include "platform/drive_source.h"
 #include "platform/le_fields.h"
 #include "platform/scsi_pass_through.h"
+#include "platform/test_seams.h"
 #include "platform/win_errors.h"
 
 namespace dravik::platform {
@@ -272,26 +273,26 @@ ScopedIoBuffer::~ScopedIoBuffer() {
     s.buffers.erase(token_);
 }
 
-void SetOpenFaultForTesting(char letter, uint32_t readWriteError, uint32_t readOnlyError) {
+void test_seams::SetOpenFault(char letter, uint32_t readWriteError, uint32_t readOnlyError) {
     auto& s = state();
     std::lock_guard lock(s.mutex);
     s.openFaults[letter] = OpenFault{readWriteError, readOnlyError};
 }
 
-void SetSubstitutedDriveForTesting(char letter, const std::string& target) {
+void test_seams::SetSubstitutedDrive(char letter, const std::string& target) {
     auto& s = state();
     std::lock_guard lock(s.mutex);
     s.substituted[letter] = target;
 }
 
-void ClearDeviceIoFaultsForTesting() {
+void test_seams::ClearDeviceIoFaults() {
     auto& s = state();
     std::lock_guard lock(s.mutex);
     s.openFaults.clear();
     s.substituted.clear();
 }
 
-size_t OpenHandleCountForTesting() {
+size_t test_seams::OpenHandleCount() {
     auto& s = state();
     std::lock_guard lock(s.mutex);
     return s.handles.size();

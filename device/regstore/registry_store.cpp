@@ -4,6 +4,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "device/test_seams.h"
 #include "platform/version_info.h"
 
 using namespace dravik::platform;
@@ -175,7 +176,7 @@ std::string RegistryStore::RememberedCompanyName() {
     return companyName;
 }
 
-void RegistryStore::ForgetNamesForTesting() {
+void dravik::device::test_seams::ForgetRegistryNames() {
     std::lock_guard<std::mutex> g(namesLock);
     rememberedApplication[0] = '\0';
     companyName[0] = '\0';

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "device/test_seams.h"
 #include "device/transport/aspi_library.h"
 #include "device/transport/recovery_policy.h"
 #include "device/transport/sense_extraction.h"
@@ -66,7 +67,7 @@ const char* ASPIIntf::GetDeviceId() {
     return aspiDeviceId;
 }
 
-void ASPIIntf::SetCompletionWaitForTesting(uint32_t milliseconds) {
+void test_seams::SetAspiCompletionWait(uint32_t milliseconds) {
     completionWaitMs = milliseconds ? milliseconds : kDefaultCompletionWaitMs;
 }
 

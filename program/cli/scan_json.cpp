@@ -101,7 +101,7 @@ void AppendJsonItem(ReportBuffer& buffer, const scan::FoundItem* item, int depth
     buffer.Pass();
     std::string& out = buffer.text();
     out += "{\"name\":";
-    AppendString(out, item->name);
+    AppendString(out, item->Name());
     out += ",\"start\":";
     AppendNumber(out, item->start);
     out += ",\"size\":";

@@ -14,8 +14,6 @@ namespace dravik::scan {
 
 namespace {
 
-constexpr std::size_t kNameOffset = offsetof(FoundItem, name);
-
 // Roots that AttachRootItem replaced; the views may still show them.
 std::vector<FoundItem*>& ReplacedRoots() {
     static std::vector<FoundItem*> roots;
@@ -58,15 +56,14 @@ FoundItem* NewFoundItem(std::string_view name, std::size_t minNameRoom) {
     const std::size_t length = StoredNameLength(name);
     std::size_t room = length + 1;
     if (room < minNameRoom) room = minNameRoom;
-    // The record's tail padding may reach past a short name.
-    std::size_t bytes = kNameOffset + room;
-    if (bytes < sizeof(FoundItem)) bytes = sizeof(FoundItem);
+    // The name follows the fixed fields in the same block (FoundItem::Name).
+    const std::size_t bytes = sizeof(FoundItem) + room;
     void* block = AllocateItemMemory(bytes);
     if (!block) return nullptr;
     std::memset(block, 0, bytes);
     auto* item = new (block) FoundItem;
-    std::memcpy(item->name, name.data(), length);
-    item->name[length] = '\0';
+    std::memcpy(item->Name(), name.data(), length);
+    item->Name()[length] = '\0';
     return item;
 }
 

@@ -16,6 +16,7 @@
 #include "device/cddevice/cddevice.h"
 #include "device/cddevice/transport_choice.h"
 #include "device/ddb/ddb_info.h"
+#include "device/test_seams.h"
 #include "device/transport/spti_intf.h"
 #include "support/disc_builder.h"
 #include "transport_fakes.h"
@@ -72,13 +73,13 @@ protected:
         DeviceMessages().clear();
         DeviceDumps().clear();
         starters.passThrough = {&StartPassThrough, &device::CreateSPTIIntf};
-        device::SetTransportStartersForTesting(&starters);
+        device::test_seams::SetTransportStarters(&starters);
         ASSERT_TRUE(device::CDDevice::Initialize(nullptr, RecordMessage));
     }
     void TearDown() override {
         dev.reset();
         device::CDDevice::Terminate();
-        device::SetTransportStartersForTesting(nullptr);
+        device::test_seams::SetTransportStarters(nullptr);
         TransportTest::TearDown();
     }
 

@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "device/cddevice/cddevice.h"
+#include "device/test_seams.h"
 #include "device/transport/aspi_intf.h"
 #include "device/transport/aspi_library.h"
 #include "platform/aspi_srb.h"
@@ -65,12 +66,12 @@ class AspiTest : public TransportTest {
 protected:
     void SetUp() override {
         TransportTest::SetUp();
-        SetAspiModuleNameForTesting(BuildDir() + "/bin/libwnaspi32.so");
+        test_seams::SetAspiModuleName(BuildDir() + "/bin/libwnaspi32.so");
     }
     void TearDown() override {
         ShutdownAspi();
-        SetAspiModuleNameForTesting({});
-        ASPIIntf::SetCompletionWaitForTesting(0);
+        test_seams::SetAspiModuleName({});
+        test_seams::SetAspiCompletionWait(0);
         if (languageModule) dlclose(languageModule);
         TransportTest::TearDown();
     }
@@ -142,7 +143,7 @@ TEST_F(AspiTest, StartCountsAdaptersOrExplainsWhyNot) {
     EXPECT_EQ(Aspi().module, nullptr);
     EXPECT_EQ(aspi.GetVersion(), "*** Unknown ***");
 
-    SetAspiModuleNameForTesting(BuildDir() + "/bin/no-such-aspi.so");
+    test_seams::SetAspiModuleName(BuildDir() + "/bin/no-such-aspi.so");
     EXPECT_FALSE(StartASPIIntf(languageModule, RecordMessage));
     ASSERT_EQ(Messages().size(), 2u);
     EXPECT_EQ(Messages()[1].first, 3004);
@@ -396,7 +397,7 @@ TEST_F(AspiTest, AHangingDriveTimesOutAndIsNeverWrittenBack) {
     });
     ASPIIntf aspi;
     StartOn({hanging}, aspi, 1);
-    ASPIIntf::SetCompletionWaitForTesting(200);
+    test_seams::SetAspiCompletionWait(200);
     auto buffer = std::make_unique<uint8_t[]>(2048);
     DevRequest read = Read10(buffer.get(), 0, 2048);
     EXPECT_FALSE(aspi.Execute(&read, true));

@@ -6,11 +6,13 @@
 
 #include "device/cddevice/cddevice.h"
 #include "device/cddevice/os_version.h"
+#include "device/test_seams.h"
 #include "device/transport/driver_starts.h"
 #include "device/transport/recovery_policy.h"
 #include "device/transport/spti_intf.h"
 #include "platform/le_fields.h"
 #include "platform/scsi_pass_through.h"
+#include "platform/test_seams.h"
 #include "platform/win_errors.h"
 #include "support/disc_builder.h"
 #include "transport_fakes.h"
@@ -65,7 +67,7 @@ DevRequest Inquiry(uint8_t* buffer, uint32_t length) {
 
 TEST_F(SptiTest, EnumeratesOpticalLettersAndSkipsSubstitutedOnes) {
     SetDrives({std::make_shared<FakeDrive>(), std::make_shared<FakeDrive>(), std::make_shared<FakeDrive>()});
-    platform::SetSubstitutedDriveForTesting('E', "\\??\\D:\\folder");
+    platform::test_seams::SetSubstitutedDrive('E', "\\??\\D:\\folder");
     SPTIIntf spti;
     spti.debugCallback = RecordDebugLine;
     spti.debugLevel = 1;
@@ -77,7 +79,7 @@ TEST_F(SptiTest, EnumeratesOpticalLettersAndSkipsSubstitutedOnes) {
     ASSERT_TRUE(spti.NextDevice());
     EXPECT_STREQ(spti.GetDeviceId(), "F:") << "E: is substituted onto a folder";
     EXPECT_FALSE(spti.NextDevice());
-    EXPECT_EQ(platform::OpenHandleCountForTesting(), 0u) << "the walk closes what it opened";
+    EXPECT_EQ(platform::test_seams::OpenHandleCount(), 0u) << "the walk closes what it opened";
     EXPECT_TRUE(Logged("Opening access to type 5 device at \\\\.\\D:"));
     EXPECT_FALSE(Logged("Opening access to type 5 device at \\\\.\\E:"));
 }
@@ -107,7 +109,7 @@ TEST_F(SptiTest, OpenFallsBackToReadOnlyAndReportsRefusals) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.readWrite * 1000 + row.readOnly);
         Recorded().messages.clear();
-        platform::SetOpenFaultForTesting('D', row.readWrite, row.readOnly);
+        platform::test_seams::SetOpenFault('D', row.readWrite, row.readOnly);
         SPTIIntf spti;
         spti.messageCallback = RecordMessage;
         EXPECT_EQ(spti.FirstDevice(), row.opens);
@@ -358,7 +360,7 @@ TEST_F(SptiTest, BadRequestsFailWithClearCodes) {
     DevRequest reopened = Inquiry(buffer, 36);
     EXPECT_TRUE(spti.Execute(&reopened, true));
     spti.CloseDevice();
-    platform::SetOpenFaultForTesting('D', platform::kErrorGenFailure, 0);
+    platform::test_seams::SetOpenFault('D', platform::kErrorGenFailure, 0);
     DevRequest refused = Inquiry(buffer, 36);
     EXPECT_FALSE(spti.Execute(&refused, true));
     EXPECT_EQ(refused.senseKey, 0xFE);
@@ -409,11 +411,11 @@ TEST_F(SptiTest, StartsOnTheNtFamilyOnlyAndDriverStartsFail) {
 
     OsVersion nine;
     nine.platformId = kPlatformWin9x;
-    SetOsVersionForTesting(&nine);
+    test_seams::SetOsVersion(&nine);
     EXPECT_FALSE(StartSPTIIntf(nullptr, RecordMessage));
     EXPECT_FALSE(StartDACCIntf(nullptr, RecordMessage));
     EXPECT_FALSE(StartVXDIntf(nullptr, RecordMessage));
-    SetOsVersionForTesting(nullptr);
+    test_seams::SetOsVersion(nullptr);
     EXPECT_EQ(Messages().size(), 1u);
 }
 

@@ -117,7 +117,7 @@ TEST_F(RealImageTest, PlainIsoFromGenisoimage) {
     scan::TrackNode* track = AddTrack(0, Blocks(image));
     AddLeadOut(Blocks(image));
     ASSERT_TRUE(Read(track));
-    EXPECT_STREQ(track->rootItem->name, "\\ PLAINVOL (Session 1)");
+    EXPECT_STREQ(track->rootItem->Name(), "\\ PLAINVOL (Session 1)");
     ExpectFiles(track);
     ExpectContents(track);
     EXPECT_TRUE(DialogTexts().empty());
@@ -233,7 +233,7 @@ TEST_F(RealImageTest, MultiSessionImageFromGenisoimage) {
     EXPECT_EQ(FileSizes(first), firstFiles);
     ExpectContents(first);
     ASSERT_TRUE(Read(second));
-    EXPECT_STREQ(second->rootItem->name, "\\ MULTI (Session 2)");
+    EXPECT_STREQ(second->rootItem->Name(), "\\ MULTI (Session 2)");
     ExpectFiles(second);  // both sessions' files
     ExpectContents(second);
     const auto paths = Paths(second);
@@ -269,8 +269,8 @@ TEST_F(RealImageTest, WholeScanReadsBothSessionsOfATwoSessionDisc) {
     ASSERT_EQ(data.size(), 2u);
     ASSERT_NE(data[0]->rootItem, nullptr);
     ASSERT_NE(data[1]->rootItem, nullptr);
-    EXPECT_STREQ(data[0]->rootItem->name, "\\ SCANNED (Session 1)");
-    EXPECT_STREQ(data[1]->rootItem->name, "\\ SCANNED (Session 2)");
+    EXPECT_STREQ(data[0]->rootItem->Name(), "\\ SCANNED (Session 1)");
+    EXPECT_STREQ(data[1]->rootItem->Name(), "\\ SCANNED (Session 2)");
     EXPECT_EQ(FileSizes(data[0]), (std::map<std::string, std::uint32_t>{{"FIRST.TXT", 3000}}));
     ExpectFiles(data[1]);
     ExpectContents(data[1]);
@@ -291,7 +291,7 @@ TEST_F(RealImageTest, ZeroedPrimaryDescriptorIsReadThroughTheJolietDescriptor) {
     AddLeadOut(Blocks(image));
     ASSERT_TRUE(Read(track));
     EXPECT_TRUE(track->flags & scan::TrackJoliet);
-    EXPECT_STREQ(track->rootItem->name, "\\ ZEROED (Session 1)");
+    EXPECT_STREQ(track->rootItem->Name(), "\\ ZEROED (Session 1)");
     ExpectFiles(track);
     ExpectContents(track);
     EXPECT_TRUE(LogHas("block 16 holds no volume descriptor"));

@@ -253,7 +253,7 @@ protected:
         for (scan::TrackNode* node = scan::TrackListHead; node; node = node->next) nodes.push_back(node);
         return nodes;
     }
-    std::string RootName(const scan::TrackNode* node) const { return node->rootItem ? node->rootItem->name : ""; }
+    std::string RootName(const scan::TrackNode* node) const { return node->rootItem ? node->rootItem->Name() : ""; }
 
     std::vector<std::string> LogMessages() const {
         std::vector<std::string> lines;

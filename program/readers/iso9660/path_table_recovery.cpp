@@ -112,8 +112,8 @@ scan::FoundItem* RecoverDirectory(IsoTrackState& state, scan::FoundItem* parent,
     if (state.nestLevel < kMaxNestLevel) ReadIsoDirectory(state, item, block, length, format);
     state.nestLevel = 0;
     if (Verbose())
-        diag::DebugPrint("Directory %s at block %d recovered through the path table under %s", item->name,
-                         static_cast<int>(block), parent->name);
+        diag::DebugPrint("Directory %s at block %d recovered through the path table under %s", item->Name(),
+                         static_cast<int>(block), parent->Name());
     return item;
 }
 
