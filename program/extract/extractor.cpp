@@ -192,7 +192,7 @@ private:
         if (written && mac && options_.resourceForks && NeedsAppleDouble(*mac)) {
             bool doubleRenamed = false;
             const std::string doubleName = dir.names.Claim(AppleDoubleName(name), doubleRenamed);
-            FileReport forks{FileOutcome::kFailed, false, JoinPath(DiscFolder(discPath), AppleDoubleName(item->name)),
+            FileReport forks{FileOutcome::kFailed, false, JoinPath(DiscFolder(discPath), AppleDoubleName(item->Name())),
                              JoinPath(dir.outputPath, doubleName), {}, {}};
             WriteFile(dir, doubleName, item, forks, [&](PartFile& part, std::vector<BlockRange>& unreadable) {
                 const std::vector<std::uint8_t> header = AppleDoubleHeader(*mac);

@@ -93,7 +93,7 @@ protected:
     void ExpectStandardFiles(const scan::TrackNode* track) {
         ASSERT_NE(track->rootItem, nullptr);
         EXPECT_TRUE(track->flags & scan::TrackHfs);
-        EXPECT_EQ(std::string(track->rootItem->name), scan::RootItemName("Mac Volume", track->session));
+        EXPECT_EQ(std::string(track->rootItem->Name()), scan::RootItemName("Mac Volume", track->session));
         const auto paths = Paths(track);
         for (const VolumeFile& file : kFiles) {
             SCOPED_TRACE(file.path);
