@@ -62,6 +62,37 @@ void HfsVolumeMaker::File(const std::string& macPath, const std::string& content
     Run("hcopy -r " + Quoted(source) + " " + Quoted(macPath));
 }
 
+void HfsVolumeMaker::MacFile(const std::string& macPath, const std::string& data, const std::string& resource,
+                             const std::string& type, const std::string& creator) {
+    std::string header(128, '\0');
+    const std::string name = macPath.substr(macPath.rfind(':') + 1);
+    header[1] = static_cast<char>(name.size());
+    header.replace(2, name.size(), name);
+    header.replace(65, 4, type.substr(0, 4));
+    header.replace(69, 4, creator.substr(0, 4));
+    const auto put32 = [&header](std::size_t at, std::size_t value) {
+        for (int i = 0; i < 4; ++i) header[at + i] = static_cast<char>(value >> (24 - 8 * i));
+    };
+    put32(83, data.size());
+    put32(87, resource.size());
+    header[122] = header[123] = static_cast<char>(129);  // MacBinary II
+    std::uint16_t crc = 0;                                 // CRC-16/XMODEM of bytes 0-123
+    for (int i = 0; i < 124; ++i) {
+        crc = static_cast<std::uint16_t>(crc ^ (static_cast<std::uint8_t>(header[i]) << 8));
+        for (int bit = 0; bit < 8; ++bit)
+            crc = static_cast<std::uint16_t>((crc & 0x8000) ? (crc << 1) ^ 0x1021 : crc << 1);
+    }
+    header[124] = static_cast<char>(crc >> 8);
+    header[125] = static_cast<char>(crc);
+    const auto padded = [](std::string bytes) {
+        bytes.resize((bytes.size() + 127) / 128 * 128, '\0');
+        return bytes;
+    };
+    const std::string source = dir_.Write("hfs-source-" + std::to_string(files_++) + ".bin",
+                                          header + padded(data) + padded(resource));
+    Run("hcopy -m " + Quoted(source) + " " + Quoted(macPath));
+}
+
 void HfsVolumeMaker::Rename(const std::string& from, const std::string& to) {
     Run("hrename " + Quoted(from) + " " + Quoted(to));
 }

@@ -37,6 +37,10 @@ public:
     // Mac paths use ":" between names; names are Mac Roman bytes.
     void Folder(const std::string& macPath);
     void File(const std::string& macPath, const std::string& content);
+    // A file with both forks and its type and creator codes (copied in as
+    // MacBinary II, which hcopy unpacks).
+    void MacFile(const std::string& macPath, const std::string& data, const std::string& resource,
+                 const std::string& type, const std::string& creator);
     void Rename(const std::string& from, const std::string& to);
     void Delete(const std::string& macPath);
     // Bytes the volume has free (from hvol).

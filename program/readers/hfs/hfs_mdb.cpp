@@ -115,6 +115,7 @@ bool ReadHfsMdb(HfsVolume& volume, const PartitionSearch& partition) {
             diag::DebugPrint("HFS: sector %lld holds no usable master directory block", static_cast<long long>(primary));
     }
     if (volume.volumeSectors <= kMdbSector + 1) return false;
+    if (!partition.partitioned && !volume.onlyFileSystem) return false;
     const std::int64_t alternate = volume.partitionBase + volume.volumeSectors - 2;
     if (!ReadSector(volume, alternate, sector)) return false;
     MasterDirectory copy = ParseMasterDirectory(sector);

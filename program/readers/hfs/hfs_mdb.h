@@ -25,7 +25,8 @@ PartitionSearch FindHfsPartition(HfsVolume& volume);
 
 // Reads the master directory block of the volume at volume.partitionBase
 // into volume.mdb, falling back to the alternate copy at the volume's
-// second-to-last sector (volume.volumeSectors). False when neither is a
+// second-to-last sector (volume.volumeSectors; without a partition map
+// only when the track holds no other file system). False when neither is a
 // master directory block this reader can use.
 bool ReadHfsMdb(HfsVolume& volume, const PartitionSearch& partition);
 

@@ -54,13 +54,14 @@ bool PlaceAllocationBlocks(HfsVolume& volume, HfsTree& catalog) {
 
 }  // namespace hfs
 
-bool ReadHfsTrack(scan::TrackNode* track, int) {
+bool ReadHfsTrack(scan::TrackNode* track, int position) {
     using namespace hfs;
     device::CDDevice* device = scan::SelectedDevice();
     if (!track || !device) return false;
     HfsVolume volume;
     volume.device = device;
     volume.track = track;
+    volume.onlyFileSystem = position == 0;
     QuietDevice quiet(device);
 
     const PartitionSearch partition = FindHfsPartition(volume);

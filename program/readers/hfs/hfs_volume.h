@@ -121,6 +121,11 @@ struct HfsVolume {
     std::int64_t partitionBase = 0;  // absolute 512-byte sector
     std::int64_t volumeSectors = 0;  // 0: unknown
     std::int64_t allocationBase = 0;  // sectors from the partition base
+    // The track holds no other file system: without a partition map the
+    // alternate master directory block at the track's end is worth a read
+    // (beside ISO 9660 it would cost a read of the run-out blocks of
+    // nearly every data CD).
+    bool onlyFileSystem = true;
     MasterDirectory mdb;
     OverflowMap overflow;
     // The 2048-byte disc block last read, so that neighbouring sectors cost
