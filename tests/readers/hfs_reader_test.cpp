@@ -162,6 +162,41 @@ TEST_F(HfsReaderTest, DamagedVolumesAreReadThroughTheirFallbacks) {
     EXPECT_EQ(scan::TrackListHead->readerWord, allocationStart);
 }
 
+TEST_F(HfsReaderTest, ImpossibleBlockAndNodeSizesEndTheVolumeCleanly) {
+    if (Missing(kHfsTools)) GTEST_SKIP() << "hfsutils (hformat, hcopy, hmount...) is not installed";
+    const std::vector<std::uint8_t> volume = ReadWholeFile(MakeStandardVolume());
+    const std::uint64_t header = CatalogPlace(volume, 0).NodeSector(0);
+    struct Case {
+        const char* what;
+        std::uint64_t sector;
+        std::size_t offset;
+        std::uint16_t value;
+    };
+    // drAlBlkSiz is 32 bits at MDB byte 20; its low half is at 22.
+    const Case cases[] = {
+        {"allocation block size 0", 2, 22, 0},
+        {"allocation block size not a multiple of 512", 2, 22, 1000},
+        {"node size 0", header, 32, 0},
+        {"node size not a multiple of 512", header, 32, 768},
+        {"node larger than an allocation block", header, 32, 4096},
+    };
+    int index = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<std::uint8_t> image = volume;
+        PutSectorBe16(image, c.sector, c.offset, c.value);
+        const std::string path = dir_.File("sizes" + std::to_string(index++) + ".iso");
+        WriteWholeFile(path, image);
+        scan::ClearTrackList(false);
+        Insert(path);
+        // As a second file system, so that the alternate copy at the
+        // track's end (intact) is not asked for.
+        scan::TrackNode* track = AddTrack(0, static_cast<std::int32_t>(image.size() / 2048));
+        EXPECT_FALSE(readers::ReadHfsTrack(track, 1));
+        EXPECT_EQ(track->rootItem, nullptr);
+    }
+}
+
 TEST_F(HfsReaderTest, AnUnreadableCatalogNodeLosesOnlyItsOwnRecords) {
     if (Missing(kHfsTools)) GTEST_SKIP() << "hfsutils (hformat, hcopy, hmount...) is not installed";
     HfsVolumeMaker maker(dir_, "many.hfs", 1600, "Many");

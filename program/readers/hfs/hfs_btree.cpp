@@ -2,6 +2,7 @@
 // through the selected drive, file blocks mapped through a file's extents
 // and the extents overflow file, nodes through a one-allocation-block
 // cache, and the records of a node, checked against the node.
+#include <algorithm>
 #include <cstring>
 #include <limits>
 #include <set>
@@ -58,7 +59,8 @@ bool ReadHfsBlock(HfsVolume& volume, std::int64_t allocBlock, std::uint8_t* out)
         while (ok && remaining > 0) {
             // Whole disc blocks in one read; a sector inside a block, or the
             // last part of one, through the one-block buffer.
-            const std::int64_t wholeBlocks = remaining / (kSectorsPerBlock * kSectorBytes);
+            const std::int64_t wholeBlocks =
+                std::min<std::int64_t>(remaining / (kSectorsPerBlock * kSectorBytes), kMaxBlocksPerRead);
             if (sector % kSectorsPerBlock == 0 && wholeBlocks > 0) {
                 const std::int64_t block = sector / kSectorsPerBlock;
                 ok = block + wholeBlocks - 1 <= kLastDiscBlock &&

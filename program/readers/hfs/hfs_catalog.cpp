@@ -221,7 +221,7 @@ void WalkPass(Walk& walk, Pass pass) {
         // Every other leaf node of the catalog file, in node order.
         const std::uint64_t fileNodes = walk.volume.mdb.catalogFileSize / catalog.nodeSize;
         const std::uint64_t last = std::min<std::uint64_t>({fileNodes, catalog.nodeCount ? catalog.nodeCount : fileNodes,
-                                                            std::uint64_t{kMaxVisitedNodes}});
+                                                            std::uint64_t{kMaxSweptNodes}});
         if (pass == Pass::kFolders)
             diag::DebugPrint("HFS: looking for the catalog's other leaf nodes among %llu nodes",
                              static_cast<unsigned long long>(last));
@@ -231,12 +231,14 @@ void WalkPass(Walk& walk, Pass pass) {
             if (node && IsLeaf(node)) AddNode(walk, node, pass, deferred);
         }
     }
-    // Rounds over the deferred records until one places nothing.
+    // Rounds over the deferred records until one places nothing (or the
+    // tries run out: a chain of folders each deferred behind the next).
+    std::uint64_t tries = 0;
     for (bool placed = true; placed && !deferred.empty() && !AbortRequested(walk.volume);) {
         placed = false;
         std::vector<Record> again;
         for (Record& record : deferred) {
-            if (AddHfsRecord(walk, record.key, record.data, pass))
+            if (++tries <= kMaxDeferredTries && AddHfsRecord(walk, record.key, record.data, pass))
                 placed = true;
             else
                 again.push_back(std::move(record));
