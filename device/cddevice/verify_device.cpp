@@ -11,6 +11,7 @@
 #include "device/ddb/ddb_info.h"
 #include "device/regstore/registry_store.h"
 #include "device/request/dev_request.h"
+#include "platform/scsi_opcodes.h"
 
 namespace dravik::device {
 
@@ -123,11 +124,11 @@ bool CDDevice::VerifyDevice(bool checkMedia) {
         request.cdb[2] = 0x3F;
         if (mode10) {
             request.cdbLength = 10;
-            request.cdb[0] = 0x5A;
-            cmd::PutBE16(request.cdb + 7, verify::kModeSenseBytes);
+            request.cdb[0] = scsi::kModeSense10;
+            bytes::PutBe16(request.cdb + 7, verify::kModeSenseBytes);
         } else {
             request.cdbLength = 6;
-            request.cdb[0] = 0x1A;
+            request.cdb[0] = scsi::kModeSense6;
             request.cdb[4] = 255;
         }
         if (!Send(request, false)) {

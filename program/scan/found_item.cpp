@@ -4,6 +4,7 @@
 #include <new>
 #include <vector>
 
+#include "platform/utf8_text.h"
 #include "program/diag/tracked_alloc.h"
 #include "program/scan/catalogue_lock.h"
 #include "program/scan/item_memory.h"
@@ -24,10 +25,7 @@ std::vector<FoundItem*>& ReplacedRoots() {
 std::size_t StoredNameLength(std::string_view name) {
     std::size_t length = 0;
     while (length < name.size() && name[length] != '\0') ++length;
-    if (length <= kMaxItemNameBytes) return length;
-    length = kMaxItemNameBytes;
-    while (length > 0 && (static_cast<unsigned char>(name[length]) & 0xC0) == 0x80) --length;
-    return length;
+    return text::Utf8CutLength(name.substr(0, length), kMaxItemNameBytes);
 }
 
 void ReleaseExtentList(FoundItem* item) {

@@ -18,6 +18,7 @@
 #include "device/ddb/ddb_info.h"
 #include "device/test_seams.h"
 #include "device/transport/spti_intf.h"
+#include "platform/byte_order.h"
 #include "support/disc_builder.h"
 #include "transport_fakes.h"
 #include "vdrive/virtual_drive.h"
@@ -165,7 +166,7 @@ protected:
     // The first eight bytes the disc builder stamps into a block: its
     // address and its track number.
     static uint32_t StampedBlock(const uint8_t* data) {
-        return uint32_t(data[0]) << 24 | uint32_t(data[1]) << 16 | uint32_t(data[2]) << 8 | data[3];
+        return bytes::GetBe32(data);
     }
 
     TempDir dir;

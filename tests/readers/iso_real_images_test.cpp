@@ -10,7 +10,7 @@
 #include <sstream>
 
 #include "iso_reader_fixture.h"
-#include "program/readers/byte_fields.h"
+#include "platform/byte_order.h"
 #include "program/scan/driver/scan_thread.h"
 
 namespace dravik::test {
@@ -70,14 +70,14 @@ protected:
         std::vector<std::uint8_t> pvd(2048);
         file.seekg(16 * 2048);
         file.read(reinterpret_cast<char*>(pvd.data()), 2048);
-        const std::uint32_t size = readers::Le32(pvd.data() + 132);
+        const std::uint32_t size = bytes::GetLe32(pvd.data() + 132);
         std::vector<std::uint8_t> table(size);
-        file.seekg(std::streamoff(readers::Le32(pvd.data() + 140)) * 2048);
+        file.seekg(std::streamoff(bytes::GetLe32(pvd.data() + 140)) * 2048);
         file.read(reinterpret_cast<char*>(table.data()), size);
         for (std::size_t at = 0; at + 8 <= table.size() && table[at];) {
             const std::size_t length = table[at];
             if (std::string(reinterpret_cast<const char*>(&table[at + 8]), length) == name)
-                return static_cast<std::int32_t>(readers::Le32(&table[at + 2]));
+                return static_cast<std::int32_t>(bytes::GetLe32(&table[at + 2]));
             at += 8 + length + length % 2;
         }
         return -1;

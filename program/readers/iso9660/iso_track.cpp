@@ -89,7 +89,7 @@ bool ReadPrimaryVolume(IsoTrackState& state, const std::uint8_t* descriptor) {
     }
     // A root directory recorded below the track's first block cannot be
     // read as this track's: tell the user and take the ISO mark off.
-    const std::uint32_t rootExtent = Le32(descriptor + kVdRootExtent);
+    const std::uint32_t rootExtent = bytes::GetLe32(descriptor + kVdRootExtent);
     if (std::int64_t{rootExtent} < track->start) {
         if (Verbose()) diag::DebugPrint("Directory before track, trying offset: %d, %d", static_cast<int>(rootExtent), track->start);
         messages::ShowMessage(messages::MessageIdWithFlags(kRootBeforeTrackMessage), int{track->number});
@@ -98,13 +98,13 @@ bool ReadPrimaryVolume(IsoTrackState& state, const std::uint8_t* descriptor) {
     }
     // Reads stay inside the volume (or the track), and a path table found a
     // few blocks after its recorded place tells how far the image is shifted.
-    const std::uint32_t volumeSpace = Le32(descriptor + kVdVolumeSpace);
+    const std::uint32_t volumeSpace = bytes::GetLe32(descriptor + kVdVolumeSpace);
     state.readLimit = ReadLimitFor(track, volumeSpace);
-    FindImageOffset(state, Le32(descriptor + kVdPathTableL), rootExtent);
+    FindImageOffset(state, bytes::GetLe32(descriptor + kVdPathTableL), rootExtent);
     // The root item carries the volume's name; the status line shows it.
     const std::string volume =
         TrimVolumeIdentifier(IsoBytesToUtf8(descriptor + kVdVolumeId, 32));
-    std::uint32_t rootSize = Le32(descriptor + kVdRootLength);
+    std::uint32_t rootSize = bytes::GetLe32(descriptor + kVdRootLength);
     if (rootSize == 0) rootSize = kBlockBytes;
     scan::FoundItem* root = MakeRootItem(state, volume, MapLocation(state, rootExtent), rootSize, descriptor + kVdRootDate);
     if (!root) return false;
@@ -191,7 +191,7 @@ bool ReadIsoTrack(scan::TrackNode* track, int) {
     // A volume larger than its track goes on over the following tracks of
     // the session; their ends become this track's end.
     bool overwritten = false;
-    const std::uint32_t volumeSpace = Le32(descriptor + kVdVolumeSpace);
+    const std::uint32_t volumeSpace = bytes::GetLe32(descriptor + kVdVolumeSpace);
     if (std::int64_t{track->end} < std::int64_t{track->start} + volumeSpace)
         overwritten = CheckTrackContinuation(state, descriptor);
 

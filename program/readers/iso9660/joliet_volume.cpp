@@ -61,10 +61,10 @@ bool ReadJolietVolume(IsoTrackState& state, const std::uint8_t* svd) {
     // afresh for this tree.
     SetTrackFlags(track, scan::TrackJoliet);
     state.nameFailed = false;
-    state.readLimit = ReadLimitFor(track, Le32(svd + kVdVolumeSpace));
+    state.readLimit = ReadLimitFor(track, bytes::GetLe32(svd + kVdVolumeSpace));
     // A root recorded below the track start may be an image mastered for
     // block 0 and written later on the disc.
-    const std::uint32_t rootExtent = Le32(svd + kVdRootExtent);
+    const std::uint32_t rootExtent = bytes::GetLe32(svd + kVdRootExtent);
     if (std::int64_t{rootExtent} < track->start) DetectOffsetImage(state, svd, rootExtent);
     // A root beyond the readable end cannot be walked; otherwise look for
     // a path table displaced from its recorded place.
@@ -72,13 +72,13 @@ bool ReadJolietVolume(IsoTrackState& state, const std::uint8_t* svd) {
         ClearTrackFlags(track, scan::TrackJoliet);
         return false;
     }
-    FindImageOffset(state, Le32(svd + kVdPathTableL), rootExtent);
+    FindImageOffset(state, bytes::GetLe32(svd + kVdPathTableL), rootExtent);
     // The root item carries the volume's name; walk the tree quietly, then
     // reach the directories the walk could not through the path table.
     bool volumeFailed = false;
     const std::string volume = TrimVolumeIdentifier(Ucs2BeToUtf8(svd + kVdVolumeId, 32, volumeFailed));
     scan::FoundItem* root =
-        MakeRootItem(state, volume, MapLocation(state, rootExtent), Le32(svd + kVdRootLength), svd + kVdRootDate);
+        MakeRootItem(state, volume, MapLocation(state, rootExtent), bytes::GetLe32(svd + kVdRootLength), svd + kVdRootDate);
     if (!root) {
         ClearTrackFlags(track, scan::TrackJoliet);
         return false;
