@@ -9,7 +9,7 @@
 
 #include "device/cddevice/cddevice.h"
 #include "program/diag/debug_log.h"
-#include "program/readers/byte_fields.h"
+#include "platform/byte_order.h"
 #include "program/readers/hfs/hfs_volume.h"
 #include "program/scan/scan_state.h"
 
@@ -22,7 +22,7 @@ constexpr std::int64_t kLastDiscBlock = std::numeric_limits<std::int32_t>::max()
 
 ExtentRecord ReadExtentRecord(const std::uint8_t* at) {
     ExtentRecord record;
-    for (int i = 0; i < 3; ++i) record[i] = {Be16(at + 4 * i), Be16(at + 4 * i + 2)};
+    for (int i = 0; i < 3; ++i) record[i] = {bytes::GetBe16(at + 4 * i), bytes::GetBe16(at + 4 * i + 2)};
     return record;
 }
 
@@ -133,7 +133,7 @@ const std::uint8_t* ReadHfsNode(HfsVolume& volume, HfsTree& tree, std::uint32_t 
 }
 
 std::uint32_t NodeRecordCount(const std::uint8_t* node, std::uint32_t nodeSize) {
-    const std::uint32_t claimed = Be16(node + 10);
+    const std::uint32_t claimed = bytes::GetBe16(node + 10);
     const std::uint32_t room = (nodeSize - kNodeDescriptorBytes) / 2;
     return claimed < room ? claimed : room;
 }
@@ -141,24 +141,24 @@ std::uint32_t NodeRecordCount(const std::uint8_t* node, std::uint32_t nodeSize) 
 std::size_t RecordOffset(const std::uint8_t* node, std::uint32_t nodeSize, std::uint32_t k) {
     const std::uint32_t records = NodeRecordCount(node, nodeSize);
     if (k >= records) return 0;
-    const std::size_t offset = Be16(node + nodeSize - 2 - 2 * k);
+    const std::size_t offset = bytes::GetBe16(node + nodeSize - 2 - 2 * k);
     if (offset < kNodeDescriptorBytes || offset >= nodeSize - 2 * std::size_t{records}) return 0;
     return offset;
 }
 
 bool ReadTreeHeader(HfsVolume& volume, HfsTree& tree) {
     const std::uint8_t* node = ReadHfsNode(volume, tree, 0);
-    if (!node || node[8] != kHeaderNode || node[9] != 0 || Be16(node + 10) != 3) return false;
+    if (!node || node[8] != kHeaderNode || node[9] != 0 || bytes::GetBe16(node + 10) != 3) return false;
     const std::uint8_t* header = node + kNodeDescriptorBytes;
-    tree.depth = Be16(header + 0);
-    tree.root = Be32(header + 2);
-    tree.leafRecords = Be32(header + 6);
-    tree.firstLeaf = Be32(header + 10);
-    tree.lastLeaf = Be32(header + 14);
-    const std::uint32_t nodeSize = Be16(header + 18);
-    tree.maxKeyLength = Be16(header + 20);
-    tree.nodeCount = Be32(header + 22);
-    tree.freeNodes = Be32(header + 26);
+    tree.depth = bytes::GetBe16(header + 0);
+    tree.root = bytes::GetBe32(header + 2);
+    tree.leafRecords = bytes::GetBe32(header + 6);
+    tree.firstLeaf = bytes::GetBe32(header + 10);
+    tree.lastLeaf = bytes::GetBe32(header + 14);
+    const std::uint32_t nodeSize = bytes::GetBe16(header + 18);
+    tree.maxKeyLength = bytes::GetBe16(header + 20);
+    tree.nodeCount = bytes::GetBe32(header + 22);
+    tree.freeNodes = bytes::GetBe32(header + 26);
     if (nodeSize != tree.nodeSize) return PrepareTree(volume, tree, nodeSize);
     return true;
 }
@@ -185,11 +185,11 @@ void LoadOverflowExtents(HfsVolume& volume) {
             const std::size_t data = (offset + 1 + keyLength + 1) & ~std::size_t{1};
             if (keyLength < 7 || data + 12 > tree.nodeSize) continue;
             const std::uint8_t fork = node[offset + 1];
-            const std::uint32_t fileId = Be32(node + offset + 2);
-            const std::uint32_t firstBlock = Be16(node + offset + 6);
+            const std::uint32_t fileId = bytes::GetBe32(node + offset + 2);
+            const std::uint32_t firstBlock = bytes::GetBe16(node + offset + 6);
             volume.overflow[{fileId, fork, firstBlock}] = ReadExtentRecord(node + data);
         }
-        n = Be32(node);
+        n = bytes::GetBe32(node);
     }
     if (Verbose()) diag::DebugPrint("HFS: %zu extents overflow records", volume.overflow.size());
 }

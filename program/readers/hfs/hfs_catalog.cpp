@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "program/diag/debug_log.h"
-#include "program/readers/byte_fields.h"
+#include "platform/byte_order.h"
 #include "program/readers/hfs/hfs_volume.h"
 #include "program/readers/hfs/mac_roman.h"
 #include "program/scan/catalogue_lock.h"
@@ -102,11 +102,11 @@ scan::FoundItem* ParentOf(Walk& walk, std::uint32_t parentId) {
 // False when the record's parent folder is not in the catalogue yet.
 bool AddHfsRecord(Walk& walk, std::span<const std::uint8_t> key, std::span<const std::uint8_t> data, Pass pass) {
     if (key.size() < kKeyNameOffset + 1 || data.empty() || walk.items >= kMaxHfsItems) return true;
-    const std::uint32_t parentId = Be32(key.data() + 2);
+    const std::uint32_t parentId = bytes::GetBe32(key.data() + 2);
     const std::uint8_t type = data[0];
     if (type == kFileRecord && pass == Pass::kFiles && data.size() >= kFileRecordBytes) {
         const std::uint8_t* d = data.data();
-        const std::uint32_t fileId = Be32(d + 20);
+        const std::uint32_t fileId = bytes::GetBe32(d + 20);
         if (walk.filesMade.count(fileId)) return true;
         const ExtentRecord dataExtents = ReadExtentRecord(d + 74);
         const ExtentRecord resourceExtents = ReadExtentRecord(d + 86);
@@ -115,8 +115,8 @@ bool AddHfsRecord(Walk& walk, std::span<const std::uint8_t> key, std::span<const
         std::copy(d + 8, d + 12, info.creator.begin());
         std::copy(d + 4, d + 20, info.finderInfo.begin());
         std::copy(d + 56, d + 72, info.finderInfo.begin() + 16);
-        info.data = ForkRuns(walk.volume, fileId, kDataFork, dataExtents, Be32(d + 26));
-        info.resource = ForkRuns(walk.volume, fileId, kResourceFork, resourceExtents, Be32(d + 36));
+        info.data = ForkRuns(walk.volume, fileId, kDataFork, dataExtents, bytes::GetBe32(d + 26));
+        info.resource = ForkRuns(walk.volume, fileId, kResourceFork, resourceExtents, bytes::GetBe32(d + 36));
         const std::string name = RecordName(key);
         if (Verbose())
             diag::DebugPrint("File: %35s id:%d Start:%d(%d) Size:%d RStart:%d RSize:%d", name.c_str(),
@@ -132,7 +132,7 @@ bool AddHfsRecord(Walk& walk, std::span<const std::uint8_t> key, std::span<const
         item->start = info.data.size == 0 ? scan::StartNotAvailable : static_cast<std::int32_t>(dataExtents[0].start);
         if (!info.data.whole) item->flags |= scan::ItemMissing;
         if (info.data.runs.size() > 1) item->flags |= scan::ItemFragmented;
-        item->date = HfsDate(Be32(d + 48));
+        item->date = HfsDate(bytes::GetBe32(d + 48));
         scan::SetMacFileInfo(item, std::move(info));
         AppendHfsChild(walk, item, parent);
         walk.filesMade.insert(fileId);
@@ -141,7 +141,7 @@ bool AddHfsRecord(Walk& walk, std::span<const std::uint8_t> key, std::span<const
     }
     if (type == kFolderRecord && pass == Pass::kFolders && data.size() >= kFolderRecordBytes) {
         const std::uint8_t* d = data.data();
-        const std::uint32_t dirId = Be32(d + 6);
+        const std::uint32_t dirId = bytes::GetBe32(d + 6);
         if (walk.folders.count(dirId)) return true;
         scan::FoundItem* parent = nullptr;
         if (walk.root) {
@@ -154,7 +154,7 @@ bool AddHfsRecord(Walk& walk, std::span<const std::uint8_t> key, std::span<const
         item->fsId = dirId;
         item->start = static_cast<std::int32_t>(dirId);
         item->flags = scan::ItemDirectory;
-        item->date = HfsDate(Be32(d + 14));
+        item->date = HfsDate(bytes::GetBe32(d + 14));
         if (parent) {
             AppendHfsChild(walk, item, parent);
         } else {
@@ -215,7 +215,7 @@ void WalkPass(Walk& walk, Pass pass) {
         }
         if (dumps) diag::DebugDump(node, static_cast<int>(catalog.nodeSize), "Catalog node");
         AddNode(walk, node, pass, deferred);
-        n = Be32(node);
+        n = bytes::GetBe32(node);
     }
     if (broken) {
         // Every other leaf node of the catalog file, in node order.

@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "program/diag/debug_log.h"
-#include "program/readers/byte_fields.h"
+#include "platform/byte_order.h"
 #include "program/readers/hfs/hfs_mdb.h"
 #include "program/readers/hfs/mac_roman.h"
 #include "program/scan/track_list.h"
@@ -45,17 +45,17 @@ bool AllZero(const std::uint8_t* sector) {
 
 MasterDirectory ParseMasterDirectory(const std::uint8_t* s) {
     MasterDirectory mdb;
-    mdb.signature = Be16(s + 0);
-    mdb.createDate = Be32(s + 2);
-    mdb.bitmapStart = Be16(s + 14);
-    mdb.allocationBlocks = Be16(s + 18);
-    mdb.blockSize = Be32(s + 20);
-    mdb.allocationStart = Be16(s + 28);
+    mdb.signature = bytes::GetBe16(s + 0);
+    mdb.createDate = bytes::GetBe32(s + 2);
+    mdb.bitmapStart = bytes::GetBe16(s + 14);
+    mdb.allocationBlocks = bytes::GetBe16(s + 18);
+    mdb.blockSize = bytes::GetBe32(s + 20);
+    mdb.allocationStart = bytes::GetBe16(s + 28);
     const std::size_t nameLength = s[36] < kVolumeNameMax ? s[36] : kVolumeNameMax;
     mdb.volumeName = MacRomanToUtf8(s + 37, nameLength);
-    mdb.extentsFileSize = Be32(s + 130);
+    mdb.extentsFileSize = bytes::GetBe32(s + 130);
     mdb.extentsFile = ReadExtentRecord(s + 134);
-    mdb.catalogFileSize = Be32(s + 146);
+    mdb.catalogFileSize = bytes::GetBe32(s + 146);
     mdb.catalogFile = ReadExtentRecord(s + 150);
     return mdb;
 }
@@ -71,7 +71,7 @@ PartitionSearch FindHfsPartition(HfsVolume& volume) {
     std::uint8_t sector[kSectorBytes];
     PartitionSearch result;
     if (!ReadSector(volume, trackBase, sector)) return result;
-    if (Be16(sector) != kDriverDescriptorSignature) {
+    if (bytes::GetBe16(sector) != kDriverDescriptorSignature) {
         // No partition map: a volume that starts with the track, known by
         // its master directory block or, when that is damaged, by the
         // alternate copy at the track's end.
@@ -85,16 +85,16 @@ PartitionSearch FindHfsPartition(HfsVolume& volume) {
     std::memcpy(result.driverDescriptor.data(), sector, kSectorBytes);
     std::uint32_t entries = 1;
     for (std::uint32_t i = 1; i <= entries && i <= kMaxPartitionEntries; ++i) {
-        if (!ReadSector(volume, trackBase + i, sector) || Be16(sector) != kPartitionSignature) return result;
-        if (i == 1) entries = Be32(sector + kPmMapBlockCount);
+        if (!ReadSector(volume, trackBase + i, sector) || bytes::GetBe16(sector) != kPartitionSignature) return result;
+        if (i == 1) entries = bytes::GetBe32(sector + kPmMapBlockCount);
         if (FixedText(sector + kPmType, kPartitionTextBytes) != "Apple_HFS") continue;
-        if (Be32(sector + kPmLogicalDataStart) != 0) return result;
+        if (bytes::GetBe32(sector + kPmLogicalDataStart) != 0) return result;
         if (Verbose()) diag::DebugDump(sector, kSectorBytes, "Partition Map");
         result.partitioned = true;
         result.found = true;
         result.name = MacRomanToUtf8(sector + kPmName, FixedText(sector + kPmName, kPartitionTextBytes).size());
-        result.base = trackBase + Be32(sector + kPmPhysicalStart);
-        result.sectors = Be32(sector + kPmBlockCount);
+        result.base = trackBase + bytes::GetBe32(sector + kPmPhysicalStart);
+        result.sectors = bytes::GetBe32(sector + kPmBlockCount);
         return result;
     }
     return result;
