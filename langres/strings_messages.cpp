@@ -41,6 +41,7 @@ constexpr StringEntry kProgramMessages[] = {
     {160, "Unrecognised track (%d blocks)"},
     {165, "The Macintosh (HFS) volume on this disc could not be opened.\n"
           "Its files are not listed."},
+    {177, "Reading HFS volume %s"},
     {179, "There is not enough memory for the block map of the UDF scan.\n"
           "Close other programs and scan again."},
     {185, "No files were found in the usual places.\n"

@@ -1,6 +1,8 @@
-// dravik-cli extract TARGET --to DIR [--overwrite] [PATH...]: scans TARGET
-// as dravik-cli scan does, then copies the files it found on ISO 9660,
-// Joliet and High Sierra tracks into DIR: all of them, or the PATHs given
+// dravik-cli extract TARGET --to DIR [--overwrite] [--resource-forks]
+// [PATH...]: scans TARGET as dravik-cli scan does, then copies the files it
+// found on ISO 9660, Joliet, High Sierra and HFS tracks into DIR (with
+// --resource-forks an HFS file's resource fork and Finder information go
+// beside it as "._NAME"): all of them, or the PATHs given
 // as the tree prints them (names below the track's root joined by "/",
 // optionally after the track's name: "SAMPLE (Session 1)/PHOTOS"). Each
 // track goes into its own folder under DIR. One line per file, then a
@@ -22,7 +24,7 @@ namespace dravik::cli {
 
 namespace {
 
-constexpr char kExtractUsage[] = "TARGET --to DIR [--overwrite] [--ignore-joliet] [--show-all] [-C] [PATH...]";
+constexpr char kExtractUsage[] = "TARGET --to DIR [--overwrite] [--resource-forks] [--ignore-joliet] [--show-all] [-C] [PATH...]";
 
 struct ExtractCommandOptions {
     std::string target;
@@ -43,6 +45,8 @@ bool ParseOptions(const std::vector<std::string>& args, ExtractCommandOptions& o
             haveFolder = true;
         } else if (arg == "--overwrite") {
             options.extract.overwrite = true;
+        } else if (arg == "--resource-forks") {
+            options.extract.resourceForks = true;
         } else if (arg == "--ignore-joliet") {
             s.IgnoreJoliet = 1;
         } else if (arg == "--show-all") {

@@ -2,7 +2,8 @@
 //   {"volume": text, "tracks": [{"number", "session", "start", "end",
 //    "control", "flags": [names], "root": item or null}]}
 //   item = {"name", "start", "size", "date" (ISO 8601 or null), "fsId",
-//           "flags": [names], "children": [items]}
+//           "flags": [names], "children": [items]}; an HFS file also has
+//           "rsize" (its resource fork's size), "type" and "creator"
 // Names come from discs: bytes that are not UTF-8 become U+FFFD, so the
 // output is always valid JSON.
 #include <cstdio>
@@ -12,6 +13,7 @@
 #include "platform/utf8_text.h"
 #include "program/scan/catalogue_lock.h"
 #include "program/scan/found_item.h"
+#include "program/scan/mac_file_info.h"
 #include "program/scan/scan_state.h"
 #include "program/scan/track_list.h"
 #include "scan_report.h"
@@ -90,6 +92,14 @@ void AppendJsonItem(ReportBuffer& buffer, const scan::FoundItem* item, int depth
     }
     out += ",\"fsId\":";
     AppendNumber(out, item->fsId);
+    if (const scan::MacFileInfo* mac = scan::ItemMacFileInfo(item)) {
+        out += ",\"rsize\":";
+        AppendNumber(out, mac->resource.size);
+        out += ",\"type\":";
+        AppendString(out, MacCodeText(mac->type));
+        out += ",\"creator\":";
+        AppendString(out, MacCodeText(mac->creator));
+    }
     out += ",\"flags\":[";
     AppendItemFlagNames(out, item->flags, true);
     out += "],\"children\":[";

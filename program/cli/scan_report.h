@@ -3,6 +3,7 @@
 // directories' self and parent entries.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
@@ -33,6 +34,9 @@ std::string IsoDateText(const scan::ItemDate& date);
 bool AppendIsoDate(std::string& out, const scan::ItemDate& date);
 // A number in decimal appended to `out`.
 void AppendNumber(std::string& out, long long value);
+// A Macintosh type or creator code ("TEXT") as UTF-8 from its Mac Roman
+// bytes.
+std::string MacCodeText(const std::array<std::uint8_t, 4>& code);
 
 // Where a report goes, a piece at a time.
 using ReportSink = std::function<void(std::string_view piece)>;

@@ -2,6 +2,7 @@
 #include <charconv>
 #include <cstdio>
 
+#include "program/readers/hfs/mac_roman.h"
 #include "program/scan/found_item.h"
 #include "program/scan/item_date.h"
 #include "program/scan/track_list.h"
@@ -74,6 +75,10 @@ bool AppendItemFlagNames(std::string& out, std::uint16_t flags, bool quoted) {
         any = true;
     }
     return any;
+}
+
+std::string MacCodeText(const std::array<std::uint8_t, 4>& code) {
+    return readers::hfs::MacRomanToUtf8(code.data(), code.size());
 }
 
 void AppendNumber(std::string& out, long long value) {

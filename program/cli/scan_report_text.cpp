@@ -5,6 +5,7 @@
 
 #include "program/scan/catalogue_lock.h"
 #include "program/scan/found_item.h"
+#include "program/scan/mac_file_info.h"
 #include "program/scan/scan_state.h"
 #include "program/scan/track_list.h"
 #include "scan_report.h"
@@ -37,6 +38,11 @@ void AppendTextItem(ReportBuffer& buffer, const scan::FoundItem* item, int depth
     AppendNumber(out, item->size);
     out += "  ";
     if (!AppendIsoDate(out, item->date)) out += scan::kNoDateText;
+    if (const scan::MacFileInfo* mac = scan::ItemMacFileInfo(item)) {
+        out += "  rsize ";
+        AppendNumber(out, mac->resource.size);
+        out += "  " + MacCodeText(mac->type) + "/" + MacCodeText(mac->creator);
+    }
     const std::size_t beforeFlags = out.size();
     out += "  [";
     if (AppendItemFlagNames(out, item->flags, false))

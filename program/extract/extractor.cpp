@@ -7,9 +7,11 @@
 #include <optional>
 
 #include "platform/atomic_file.h"
+#include "program/extract/apple_double.h"
 #include "program/extract/item_paths.h"
 #include "program/extract/output_folder.h"
 #include "program/extract/safe_names.h"
+#include "program/scan/mac_file_info.h"
 #include "program/scan/track_list.h"
 
 namespace dravik::extract {
@@ -20,6 +22,8 @@ namespace {
 constexpr int kMaxDepth = 256;
 constexpr std::int64_t kLastBlock = INT32_MAX;
 constexpr std::uint32_t kIsoFamily = scan::TrackIso | scan::TrackJoliet | scan::TrackHighSierra;
+constexpr std::uint32_t kCopiedTracks = kIsoFamily | scan::TrackHfs;
+constexpr std::int64_t kSectorsPerBlock = kBlockBytes / scan::kMacSectorBytes;
 
 struct Extent {
     std::int64_t start;
@@ -78,8 +82,8 @@ public:
             const bool whole = options_.paths.empty() || Selects(root, "");
             // Tracks without a file system (audio, the lead-out) have
             // placeholder roots and get no folder.
-            const bool isoTrack = root->track && (root->track->flags & kIsoFamily);
-            if (whole && isoTrack) Open(trackDir);
+            const bool copied = root->track && (root->track->flags & kCopiedTracks);
+            if (whole && copied) Open(trackDir);
             Walk(root, root->firstChild, trackDir, whole, 0);
             FinishFolder(trackDir);
         }
@@ -157,14 +161,19 @@ private:
     void ExtractFile(const scan::FoundItem* root, const scan::FoundItem* item, const std::string& discPath,
                      OutputDir& dir) {
         FileReport report{FileOutcome::kFailed, false, discPath, {}, {}, {}};
-        const bool isoTrack = root->track && (root->track->flags & kIsoFamily);
-        const bool extentsKnown = !(item->flags & scan::ItemFragmented) || scan::ItemExtentList(item);
-        if (!isoTrack || !extentsKnown) {
+        const bool copied = root->track && (root->track->flags & kCopiedTracks);
+        const scan::MacFileInfo* mac = scan::ItemMacFileInfo(item);
+        const bool extentsKnown = mac || !(item->flags & scan::ItemFragmented) || scan::ItemExtentList(item);
+        if (!copied || !extentsKnown) {
             report.outcome = FileOutcome::kUnsupported;
             report.error = "files of this file system cannot be extracted yet";
             return Report(report);
         }
-        if ((item->flags & scan::ItemMissing) || item->start < 0) {
+        // An HFS file's place is its recorded sectors; an empty data fork
+        // is an empty file, not a missing one.
+        const bool missing = mac ? (item->flags & scan::ItemMissing) != 0
+                                 : ((item->flags & scan::ItemMissing) || item->start < 0);
+        if (missing) {
             report.outcome = FileOutcome::kMissing;
             return Report(report);
         }
@@ -177,28 +186,90 @@ private:
         const std::string name = dir.names.Claim(safe.name, renamed);
         report.outputPath = JoinPath(dir.outputPath, name);
         if (safe.rewritten || renamed) Renamed({discPath, report.outputPath});
+        const bool written = WriteFile(dir, name, item, report, [&](PartFile& part, std::vector<BlockRange>& unreadable) {
+            return mac ? CopySectors(mac->data, part, unreadable) : CopyData(item, part, unreadable);
+        });
+        if (written && mac && options_.resourceForks && NeedsAppleDouble(*mac)) {
+            bool doubleRenamed = false;
+            const std::string doubleName = dir.names.Claim(AppleDoubleName(name), doubleRenamed);
+            FileReport forks{FileOutcome::kFailed, false, JoinPath(DiscFolder(discPath), AppleDoubleName(item->Name())),
+                             JoinPath(dir.outputPath, doubleName), {}, {}};
+            WriteFile(dir, doubleName, item, forks, [&](PartFile& part, std::vector<BlockRange>& unreadable) {
+                const std::vector<std::uint8_t> header = AppleDoubleHeader(*mac);
+                if (const int error = part.Write(header.data(), header.size())) return error;
+                return CopySectors(mac->resource, part, unreadable);
+            });
+        }
+    }
+
+    static std::string DiscFolder(const std::string& discPath) {
+        const std::size_t slash = discPath.rfind('/');
+        return slash == std::string::npos ? std::string() : discPath.substr(0, slash);
+    }
+
+    // Writes one output file through `copy` and reports it; true when the
+    // file was written (whole or damaged).
+    template <typename Copy>
+    bool WriteFile(OutputDir& dir, const std::string& name, const scan::FoundItem* item, FileReport& report,
+                   Copy&& copy) {
         if (!options_.overwrite && dir.handle.Has(name)) {
             report.outcome = FileOutcome::kKept;
-            return Report(report);
+            Report(report);
+            return false;
         }
         PartFile part;
         if (const int error = part.Create(dir.handle)) {
             report.error = platform::ErrorText(error);
-            return Report(report);
+            Report(report);
+            return false;
         }
-        if (const int error = CopyData(item, part, report.unreadable)) {
+        if (const int error = copy(part, report.unreadable)) {
             part.Discard();
-            if (summary_.cancelled) return;
+            if (summary_.cancelled) return false;
             report.error = platform::ErrorText(error);
-            return Report(report);
+            Report(report);
+            return false;
         }
         if (const int error = part.Commit(name, options_.overwrite, ItemTime(item->date))) {
             report.outcome = error == EEXIST ? FileOutcome::kKept : FileOutcome::kFailed;
             if (error != EEXIST) report.error = platform::ErrorText(error);
-            return Report(report);
+            Report(report);
+            return false;
         }
         report.outcome = report.unreadable.empty() ? FileOutcome::kWritten : FileOutcome::kDamaged;
         Report(report);
+        return true;
+    }
+
+    // Writes `fork.size` bytes from the fork's runs of 512-byte sectors,
+    // reading the 2048-byte blocks that hold them.
+    int CopySectors(const scan::MacFork& fork, PartFile& part, std::vector<BlockRange>& unreadable) {
+        std::uint64_t remaining = fork.size;
+        for (const scan::SectorRun& run : fork.runs) {
+            std::int64_t sector = run.firstSector;
+            const std::int64_t end = run.firstSector + run.sectors;
+            while (remaining > 0 && sector < end) {
+                if (source_.Aborted()) {
+                    summary_.cancelled = true;
+                    return ECANCELED;
+                }
+                const std::int64_t block = sector / kSectorsPerBlock;
+                const std::int64_t blocks = (end - 1) / kSectorsPerBlock - block + 1;
+                const int count = static_cast<int>(std::min<std::int64_t>(kBlocksPerRead, blocks));
+                ReadBlocks(block, count, unreadable);
+                const std::size_t offset = static_cast<std::size_t>(sector % kSectorsPerBlock) * scan::kMacSectorBytes;
+                const std::uint64_t inRun = std::uint64_t(end - sector) * scan::kMacSectorBytes;
+                const std::uint64_t inBuffer = std::uint64_t(count) * kBlockBytes - offset;
+                const std::uint64_t span = std::min(inRun, inBuffer);
+                const std::uint64_t bytes = std::min(span, remaining);
+                if (const int error = part.Write(buffer_.data() + offset, static_cast<std::size_t>(bytes))) return error;
+                remaining -= bytes;
+                sector += static_cast<std::int64_t>(span / scan::kMacSectorBytes);
+            }
+        }
+        // Runs that end before the fork does were marked missing by the
+        // reader; what is there is written, the rest is not invented.
+        return 0;
     }
 
     static std::vector<Extent> ExtentsOf(const scan::FoundItem* item) {

@@ -1,7 +1,9 @@
-// Copies found files of ISO 9660, Joliet and High Sierra tracks from the
-// catalogue into a folder: all of them, or those the user names by their
-// paths, with their directories. Every extent of a multi-extent file is
-// copied in order. A block that cannot be read is written as zeros and the
+// Copies found files of ISO 9660, Joliet, High Sierra and HFS tracks from
+// the catalogue into a folder: all of them, or those the user names by
+// their paths, with their directories. Every extent of a multi-extent file
+// is copied in order; an HFS file's data fork is copied through the
+// sectors the reader recorded, and on request its resource fork and Finder
+// information go beside it as an AppleDouble file "._NAME". A block that cannot be read is written as zeros and the
 // file reported as damaged with the unreadable blocks; a file marked
 // missing is reported and not written. Files are written under a
 // temporary name and renamed when complete; existing files are kept unless
@@ -26,6 +28,7 @@ constexpr int kBlocksPerRead = 16;
 struct ExtractOptions {
     std::string targetFolder;
     bool overwrite = false;
+    bool resourceForks = false;      // HFS files: also "._NAME" with the resource fork
     std::vector<std::string> paths;  // empty: every file
 };
 
@@ -35,7 +38,7 @@ enum class FileOutcome {
     kMissing,      // the catalogue marks its data missing; not written
     kKept,         // a file of that name was there and was kept
     kFailed,       // could not be written (see `error`); nothing left under its name
-    kUnsupported,  // not on an ISO 9660 family track
+    kUnsupported,  // not on a track of a file system the extractor copies from
 };
 
 struct BlockRange {

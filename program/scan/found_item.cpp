@@ -8,6 +8,7 @@
 #include "program/diag/tracked_alloc.h"
 #include "program/scan/catalogue_lock.h"
 #include "program/scan/item_memory.h"
+#include "program/scan/mac_file_info.h"
 #include "program/scan/track_list.h"
 
 namespace dravik::scan {
@@ -37,6 +38,7 @@ void ReleaseExtentList(FoundItem* item) {
 
 void ReleaseItem(FoundItem* item) {
     ReleaseExtentList(item);
+    ReleaseMacFileInfo(item);
     ReleaseItemMemory(item);
 }
 

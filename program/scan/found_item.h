@@ -20,6 +20,7 @@ namespace dravik::scan {
 
 struct TrackNode;
 struct FoundItem;
+struct MacFileInfo;
 
 // Limits of what a disc can make us store.
 // Names longer than this many bytes are cut (on a UTF-8 character boundary).
@@ -85,6 +86,7 @@ struct FoundItem {
     std::uint32_t count;     // directory: named entries below it; multi-extent file: extents
     ItemExtents extents;
     void* access;            // open data cursor of a UDF file being read; owned by the reader
+    MacFileInfo* mac;        // an HFS file's forks and codes (mac_file_info.h); owned by the item
     std::uint16_t flags;
     ItemDate date;
     // Pairs of room in extents.list; nonzero exactly when the item owns an

@@ -1,5 +1,7 @@
 // dravik-cli extract on images made at test time by genisoimage and
-// xorriso: the extracted files match the sources byte for byte; and the
+// xorriso, and on HFS volumes made with hfsutils (data forks, and resource
+// forks as AppleDouble files): the extracted files match the sources byte
+// for byte; and the
 // damaged cases through a virtual drive: an unreadable block inside a
 // file, a file beyond the end of its track, an existing file, exit statuses.
 #include <gtest/gtest.h>
@@ -13,6 +15,7 @@
 #include <vector>
 
 #include "support/cli_runner.h"
+#include "support/hfs_images.h"
 #include "support/temp_dir.h"
 #include "support/test_paths.h"
 
@@ -212,6 +215,43 @@ TEST_F(CliExtractTest, TheSampleDiscShowsBothSessions) {
     EXPECT_FALSE(fs::exists(dir_.File("rec/HOLIDAY_2024 (Session 2)/NOTES")));
     EXPECT_EQ(ReadFile(dir_.File("rec/HOLIDAY_2024 (Session 1)/PHOTOS/IMG_0001.JPG")),
               ReadFile(dir_.File("rec/HOLIDAY_2024 (Session 2)/PHOTOS/IMG_0001.JPG")));
+}
+
+TEST_F(CliExtractTest, HfsFilesComeOutWithTheirResourceForksOnRequest) {
+    if (!HaveTools({"hformat", "hmount", "hcopy", "hmkdir", "humount"}))
+        GTEST_SKIP() << "hfsutils (hformat, hcopy, hmount...) is not installed";
+    const std::string resource = PatternContent("resource", 1300);
+    {
+        HfsVolumeMaker maker(dir_, "mac.iso", 1600, "Mac Disc");
+        maker.Folder(":Letters");
+        maker.File(":Letters:Plain", PatternContent("plain", 9000));
+        maker.MacFile(":Letters:Memo", PatternContent("memo", 2500), resource, "TEXT", "ttxt");
+        maker.File(":Empty", "");
+        maker.Finish();
+        ASSERT_TRUE(maker.ok()) << maker.error();
+    }
+    const std::string image = dir_.File("mac.iso");
+
+    const CliRun scan = RunCli({"scan", "--json", image});
+    ASSERT_EQ(scan.status, 0) << scan.err;
+    EXPECT_NE(scan.out.find("\"name\":\"Memo\",\"start\":"), std::string::npos) << scan.out;
+    EXPECT_NE(scan.out.find("\"rsize\":1300,\"type\":\"TEXT\",\"creator\":\"ttxt\""), std::string::npos) << scan.out;
+
+    const CliRun run = RunCli({"extract", image, "--to", dir_.File("out"), "--resource-forks"});
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    const fs::path track = fs::path(dir_.File("out")) / "Mac Disc (Session 1)";
+    EXPECT_EQ(ReadFile(track / "Letters" / "Plain"), PatternContent("plain", 9000));
+    EXPECT_EQ(ReadFile(track / "Letters" / "Memo"), PatternContent("memo", 2500));
+    EXPECT_EQ(ReadFile(track / "Empty"), "");
+    const std::string appleDouble = ReadFile(track / "Letters" / "._Memo");
+    ASSERT_GT(appleDouble.size(), 82u);
+    EXPECT_EQ(appleDouble.substr(50, 8), "TEXTttxt");
+    EXPECT_EQ(appleDouble.substr(appleDouble.size() - resource.size()), resource);
+
+    // Without the option no companion file is written.
+    const CliRun plain = RunCli({"extract", image, "--to", dir_.File("plain")});
+    EXPECT_EQ(plain.status, 0) << plain.out << plain.err;
+    EXPECT_FALSE(fs::exists(fs::path(dir_.File("plain")) / "Mac Disc (Session 1)" / "Letters" / "._Memo"));
 }
 
 }  // namespace

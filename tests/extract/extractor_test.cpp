@@ -17,6 +17,7 @@
 #include "program/extract/output_folder.h"
 #include "program/extract/test_seams.h"
 #include "program/scan/found_item.h"
+#include "program/scan/mac_file_info.h"
 #include "program/scan/track_list.h"
 #include "support/temp_dir.h"
 
@@ -47,6 +48,10 @@ public:
     std::string Bytes(std::int32_t block, std::uint32_t length) const {
         return std::string(data_.begin() + std::ptrdiff_t(block) * kBlockBytes,
                            data_.begin() + std::ptrdiff_t(block) * kBlockBytes + length);
+    }
+    // The bytes at a byte position of the disc.
+    std::string At(std::int64_t offset, std::size_t length) const {
+        return std::string(data_.begin() + offset, data_.begin() + offset + std::ptrdiff_t(length));
     }
     void MakeBad(std::int32_t block) { bad_.insert(block); }
     void StopAfterReads(int reads) { stopAfterReads_ = reads; }
@@ -96,11 +101,12 @@ protected:
         return item;
     }
 
-    ExtractSummary Run(std::vector<std::string> paths = {}, bool overwrite = false) {
+    ExtractSummary Run(std::vector<std::string> paths = {}, bool overwrite = false, bool resourceForks = false) {
         ExtractOptions options;
         options.targetFolder = target_;
         options.paths = std::move(paths);
         options.overwrite = overwrite;
+        options.resourceForks = resourceForks;
         return ExtractFiles({root_}, disc_, options);
     }
 
@@ -355,6 +361,105 @@ TEST_F(ExtractorTest, ATargetThatCannotBeMadeIsReported) {
     const ExtractSummary summary = Run();
     EXPECT_FALSE(summary.targetError.empty());
     EXPECT_FALSE(summary.AllWhole());
+}
+
+}  // namespace
+}  // namespace dravik::extract
+
+namespace dravik::extract {
+namespace {
+
+// An HFS file: its forks as runs of 512-byte sectors, which need not start
+// or end on a 2048-byte block.
+scan::MacFork Fork(std::uint32_t size, std::vector<scan::SectorRun> runs) {
+    scan::MacFork fork;
+    fork.size = size;
+    fork.runs = std::move(runs);
+    return fork;
+}
+
+class HfsExtractorTest : public ExtractorTest {
+protected:
+    void SetUp() override {
+        ExtractorTest::SetUp();
+        track_->flags = scan::TrackHfs;
+    }
+    scan::FoundItem* AddMac(const std::string& name, scan::MacFork data, scan::MacFork resource = {}) {
+        scan::FoundItem* item = scan::NewFoundItem(name);
+        item->size = data.size;
+        item->start = data.runs.empty() ? scan::StartNotAvailable : 7;  // an allocation block, not a disc block
+        item->date = kDate;
+        scan::MacFileInfo info;
+        info.type = {'T', 'E', 'X', 'T'};
+        info.creator = {'t', 't', 'x', 't'};
+        std::copy(info.type.begin(), info.type.end(), info.finderInfo.begin());
+        std::copy(info.creator.begin(), info.creator.end(), info.finderInfo.begin() + 4);
+        info.data = std::move(data);
+        info.resource = std::move(resource);
+        scan::SetMacFileInfo(item, std::move(info));
+        scan::AppendItem(root_, item);
+        return item;
+    }
+    // What the runs hold, cut to `size`.
+    std::string Expected(const scan::MacFork& fork) const {
+        std::string bytes;
+        for (const scan::SectorRun& run : fork.runs) bytes += disc_.At(run.firstSector * 512, run.sectors * 512u);
+        return bytes.substr(0, fork.size);
+    }
+};
+
+TEST_F(HfsExtractorTest, DataForksAreCopiedThroughEveryRunWhateverTheStartSays) {
+    struct Case {
+        const char* name;
+        scan::MacFork fork;
+    };
+    const Case cases[] = {
+        {"one run from a block start", Fork(3000, {{400, 6}})},
+        {"one run starting mid-block", Fork(2000, {{401, 4}})},
+        {"a run ending mid-block", Fork(700, {{403, 2}})},
+        {"three runs out of order", Fork(5000, {{830, 3}, {413, 5}, {600, 3}})},
+        {"a run longer than one read", Fork(40000, {{1001, 80}})},
+        {"empty data fork", Fork(0, {})},
+    };
+    for (const Case& c : cases) AddMac(c.name, c.fork);
+    const ExtractSummary summary = Run();
+    EXPECT_TRUE(summary.AllWhole());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(Out(c.name), Expected(c.fork));
+    }
+    EXPECT_EQ(Out("._one run from a block start"), "<none>");  // only on request
+}
+
+TEST_F(HfsExtractorTest, ResourceForksGoBesideTheFileAsAppleDouble) {
+    const scan::MacFork resource = Fork(1500, {{901, 3}});
+    AddMac("Letter", Fork(100, {{410, 1}}), resource);
+    const ExtractSummary summary = Run({}, false, true);
+    EXPECT_TRUE(summary.AllWhole());
+    const std::string appleDouble = Out("._Letter");
+    ASSERT_EQ(appleDouble.size(), 82u + 1500u);
+    EXPECT_EQ(appleDouble.substr(0, 8), std::string("\x00\x05\x16\x07\x00\x02\x00\x00", 8));
+    EXPECT_EQ(appleDouble.substr(24, 2), std::string("\x00\x02", 2));  // two entries
+    // Finder information (entry 9) at 50 for 32, resource fork (entry 2) at 82.
+    EXPECT_EQ(appleDouble.substr(26, 12), std::string("\0\0\0\x09\0\0\0\x32\0\0\0\x20", 12));
+    EXPECT_EQ(appleDouble.substr(38, 12), std::string("\0\0\0\x02\0\0\0\x52\0\0\x05\xdc", 12));
+    EXPECT_EQ(appleDouble.substr(50, 8), "TEXTttxt");
+    EXPECT_EQ(appleDouble.substr(82), Expected(resource));
+    EXPECT_EQ(Out("Letter"), Expected(Fork(100, {{410, 1}})));
+}
+
+TEST_F(HfsExtractorTest, UnreadableAndMissingDataIsReportedAsForIsoFiles) {
+    AddMac("Damaged", Fork(4096, {{401, 8}}));
+    scan::FoundItem* cut = AddMac("Cut", Fork(4096, {{600, 2}}));
+    cut->flags |= scan::ItemMissing;  // its extents end before its size
+    disc_.MakeBad(101);
+    const ExtractSummary summary = Run();
+    ASSERT_EQ(summary.files.size(), 2u);
+    EXPECT_EQ(summary.files[0].outcome, FileOutcome::kDamaged);
+    EXPECT_EQ(BlockRangesText(summary.files[0].unreadable), "101");
+    EXPECT_EQ(Out("Damaged").substr(0, 1536), Expected(Fork(1536, {{401, 3}})));
+    EXPECT_EQ(Out("Damaged").substr(1536, 2048), std::string(2048, '\0'));
+    EXPECT_EQ(summary.files[1].outcome, FileOutcome::kMissing);
 }
 
 }  // namespace
