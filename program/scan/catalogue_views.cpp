@@ -1,5 +1,7 @@
 #include "program/scan/catalogue_views.h"
 
+#include <vector>
+
 #include "program/port/shell_port.h"
 #include "program/scan/catalogue_lock.h"
 #include "program/scan/found_item.h"
@@ -46,6 +48,23 @@ void ShowItemInTree(FoundItem* item) {
     });
     CatalogueGuard guard;
     item->treeView.handle = handle;
+}
+
+void ShowDirectoryTree(FoundItem* root, bool skipHiddenEntries) {
+    if (!root) return;
+    ShowItemInTree(root);
+    // Depth first without recursion: a stack of the chains still to show.
+    std::vector<FoundItem*> pending;
+    if (root->firstChild) pending.push_back(root->firstChild);
+    while (!pending.empty()) {
+        FoundItem* item = pending.back();
+        pending.pop_back();
+        if (item->next) pending.push_back(item->next);
+        if ((item->flags & ItemDirectory) && !(skipHiddenEntries && IsHiddenEntry(item))) {
+            ShowItemInTree(item);
+            if (item->firstChild) pending.push_back(item->firstChild);
+        }
+    }
 }
 
 void ClearCatalogueViews() {

@@ -13,6 +13,11 @@ struct FoundItem;
 // handle in the item. An item whose parent is not shown yet waits for it,
 // and an item whose data is not on the disc is not shown.
 void ShowItemInTree(FoundItem* item);
+// Shows `root` and every directory below it, parents before their
+// children (files are listed by the file list, not the tree). With
+// `skipHiddenEntries`, directories named like the "." and ".." entries of
+// a directory are left out with everything below them.
+void ShowDirectoryTree(FoundItem* root, bool skipHiddenEntries);
 // Deletes every node of the tree and empties the file list.
 void ClearCatalogueViews();
 

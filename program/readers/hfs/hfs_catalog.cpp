@@ -262,20 +262,6 @@ void WalkHfsCatalog(HfsVolume& volume, HfsTree& catalog) {
     if (walk.root) scan::RecountDirectories(walk.root);
 }
 
-void ShowHfsTree(scan::FoundItem* root) {
-    if (!root) return;
-    scan::ShowItemInTree(root);
-    std::vector<scan::FoundItem*> pending;
-    if (root->firstChild) pending.push_back(root->firstChild);
-    while (!pending.empty()) {
-        scan::FoundItem* item = pending.back();
-        pending.pop_back();
-        if (item->next) pending.push_back(item->next);
-        if (item->flags & scan::ItemDirectory) {
-            scan::ShowItemInTree(item);
-            if (item->firstChild) pending.push_back(item->firstChild);
-        }
-    }
-}
+void ShowHfsTree(scan::FoundItem* root) { scan::ShowDirectoryTree(root, false); }
 
 }  // namespace dravik::readers::hfs

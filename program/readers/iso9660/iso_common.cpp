@@ -91,21 +91,6 @@ scan::FoundItem* MakeRootItem(IsoTrackState& state, const std::string& volume, s
     return root;
 }
 
-void ShowTrackTree(scan::FoundItem* root) {
-    if (!root) return;
-    scan::ShowItemInTree(root);
-    // Depth first without recursion: a stack of the chains still to show.
-    std::vector<scan::FoundItem*> pending;
-    if (root->firstChild) pending.push_back(root->firstChild);
-    while (!pending.empty()) {
-        scan::FoundItem* item = pending.back();
-        pending.pop_back();
-        if (item->next) pending.push_back(item->next);
-        if ((item->flags & scan::ItemDirectory) && !scan::IsHiddenEntry(item)) {
-            scan::ShowItemInTree(item);
-            if (item->firstChild) pending.push_back(item->firstChild);
-        }
-    }
-}
+void ShowTrackTree(scan::FoundItem* root) { scan::ShowDirectoryTree(root, true); }
 
 }  // namespace dravik::readers::iso
