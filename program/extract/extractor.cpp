@@ -10,6 +10,7 @@
 #include "program/extract/item_paths.h"
 #include "program/extract/output_folder.h"
 #include "program/extract/safe_names.h"
+#include "program/scan/file_systems.h"
 #include "program/scan/track_list.h"
 
 namespace dravik::extract {
@@ -21,10 +22,10 @@ constexpr int kMaxDepth = 256;
 constexpr std::int64_t kLastBlock = INT32_MAX;
 constexpr std::uint32_t kIsoFamily = scan::TrackIso | scan::TrackJoliet | scan::TrackHighSierra;
 
-struct Extent {
-    std::int64_t start;
-    std::uint64_t length;
-};
+bool IsUdfTrack(const scan::FoundItem* root) { return root->track && (root->track->flags & scan::TrackUdf); }
+bool IsIsoTrack(const scan::FoundItem* root) {
+    return root->track && (root->track->flags & kIsoFamily) && !IsUdfTrack(root);
+}
 
 // An output folder, opened (and created) only when something goes in it.
 struct OutputDir {
@@ -78,8 +79,7 @@ public:
             const bool whole = options_.paths.empty() || Selects(root, "");
             // Tracks without a file system (audio, the lead-out) have
             // placeholder roots and get no folder.
-            const bool isoTrack = root->track && (root->track->flags & kIsoFamily);
-            if (whole && isoTrack) Open(trackDir);
+            if (whole && (IsIsoTrack(root) || IsUdfTrack(root))) Open(trackDir);
             Walk(root, root->firstChild, trackDir, whole, 0);
             FinishFolder(trackDir);
         }
@@ -157,15 +157,25 @@ private:
     void ExtractFile(const scan::FoundItem* root, const scan::FoundItem* item, const std::string& discPath,
                      OutputDir& dir) {
         FileReport report{FileOutcome::kFailed, false, discPath, {}, {}, {}};
-        const bool isoTrack = root->track && (root->track->flags & kIsoFamily);
-        const bool extentsKnown = !(item->flags & scan::ItemFragmented) || scan::ItemExtentList(item);
-        if (!isoTrack || !extentsKnown) {
+        const bool udf = IsUdfTrack(root);
+        const bool extentsKnown = udf || !(item->flags & scan::ItemFragmented) || scan::ItemExtentList(item);
+        if (!(udf || IsIsoTrack(root)) || !extentsKnown) {
             report.outcome = FileOutcome::kUnsupported;
             report.error = "files of this file system cannot be extracted yet";
             return Report(report);
         }
+        if (udf && (root->track->flags & scan::TrackCompressed)) {
+            report.outcome = FileOutcome::kUnsupported;
+            report.error = "compressed files cannot be extracted yet";
+            return Report(report);
+        }
         if ((item->flags & scan::ItemMissing) || item->start < 0) {
             report.outcome = FileOutcome::kMissing;
+            return Report(report);
+        }
+        std::vector<scan::FileDataRun> runs;
+        if (!DataRuns(root, item, runs)) {
+            report.error = "its file entry could not be read";
             return Report(report);
         }
         if (const int error = Open(dir)) {
@@ -186,7 +196,7 @@ private:
             report.error = platform::ErrorText(error);
             return Report(report);
         }
-        if (const int error = CopyData(item, part, report.unreadable)) {
+        if (const int error = CopyData(runs, part, report.unreadable)) {
             part.Discard();
             if (summary_.cancelled) return;
             report.error = platform::ErrorText(error);
@@ -201,26 +211,48 @@ private:
         Report(report);
     }
 
-    static std::vector<Extent> ExtentsOf(const scan::FoundItem* item) {
-        std::vector<Extent> extents;
-        if (const scan::ExtentPair* list = scan::ItemExtentList(item)) {
-            for (std::uint32_t i = 0; i < item->count; ++i) extents.push_back({list[i].start, list[i].length});
-        } else {
-            extents.push_back({item->start, item->size});
+    // The file's data: its extents as the catalogue lists them (ISO), or as
+    // its file system's reader works them out from its entry (UDF).
+    bool DataRuns(const scan::FoundItem* root, const scan::FoundItem* item, std::vector<scan::FileDataRun>& runs) {
+        runs.clear();
+        const scan::FileSystemReader* reader =
+            IsUdfTrack(root) ? scan::FindFileSystem(scan::FileSystemKind::kUdf) : nullptr;
+        if (reader && reader->fileData) {
+            const scan::ReadOneBlock read = [this](std::int64_t block, std::uint8_t* out) {
+                return block >= 0 && block <= kLastBlock && source_.Read(static_cast<std::int32_t>(block), 1, out);
+            };
+            return reader->fileData(root, item, read, runs);
         }
-        return extents;
+        if (IsUdfTrack(root)) return false;
+        if (const scan::ExtentPair* list = scan::ItemExtentList(item)) {
+            for (std::uint32_t i = 0; i < item->count; ++i) runs.push_back({scan::FileDataRun::Kind::kBlocks, list[i].start, list[i].length, {}});
+        } else {
+            runs.push_back({scan::FileDataRun::Kind::kBlocks, item->start, item->size, {}});
+        }
+        return true;
     }
 
-    // Writes the file's extents in order; 0, or the errno of a failed write
+    // Writes the file's runs in order; 0, or the errno of a failed write
     // (ECANCELED when the user stopped).
-    int CopyData(const scan::FoundItem* item, PartFile& part, std::vector<BlockRange>& unreadable) {
-        for (const Extent& extent : ExtentsOf(item)) {
-            std::int64_t block = extent.start;
-            std::uint64_t remaining = extent.length;
+    int CopyData(const std::vector<scan::FileDataRun>& runs, PartFile& part, std::vector<BlockRange>& unreadable) {
+        for (const scan::FileDataRun& run : runs) {
+            if (run.kind == scan::FileDataRun::Kind::kBytes) {
+                if (const int error = part.Write(run.bytes.data(), run.bytes.size())) return error;
+                continue;
+            }
+            std::int64_t block = run.start;
+            std::uint64_t remaining = run.length;
             while (remaining > 0) {
                 if (source_.Aborted()) {
                     summary_.cancelled = true;
                     return ECANCELED;
+                }
+                if (run.kind == scan::FileDataRun::Kind::kZeros) {
+                    const std::uint64_t bytes = std::min<std::uint64_t>(remaining, buffer_.size());
+                    std::memset(buffer_.data(), 0, static_cast<std::size_t>(bytes));
+                    if (const int error = part.Write(buffer_.data(), static_cast<std::size_t>(bytes))) return error;
+                    remaining -= bytes;
+                    continue;
                 }
                 const std::uint64_t blocksLeft = (remaining + kBlockBytes - 1) / kBlockBytes;
                 const int count = static_cast<int>(std::min<std::uint64_t>(kBlocksPerRead, blocksLeft));

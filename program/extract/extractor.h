@@ -1,7 +1,9 @@
-// Copies found files of ISO 9660, Joliet and High Sierra tracks from the
-// catalogue into a folder: all of them, or those the user names by their
-// paths, with their directories. Every extent of a multi-extent file is
-// copied in order. A block that cannot be read is written as zeros and the
+// Copies found files of ISO 9660, Joliet, High Sierra and UDF tracks from
+// the catalogue into a folder: all of them, or those the user names by
+// their paths, with their directories. Every extent of a multi-extent file
+// is copied in order; a UDF file's data come from its entry through the UDF
+// reader's entry in the scan's table of file systems (extents allocated but
+// never written become zeros, data kept in the entry are copied from it). A block that cannot be read is written as zeros and the
 // file reported as damaged with the unreadable blocks; a file marked
 // missing is reported and not written. Files are written under a
 // temporary name and renamed when complete; existing files are kept unless
@@ -35,7 +37,7 @@ enum class FileOutcome {
     kMissing,      // the catalogue marks its data missing; not written
     kKept,         // a file of that name was there and was kept
     kFailed,       // could not be written (see `error`); nothing left under its name
-    kUnsupported,  // not on an ISO 9660 family track
+    kUnsupported,  // not on an ISO 9660 family or UDF track, or compressed
 };
 
 struct BlockRange {

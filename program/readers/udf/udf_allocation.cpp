@@ -80,10 +80,12 @@ bool AllocationWalker::FollowContinuation(const AllocationDescriptor& next) {
 }
 
 bool DescriptorArea(const std::uint8_t* fileEntry, std::size_t available, std::size_t& start, std::size_t& length) {
-    const std::uint64_t extended = Le32(fileEntry + kFeExtendedAttributesLength);
-    const std::uint64_t descriptors = Le32(fileEntry + kFeDescriptorsLength);
-    if (available < kFeExtendedAttributes || kFeExtendedAttributes + extended + descriptors > available) return false;
-    start = kFeExtendedAttributes + static_cast<std::size_t>(extended);
+    if (available < kEfeExtendedAttributes) return false;
+    const EntryFields fields = FieldsOf(fileEntry);
+    const std::uint64_t extended = Le32(fileEntry + fields.extendedAttributesLength);
+    const std::uint64_t descriptors = Le32(fileEntry + fields.descriptorsLength);
+    if (fields.extendedAttributes + extended + descriptors > available) return false;
+    start = fields.extendedAttributes + static_cast<std::size_t>(extended);
     length = static_cast<std::size_t>(descriptors);
     return true;
 }
@@ -98,7 +100,7 @@ FileLayout ReadFileLayout(const UdfVolumeMap& map, const ReadBlockFunction& read
         entry += kDirectCdPrefixBytes;
         available -= kDirectCdPrefixBytes;
     }
-    if (TagId(entry) != kTagFileEntry || TagProblem(entry, false) != kTagGood) return layout;
+    if (!IsFileEntryTag(TagId(entry)) || TagProblem(entry, false) != kTagGood) return layout;
     std::size_t start = 0;
     std::size_t length = 0;
     if (!DescriptorArea(entry, available, start, length)) return layout;

@@ -50,13 +50,17 @@ bool CheckTag(UdfState& state, const std::uint8_t* descriptor, int& code) {
     return code == kTagGood;
 }
 
+bool TagMatches(std::uint16_t found, std::uint16_t wanted) {
+    return found == wanted || (wanted == kTagFileEntry && found == kTagExtendedFileEntry);
+}
+
 const std::uint8_t* DescriptorAt(UdfState& state, const std::uint8_t* block, std::uint16_t tag, int& code) {
     code = 0;
-    if (TagId(block) == tag) return CheckTag(state, block, code) ? block : nullptr;
+    if (TagMatches(TagId(block), tag)) return CheckTag(state, block, code) ? block : nullptr;
     if (TagId(block) == kTagDirectCdPrefix) {
         const std::uint8_t* inner = block + kDirectCdPrefixBytes;
         int innerCode = 0;
-        if (TagId(inner) == tag && CheckTag(state, inner, innerCode)) {
+        if (TagMatches(TagId(inner), tag) && CheckTag(state, inner, innerCode)) {
             if (Verbose()) diag::DebugDump(block, kBlockBytes, "Odd DirectCD prefix on FID block");
             return inner;
         }
@@ -83,7 +87,7 @@ std::int64_t SearchTag(UdfState& state, std::int64_t from, std::int64_t to, std:
             if ((block - from) % kSearchStatusEvery == 0)
                 messages::ShowStatus(static_cast<int>(0x80000000u | kTagSearchStatus), static_cast<int>(from), static_cast<int>(to));
             int code = 0;
-            if (ReadBlock(state, block, buffer) && TagId(buffer) == tag && CheckTag(state, buffer, code)) {
+            if (ReadBlock(state, block, buffer) && TagMatches(TagId(buffer), tag) && CheckTag(state, buffer, code)) {
                 found = block;
                 break;
             }

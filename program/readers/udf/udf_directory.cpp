@@ -29,11 +29,12 @@ constexpr int kLongListDetail = 5;
 // 32 when that location is past the block; otherwise after L_EA bytes. The
 // result always lies inside `available`.
 std::size_t DirectoryDescriptorStart(const std::uint8_t* entry, std::size_t available, std::size_t normal) {
-    const std::uint8_t* header = entry + kFeExtendedAttributes;
-    if (kFeExtendedAttributes + kEaFarLocation + 4 > available || TagId(header) != kTagExtendedAttributes) return normal;
+    const std::size_t base = FieldsOf(entry).extendedAttributes;
+    const std::uint8_t* header = entry + base;
+    if (base + kEaFarLocation + 4 > available || TagId(header) != kTagExtendedAttributes) return normal;
     std::uint64_t offset = Le32(header + kEaApplicationLocation);
     offset = offset > 2046 ? Le32(header + kEaFarLocation) : (offset + 3) & ~std::uint64_t{3};
-    const std::uint64_t start = kFeExtendedAttributes + offset;
+    const std::uint64_t start = base + offset;
     return start <= available ? static_cast<std::size_t>(start) : normal;
 }
 

@@ -89,7 +89,7 @@ scan::FoundItem* AddUdfItem(UdfState& state, scan::FoundItem* dirItem, scan::Fou
         if (!entry && code == 0) code = kEntryNotFileEntry;
     } else {
         entry = TagId(block.data()) == kTagDirectCdPrefix ? block.data() + kDirectCdPrefixBytes : block.data();
-        if (TagId(entry) != kTagFileEntry) {
+        if (!IsFileEntryTag(TagId(entry))) {
             entry = nullptr;
             code = kEntryNotFileEntry;
         }
@@ -97,7 +97,7 @@ scan::FoundItem* AddUdfItem(UdfState& state, scan::FoundItem* dirItem, scan::Fou
     std::size_t available = entry ? kBlockBytes - static_cast<std::size_t>(entry - block.data()) : 0;
     std::size_t adStart = 0;
     std::size_t adLength = 0;
-    if (entry && (Le32(entry + kFeExtendedAttributesLength) > kMaxExtendedAttributes ||
+    if (entry && (Le32(entry + FieldsOf(entry).extendedAttributesLength) > kMaxExtendedAttributes ||
                   !DescriptorArea(entry, available, adStart, adLength))) {
         if (Verbose()) diag::DebugDump(entry, static_cast<int>(available), "Invalid ExtAttrLength in FE");
         entry = nullptr;
@@ -122,7 +122,7 @@ scan::FoundItem* AddUdfItem(UdfState& state, scan::FoundItem* dirItem, scan::Fou
         ++state.fileCount;
         item->fsId = static_cast<std::uint32_t>(entryBlock);
         item->size = Le32(entry + kFeInformationLength);
-        item->date = UdfDate(entry + kFeModificationTime);
+        item->date = UdfDate(entry + FieldsOf(entry).modificationTime);
         directory = entry[kFeFileType] == kFileTypeDirectory;
         const std::uint8_t* ads = entry + adStart;
         std::int64_t start = kNoBlock;

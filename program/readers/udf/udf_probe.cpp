@@ -14,6 +14,7 @@
 #include "program/messages/show_message.h"
 #include "program/messages/show_status.h"
 #include "program/readers/file_system_entries.h"
+#include "program/readers/udf/udf_file_data.h"
 #include "program/readers/udf/udf_names.h"
 #include "program/readers/udf/udf_reader.h"
 #include "program/readers/udf/udf_structures.h"
@@ -160,7 +161,7 @@ bool LocateRoot(UdfState& state, std::uint8_t* buffer, VolumeFacts& facts, Root&
         root.block = MarkUsed(state, entry);
         root.size = kRootGuessBytes;
         root.reference = 0;
-        root.date = UdfDate(buffer + kFeModificationTime);
+        root.date = UdfDate(buffer + FieldsOf(buffer).modificationTime);
         root.found = true;
         return true;
     }
@@ -303,6 +304,7 @@ scan::FileSystemReader UdfFileSystem() {
     entry.kind = scan::FileSystemKind::kUdf;
     entry.name = "UDF";
     entry.probe = ProbeUdf;
+    entry.fileData = udf::UdfFileData;
     return entry;
 }
 

@@ -119,6 +119,8 @@ scan::FoundItem* AddUdfItem(UdfState& state, scan::FoundItem* dirItem, scan::Fou
 bool MarkShortExtents(UdfState& state, const std::uint8_t* descriptors, std::size_t length, std::uint32_t reference);
 bool MarkLongExtents(UdfState& state, const std::uint8_t* descriptors, std::size_t length, scan::FoundItem* item);
 
+// The tag wanted, or an Extended File Entry where a File Entry is wanted.
+bool TagMatches(std::uint16_t found, std::uint16_t wanted);
 // The descriptor a block holds at its start, or 40 bytes on behind a
 // DirectCD prefix: null when neither is `tag` with a good tag; `code` then
 // holds the CheckTag code (2 for a bad prefixed descriptor).

@@ -26,6 +26,7 @@ constexpr std::uint16_t kTagFileIdentifier = 257;
 constexpr std::uint16_t kTagAllocationExtent = 258;
 constexpr std::uint16_t kTagFileEntry = 261;
 constexpr std::uint16_t kTagExtendedAttributes = 262;
+constexpr std::uint16_t kTagExtendedFileEntry = 266;  // the File Entry of UDF 2.00 and later
 constexpr std::uint16_t kTagDirectCdPrefix = 376;     // a DirectCD block: the descriptor follows 40 bytes on
 constexpr std::uint16_t kTagCompressedFileSet = 392;  // a compressed volume's file set descriptor
 constexpr std::uint16_t kTagDirectCdLogical = 0x9999; // a compressed DirectCD volume's logical volume descriptor
@@ -93,7 +94,8 @@ constexpr std::size_t kFsdRootLength = 400;
 constexpr std::size_t kFsdRootBlock = 404;
 constexpr std::size_t kFsdRootPartition = 408;
 
-// File Entry.
+// File Entry (tag 261) and Extended File Entry (tag 266): the same up to
+// byte 64, then the extended entry's fields lie further on.
 constexpr std::size_t kFeFileType = 27;
 constexpr std::size_t kFeIcbFlags = 34;
 constexpr std::size_t kFeInformationLength = 56;  // 64-bit
@@ -102,6 +104,10 @@ constexpr std::size_t kFeModificationTime = 84;
 constexpr std::size_t kFeExtendedAttributesLength = 168;
 constexpr std::size_t kFeDescriptorsLength = 172;
 constexpr std::size_t kFeExtendedAttributes = 176;
+constexpr std::size_t kEfeModificationTime = 92;
+constexpr std::size_t kEfeExtendedAttributesLength = 208;
+constexpr std::size_t kEfeDescriptorsLength = 212;
+constexpr std::size_t kEfeExtendedAttributes = 216;
 constexpr std::uint8_t kFileTypeDirectory = 4;
 constexpr std::uint8_t kFileTypeVat = 248;
 // Allocation descriptor types (ICB tag flags bits 0-1).
@@ -142,6 +148,22 @@ inline std::uint32_t LengthOfExtent(std::uint32_t length) { return length & kExt
 inline std::uint16_t TagId(const std::uint8_t* descriptor) { return Le16(descriptor + kTagId); }
 inline std::uint32_t TagLocation(const std::uint8_t* descriptor) { return Le32(descriptor + kTagLocation); }
 inline int DescriptorType(const std::uint8_t* fileEntry) { return fileEntry[kFeIcbFlags] & 3; }
+
+// A tag that names a file's entry, plain or extended.
+inline bool IsFileEntryTag(std::uint16_t tag) { return tag == kTagFileEntry || tag == kTagExtendedFileEntry; }
+
+// Where the fields past byte 64 lie in an entry of either kind.
+struct EntryFields {
+    std::size_t modificationTime;
+    std::size_t extendedAttributesLength;
+    std::size_t descriptorsLength;
+    std::size_t extendedAttributes;
+};
+inline EntryFields FieldsOf(const std::uint8_t* entry) {
+    if (TagId(entry) == kTagExtendedFileEntry)
+        return {kEfeModificationTime, kEfeExtendedAttributesLength, kEfeDescriptorsLength, kEfeExtendedAttributes};
+    return {kFeModificationTime, kFeExtendedAttributesLength, kFeDescriptorsLength, kFeExtendedAttributes};
+}
 
 // The first `size` bytes are all zero.
 inline bool AllZero(const std::uint8_t* bytes, std::size_t size) {
