@@ -115,6 +115,7 @@ scan::FoundItem* AddUdfItem(UdfState& state, scan::FoundItem* dirItem, scan::Fou
     if (!item) return nullptr;
     item->extents.block = entryBlock == kNoBlock ? 0 : static_cast<std::uint32_t>(entryBlock);
     bool directory = false;
+    bool startWasUsed = false;
     if (!entry) {
         item->start = scan::StartNotAvailable;
         item->flags |= scan::ItemMissing;
@@ -132,7 +133,7 @@ scan::FoundItem* AddUdfItem(UdfState& state, scan::FoundItem* dirItem, scan::Fou
                 if (!directory && MarkShortExtents(state, ads, adLength, reference)) item->flags |= scan::ItemFragmented;
                 break;
             case kLongDescriptors:
-                if (adLength >= kLongDescriptorBytes) start = MarkUsed(state, MapBlock(state, Le32(ads + 4), Le16(ads + 8)));
+                if (adLength >= kLongDescriptorBytes) start = MapBlock(state, Le32(ads + 4), Le16(ads + 8));
                 if (!directory && MarkLongExtents(state, ads, adLength, item)) item->flags |= scan::ItemFragmented;
                 break;
             case kExtendedDescriptors:
@@ -149,6 +150,10 @@ scan::FoundItem* AddUdfItem(UdfState& state, scan::FoundItem* dirItem, scan::Fou
         }
         // An empty file has no extent: it lives in its entry.
         if (start == kNoBlock && item->size == 0 && adLength == 0) start = entryBlock;
+        // Whether the start was in use before this entry claimed it (a
+        // directory met a second time).
+        startWasUsed = IsUsed(state, start);
+        if (DescriptorType(entry) == kLongDescriptors) MarkUsed(state, start);
         const bool showAll = settings::ProgramSettings.ShowAll != 0;
         if (start == kNoBlock || (start > state.partitionEnd && !showAll) ||
             (start == state.map.partitionStart && start != entryBlock)) {
@@ -167,8 +172,7 @@ scan::FoundItem* AddUdfItem(UdfState& state, scan::FoundItem* dirItem, scan::Fou
                              static_cast<int>(item->size), code, static_cast<int>(entryBlock));
         // A directory met again (two directories naming each other, or a
         // link back up the tree) is not read again.
-        const bool again = (item->start >= 0 && IsUsed(state, item->start)) ||
-                           !state.directoriesRead.insert(entryBlock).second;
+        const bool again = startWasUsed || !state.directoriesRead.insert(entryBlock).second;
         if (again && Verbose()) diag::DebugPrint("Apparent recursion ignored");
         MarkUsed(state, item->start);
         ++state.nestLevel;

@@ -113,6 +113,18 @@ void TakeFileSet(UdfState& state, const std::uint8_t* fsd, VolumeFacts& facts, R
     root.found = true;
 }
 
+// The first File Entry of a directory in (from, to]: the first entries of
+// a partition may be a stream directory or other system files, which are
+// not the root.
+std::int64_t SearchDirectoryEntry(UdfState& state, std::uint8_t* buffer, std::int64_t from, std::int64_t to) {
+    while (from < to) {
+        const std::int64_t found = SearchTag(state, from, to, buffer, kTagFileEntry);
+        if (found == 0 || buffer[kFeFileType] == kFileTypeDirectory) return found;
+        from = found;
+    }
+    return 0;
+}
+
 // Steps from the file set descriptor to the root directory. False when
 // neither a file set descriptor nor a root directory could be found.
 bool LocateRoot(UdfState& state, std::uint8_t* buffer, VolumeFacts& facts, Root& root) {
@@ -150,11 +162,11 @@ bool LocateRoot(UdfState& state, std::uint8_t* buffer, VolumeFacts& facts, Root&
     const std::int64_t from = state.map.partitionStart;
     std::int64_t entry = 0;
     if (StartsWith(facts.implementation, kPrassiId) || StartsWith(facts.implementation, kBhaId)) {
-        entry = SearchTag(state, from, from + kRootSearchBlocks, buffer, kTagFileEntry);
+        entry = SearchDirectoryEntry(state, buffer, from, from + kRootSearchBlocks);
         if (entry != 0 && Verbose()) diag::DebugPrint("Found Prassi root directory entry at %d", static_cast<int>(entry));
     }
     if (entry == 0) {
-        entry = SearchTag(state, from, from + kRootSearchBlocks, buffer, kTagFileEntry);
+        entry = SearchDirectoryEntry(state, buffer, from, from + kRootSearchBlocks);
         if (entry != 0 && Verbose()) diag::DebugPrint("FSD destroyed, root directory found at %d", static_cast<int>(entry));
     }
     if (entry != 0) {
