@@ -98,6 +98,18 @@ public:
                 result.residual = request.dataLength - 2048;
                 return result;
             }
+            // A longer read gets the chosen bytes of the blocks it covers.
+            auto first = overrides_.lower_bound(block);
+            if (count > 1 && first != overrides_.end() && first->first < block + count) {
+                platform::ScsiResult result = inner_->Execute(request);
+                auto* data = static_cast<std::uint8_t*>(request.data);
+                for (auto at = first; at != overrides_.end() && at->first < block + count; ++at) {
+                    const std::size_t offset = std::size_t(at->first - block) * 2048;
+                    if (result.Good() && offset + 2048 <= request.dataLength)
+                        std::memcpy(data + offset, at->second.data(), 2048);
+                }
+                return result;
+            }
         }
         return inner_->Execute(request);
     }

@@ -79,6 +79,7 @@ bool QuickAnchorCheck(UdfState& state, std::uint8_t* buffer) {
 // Where the root directory is and what the root item shows.
 struct Root {
     std::int64_t block = kNoBlock;
+    std::int64_t logical = -1;  // as the file set descriptor names it
     std::uint32_t reference = 0;
     std::uint32_t size = 0;
     scan::ItemDate date{};
@@ -107,6 +108,7 @@ void TakeFileSet(UdfState& state, const std::uint8_t* fsd, VolumeFacts& facts, R
     if (TagId(fsd) == kTagCompressedFileSet) SetFlags(state.track, scan::TrackCompressed);
     if (facts.directCdCompressed) SetFlags(state.track, scan::TrackCompressed | scan::TrackDirectCdCompressed);
     root.reference = Le16(fsd + kFsdRootPartition);
+    root.logical = Le32(fsd + kFsdRootBlock);
     root.block = MarkUsed(state, MapBlock(state, Le32(fsd + kFsdRootBlock), root.reference));
     root.size = LengthOfExtent(Le32(fsd + kFsdRootLength));
     root.date = UdfDate(fsd + kFsdRecordingDate);
@@ -182,8 +184,12 @@ bool LocateRoot(UdfState& state, std::uint8_t* buffer, VolumeFacts& facts, Root&
     return true;
 }
 
+// The root must lie inside the partition: its logical block when the file
+// set descriptor named it (a sparing table may have moved the block
+// itself out of the partition), else the block found.
 bool ReadTree(UdfState& state, scan::FoundItem* rootItem, const Root& root, std::uint8_t* buffer) {
-    if (root.block < state.map.partitionStart || root.block > state.partitionEnd || !ReadBlock(state, root.block, buffer))
+    const std::int64_t inside = root.logical >= 0 ? state.map.partitionStart + root.logical : root.block;
+    if (inside < state.map.partitionStart || inside > state.partitionEnd || !ReadBlock(state, root.block, buffer))
         return false;
     state.directoriesRead.clear();
     state.directoriesRead.insert(root.block);
