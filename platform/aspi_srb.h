@@ -1,7 +1,8 @@
 // ASPI for Win32: command codes, status values, flags and the request
 // blocks (SRBs) in the published field order, packed to bytes. The ASPI
 // transport builds them; the ASPI manager (platform/wnaspi32) carries them
-// out. Both read and write them as byte arrays through le_fields.h.
+// out. Both read and write them as byte arrays through byte_order.h and
+// the pointer helpers below.
 //
 // Pointers: the published layouts are 32-bit, with 4-byte pointers. On this
 // 64-bit platform each pointer field is 8 bytes. Every field before the
@@ -14,7 +15,16 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/byte_order.h"
+
 namespace dravik::platform::aspi {
+
+// A pointer stored in a request block as a 64-bit little-endian number.
+inline void PutPointer(uint8_t* at, const void* p) { bytes::PutLe64(at, reinterpret_cast<uintptr_t>(p)); }
+template <typename T>
+inline T* GetPointer(const uint8_t* at) {
+    return reinterpret_cast<T*>(static_cast<uintptr_t>(bytes::GetLe64(at)));
+}
 
 // Command codes.
 inline constexpr uint8_t SC_HA_INQUIRY = 0x00;

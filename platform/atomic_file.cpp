@@ -8,11 +8,13 @@
 #include <cstring>
 #include <mutex>
 
+#include "platform/test_seams.h"
+
 namespace dravik::platform {
 
 namespace {
 std::mutex hookLock;
-WriteFaultHook faultHook;
+test_seams::WriteFaultHook faultHook;
 
 int Fault(std::string_view stage) {
     std::lock_guard<std::mutex> g(hookLock);
@@ -20,7 +22,7 @@ int Fault(std::string_view stage) {
 }
 }  // namespace
 
-void SetWriteFaultHookForTesting(WriteFaultHook hook) {
+void test_seams::SetWriteFaultHook(WriteFaultHook hook) {
     std::lock_guard<std::mutex> g(hookLock);
     faultHook = std::move(hook);
 }

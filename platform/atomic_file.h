@@ -3,7 +3,6 @@
 // the old file only when complete.
 #pragma once
 
-#include <functional>
 #include <string>
 #include <string_view>
 
@@ -22,10 +21,5 @@ int ReadWholeFile(const std::string& path, std::string& out);
 
 // The system's text for an error number.
 std::string ErrorText(int error);
-
-// Tests inject failures here: the hook is called with the stage name
-// ("write", "sync", "rename") and returns an errno to fail that stage, or 0.
-using WriteFaultHook = std::function<int(std::string_view stage)>;
-void SetWriteFaultHookForTesting(WriteFaultHook hook);
 
 }  // namespace dravik::platform

@@ -7,6 +7,9 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "platform/byte_order.h"
+#include "platform/utf8_text.h"
+
 namespace dravik::platform {
 
 namespace {
@@ -18,35 +21,6 @@ int HexDigit(char c) {
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
     return -1;
-}
-
-// Length of the valid UTF-8 sequence starting at text[pos], or 0 when the
-// bytes there do not form one (overlong forms, surrogates and values above
-// U+10FFFF are refused).
-size_t Utf8SequenceLength(std::string_view text, size_t pos) {
-    auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
-    unsigned char lead = byte(pos);
-    if (lead < 0x80) return 1;
-    size_t length;
-    unsigned char lowest = 0x80, highest = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        if (lead == 0xE0) lowest = 0xA0;
-        if (lead == 0xED) highest = 0x9F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        if (lead == 0xF0) lowest = 0x90;
-        if (lead == 0xF4) highest = 0x8F;
-    } else {
-        return 0;
-    }
-    if (text.size() - pos < length) return 0;
-    if (byte(pos + 1) < lowest || byte(pos + 1) > highest) return 0;
-    for (size_t i = 2; i < length; ++i)
-        if (byte(pos + i) < 0x80 || byte(pos + i) > 0xBF) return 0;
-    return length;
 }
 
 bool IsSpace(char c) { return c == ' ' || c == '\t'; }
@@ -213,7 +187,7 @@ void AppendQuoted(std::string& out, std::string_view text) {
             std::snprintf(escaped, sizeof escaped, "\\x%02x", c);
             out += escaped;
         } else if (c >= 0x80) {
-            size_t length = Utf8SequenceLength(text, pos);
+            size_t length = dravik::text::Utf8SequenceLength(text, pos);
             if (length == 0) {
                 std::snprintf(escaped, sizeof escaped, "\\x%02x", c);
                 out += escaped;
@@ -284,7 +258,7 @@ void AppendKey(std::string& out, const HiveKey& key, const std::string& path) {
 }
 
 bool ValidKeyName(std::string_view name) {
-    if (name.empty() || name.size() > kMaxKeyNameBytes || !IsValidUtf8(name)) return false;
+    if (name.empty() || name.size() > kMaxKeyNameBytes || !dravik::text::IsValidUtf8(name)) return false;
     return std::none_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
 }
 
@@ -294,16 +268,6 @@ bool NamesEqual(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i)
         if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
-    return true;
-}
-
-bool IsValidUtf8(std::string_view text) {
-    size_t pos = 0;
-    while (pos < text.size()) {
-        size_t length = Utf8SequenceLength(text, pos);
-        if (length == 0) return false;
-        pos += length;
-    }
     return true;
 }
 
@@ -372,15 +336,14 @@ bool HiveKey::RemoveSubkey(std::string_view keyName) {
 }
 
 std::string DwordData(uint32_t value) {
-    std::string data(4, '\0');
-    for (int i = 0; i < 4; ++i) data[i] = static_cast<char>((value >> (8 * i)) & 0xFF);
-    return data;
+    std::uint8_t data[4];
+    bytes::PutLe32(data, value);
+    return std::string(reinterpret_cast<const char*>(data), sizeof data);
 }
 
 bool DwordFromData(std::string_view data, uint32_t& value) {
     if (data.size() != 4) return false;
-    value = 0;
-    for (int i = 3; i >= 0; --i) value = (value << 8) | static_cast<unsigned char>(data[i]);
+    value = bytes::GetLe32(reinterpret_cast<const std::uint8_t*>(data.data()));
     return true;
 }
 
@@ -395,7 +358,7 @@ bool ParseInto(std::string_view text, HiveKey& root, std::string& error) {
         error = "holds NUL bytes";
         return false;
     }
-    if (!IsValidUtf8(text)) {
+    if (!dravik::text::IsValidUtf8(text)) {
         error = "is not valid UTF-8";
         return false;
     }

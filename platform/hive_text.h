@@ -75,8 +75,6 @@ bool NamesEqual(std::string_view a, std::string_view b);
 // character or is not valid UTF-8, or the path is too deep.
 bool SplitKeyPath(std::string_view path, std::vector<std::string>& parts);
 
-bool IsValidUtf8(std::string_view text);
-
 // Parses a hive's text into `root` (the hive's nameless root key). On
 // failure returns false and puts the line number and reason in `error`.
 bool ParseHiveText(std::string_view text, HiveKey& root, std::string& error);

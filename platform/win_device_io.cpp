@@ -15,8 +15,9 @@
 #include <mutex>
 
 #include "platform/drive_source.h"
-#include "platform/le_fields.h"
+#include "platform/byte_order.h"
 #include "platform/scsi_pass_through.h"
+#include "platform/test_seams.h"
 #include "platform/win_errors.h"
 
 namespace dravik::platform {
@@ -209,11 +210,11 @@ bool DeviceIoControl(WinHandle handle, uint32_t code, const void* in, uint32_t i
     const uint8_t cdbLength = record[kCdbLength];
     const uint8_t senseLength = record[kSenseInfoLength];
     const uint8_t dataIn = record[kDataIn];
-    const uint32_t transferLength = GetLe32(record + kDataTransferLength);
-    const uint32_t timeoutSeconds = GetLe32(record + kTimeOutValue);
-    const uint32_t token = GetLe32(record + kDataBuffer);
-    const uint32_t senseOffset = GetLe32(record + kSenseInfoOffset);
-    if (GetLe16(record + kLength) != kRecordLength || cdbLength == 0 || cdbLength > kCdbMax ||
+    const uint32_t transferLength = bytes::GetLe32(record + kDataTransferLength);
+    const uint32_t timeoutSeconds = bytes::GetLe32(record + kTimeOutValue);
+    const uint32_t token = bytes::GetLe32(record + kDataBuffer);
+    const uint32_t senseOffset = bytes::GetLe32(record + kSenseInfoOffset);
+    if (bytes::GetLe16(record + kLength) != kRecordLength || cdbLength == 0 || cdbLength > kCdbMax ||
         dataIn > kDataUnspecified || timeoutSeconds == 0 || timeoutSeconds > kMaxTimeoutSeconds ||
         transferLength > kMaxTransferBytes)
         return Fail(kErrorInvalidParameter);
@@ -248,7 +249,7 @@ bool DeviceIoControl(WinHandle handle, uint32_t code, const void* in, uint32_t i
     }
     const uint32_t moved =
         static_cast<uint32_t>(request.dataLength - std::min(result.residual, request.dataLength));
-    PutLe32(record + kDataTransferLength, moved);
+    bytes::PutLe32(record + kDataTransferLength, moved);
     std::memcpy(out, record, std::min<size_t>(outSize, kTotalLength));
     if (bytesReturned) *bytesReturned = moved;
     SetLastError(kErrorSuccess);
@@ -272,26 +273,26 @@ ScopedIoBuffer::~ScopedIoBuffer() {
     s.buffers.erase(token_);
 }
 
-void SetOpenFaultForTesting(char letter, uint32_t readWriteError, uint32_t readOnlyError) {
+void test_seams::SetOpenFault(char letter, uint32_t readWriteError, uint32_t readOnlyError) {
     auto& s = state();
     std::lock_guard lock(s.mutex);
     s.openFaults[letter] = OpenFault{readWriteError, readOnlyError};
 }
 
-void SetSubstitutedDriveForTesting(char letter, const std::string& target) {
+void test_seams::SetSubstitutedDrive(char letter, const std::string& target) {
     auto& s = state();
     std::lock_guard lock(s.mutex);
     s.substituted[letter] = target;
 }
 
-void ClearDeviceIoFaultsForTesting() {
+void test_seams::ClearDeviceIoFaults() {
     auto& s = state();
     std::lock_guard lock(s.mutex);
     s.openFaults.clear();
     s.substituted.clear();
 }
 
-size_t OpenHandleCountForTesting() {
+size_t test_seams::OpenHandleCount() {
     auto& s = state();
     std::lock_guard lock(s.mutex);
     return s.handles.size();

@@ -67,15 +67,4 @@ private:
     uint32_t token_ = 0;
 };
 
-// --- for tests ---------------------------------------------------------
-// Makes opens of the letter's device fail: read-write opens with
-// `readWriteError`, read-only opens with `readOnlyError` (0 = succeed).
-void SetOpenFaultForTesting(char letter, uint32_t readWriteError, uint32_t readOnlyError);
-// Makes the letter a drive substituted onto `target` ("\??\D:\folder"):
-// a CD-ROM by drive type, but not a device.
-void SetSubstitutedDriveForTesting(char letter, const std::string& target);
-void ClearDeviceIoFaultsForTesting();
-// How many handles are open now.
-size_t OpenHandleCountForTesting();
-
 }  // namespace dravik::platform

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/byte_order.h"
 #include "vdrive/sector_codec.h"
 
 namespace dravik::vdrive {
@@ -38,8 +39,7 @@ std::vector<uint8_t> BuildTitlePacks(const std::map<int, std::string>& titles, i
         pack[3] = uint8_t(std::min<size_t>(at - starts[owner].second, 15));
         for (size_t i = 0; i < kPayload && at + i < text.size(); ++i) pack[4 + i] = uint8_t(text[at + i]);
         const uint16_t crc = ComputeCrc16Inverted(pack, 16);
-        pack[16] = uint8_t(crc >> 8);
-        pack[17] = uint8_t(crc);
+        bytes::PutBe16(pack + 16, crc);
         packs.insert(packs.end(), pack, pack + kCdTextPackSize);
     }
     return packs;

@@ -1,7 +1,7 @@
 // GET CONFIGURATION: the current profile and the feature descriptors.
 #include <algorithm>
 
-#include "vdrive/byte_order.h"
+#include "platform/byte_order.h"
 #include "vdrive/command.h"
 
 namespace dravik::vdrive {
@@ -25,7 +25,8 @@ std::vector<Feature> FeaturesOf(const Command& c) {
     if (profile && std::find(profiles.begin(), profiles.end(), profile) == profiles.end()) profiles.insert(profiles.begin(), profile);
     std::vector<uint8_t> profileList;
     for (uint16_t p : profiles) {
-        uint8_t d[4] = {uint8_t(p >> 8), uint8_t(p), uint8_t(p == profile ? 1 : 0), 0};
+        uint8_t d[4] = {0, 0, uint8_t(p == profile ? 1 : 0), 0};
+        bytes::PutBe16(d, p);
         profileList.insert(profileList.end(), d, d + 4);
     }
     std::vector<uint8_t> serial(c.config.serial.begin(), c.config.serial.end());
@@ -55,18 +56,18 @@ std::vector<Feature> FeaturesOf(const Command& c) {
 Sense HandleGetConfiguration(Command& c) {
     const int requestType = c.cdb[1] & 0x03;
     if (requestType == 3) return sense::kInvalidFieldInCdb;
-    const uint16_t startingFeature = uint16_t(GetBE16(c.cdb + 2));
+    const uint16_t startingFeature = uint16_t(bytes::GetBe16(c.cdb + 2));
     std::vector<uint8_t> reply(8, 0);
-    PutBE16(&reply[6], CurrentProfile(c.config, c.state));
+    bytes::PutBe16(&reply[6], CurrentProfile(c.config, c.state));
     for (const Feature& f : FeaturesOf(c)) {
         if (requestType == 2 ? f.code != startingFeature : f.code < startingFeature) continue;
         if (requestType == 1 && !f.current) continue;
-        uint8_t head[4] = {uint8_t(f.code >> 8), uint8_t(f.code),
-                           uint8_t(f.version << 2 | (f.persistent ? 2 : 0) | (f.current ? 1 : 0)), uint8_t(f.data.size())};
+        uint8_t head[4] = {0, 0, uint8_t(f.version << 2 | (f.persistent ? 2 : 0) | (f.current ? 1 : 0)), uint8_t(f.data.size())};
+        bytes::PutBe16(head, f.code);
         reply.insert(reply.end(), head, head + 4);
         reply.insert(reply.end(), f.data.begin(), f.data.end());
     }
-    PutBE32(&reply[0], uint32_t(reply.size() - 4));
+    bytes::PutBe32(&reply[0], uint32_t(reply.size() - 4));
     return c.Reply(reply);
 }
 

@@ -1,5 +1,5 @@
 // MODE SENSE and MODE SELECT, 6- and 10-byte forms.
-#include "vdrive/byte_order.h"
+#include "platform/byte_order.h"
 #include "vdrive/command.h"
 
 namespace dravik::vdrive {
@@ -37,14 +37,14 @@ Sense ModeSense(Command& c, bool tenByte) {
     if (!noBlockDescriptor) {
         descriptor.assign(8, 0);
         descriptor[0] = c.state.density;
-        PutBE24(&descriptor[5], c.state.blockLength);
+        bytes::PutBe24(&descriptor[5], c.state.blockLength);
     }
     std::vector<uint8_t> reply(tenByte ? 8 : 4, 0);
     const size_t total = reply.size() + descriptor.size() + pages.size();
     if (tenByte) {
-        PutBE16(&reply[0], uint32_t(total - 2));
+        bytes::PutBe16(&reply[0], uint32_t(total - 2));
         reply[2] = MediumTypeByte(c);
-        PutBE16(&reply[6], uint32_t(descriptor.size()));
+        bytes::PutBe16(&reply[6], uint32_t(descriptor.size()));
     } else {
         reply[0] = uint8_t(total - 1 > 255 ? 255 : total - 1);
         reply[1] = MediumTypeByte(c);
@@ -63,7 +63,7 @@ Sense ModeSelect(Command& c, bool tenByte) {
     const uint8_t* list = c.Buffer();
     const size_t headerSize = tenByte ? 8 : 4;
     if (length < headerSize) return sense::kParameterListLengthError;
-    const size_t descriptorLength = tenByte ? GetBE16(list + 6) : list[3];
+    const size_t descriptorLength = tenByte ? bytes::GetBe16(list + 6) : list[3];
     if (descriptorLength != 0 && descriptorLength != 8) return sense::kInvalidFieldInParameterList;
     if (headerSize + descriptorLength > length) return sense::kParameterListLengthError;
 
@@ -72,7 +72,7 @@ Sense ModeSelect(Command& c, bool tenByte) {
     if (descriptorLength == 8) {
         const uint8_t* d = list + headerSize;
         density = d[0];
-        blockLength = GetBE24(d + 5);
+        blockLength = bytes::GetBe24(d + 5);
         if (blockLength != 2048 && blockLength != 2352) return sense::kInvalidFieldInParameterList;
     }
     // Check every page before changing anything, then apply them all.

@@ -1,6 +1,6 @@
 // READ SUB-CHANNEL (current position, media catalogue number, ISRC),
 // SEEK(10), PREVENT ALLOW MEDIUM REMOVAL and READ FORMAT CAPACITIES.
-#include "vdrive/byte_order.h"
+#include "platform/byte_order.h"
 #include "vdrive/command.h"
 
 namespace dravik::vdrive {
@@ -25,8 +25,8 @@ Sense HandleReadSubChannel(Command& c) {
             data[1] = uint8_t(0x10 | (track ? (track->control & 0x0F) : 0));
             data[2] = uint8_t(track ? track->number : 0);
             data[3] = uint8_t(track && at >= track->start ? 1 : 0);
-            PutBE32(&data[4], uint32_t(at));
-            PutBE32(&data[8], uint32_t(track ? at - track->start : 0));
+            bytes::PutBe32(&data[4], uint32_t(at));
+            bytes::PutBe32(&data[8], uint32_t(track ? at - track->start : 0));
             reply.insert(reply.end(), data.begin(), data.end());
         } else {
             // No catalogue number or ISRC is recorded: the valid bits stay clear.
@@ -41,12 +41,12 @@ Sense HandleReadSubChannel(Command& c) {
             reply.insert(reply.end(), data.begin(), data.end());
         }
     }
-    PutBE16(&reply[2], uint32_t(reply.size() - 4));
+    bytes::PutBe16(&reply[2], uint32_t(reply.size() - 4));
     return c.Reply(reply);
 }
 
 Sense HandleSeek10(Command& c) {
-    const int32_t lba = int32_t(GetBE32(c.cdb + 2));
+    const int32_t lba = int32_t(bytes::GetBe32(c.cdb + 2));
     DiscView view(c.disc());
     if (!view.TrackAt(lba)) return sense::kLbaOutOfRange;
     c.state.headPosition = lba;
@@ -66,9 +66,9 @@ Sense HandleReadFormatCapacities(Command& c) {
     std::vector<uint8_t> reply(12, 0);
     reply[3] = 8;  // one capacity descriptor
     const int32_t blocks = d.Recordable() ? d.capacity : view.RecordedEnd();
-    PutBE32(&reply[4], uint32_t(blocks));
+    bytes::PutBe32(&reply[4], uint32_t(blocks));
     reply[8] = d.Blank() ? 0x01 : 0x02;  // unformatted or blank / formatted
-    PutBE24(&reply[9], 2048);
+    bytes::PutBe24(&reply[9], 2048);
     return c.Reply(reply);
 }
 

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "vdrive/block_source.h"
-#include "vdrive/byte_order.h"
+#include "platform/byte_order.h"
 #include "vdrive/command.h"
 #include "vdrive/msf.h"
 #include "vdrive/sector_codec.h"
@@ -155,8 +155,8 @@ bool VendorSubSelection(uint8_t code, uint8_t& selection) {
 }  // namespace
 
 Sense HandleRead10(Command& c) {
-    const int32_t lba = int32_t(GetBE32(c.cdb + 2));
-    const uint32_t count = GetBE16(c.cdb + 7);
+    const int32_t lba = int32_t(bytes::GetBe32(c.cdb + 2));
+    const uint32_t count = bytes::GetBe16(c.cdb + 7);
     const uint32_t blockLength = c.state.blockLength;
     if (!c.CanTakeDataIn(size_t(count) * blockLength)) return sense::kInvalidFieldInCdb;
     DiscView view(c.disc());
@@ -182,8 +182,8 @@ Sense HandleRead10(Command& c) {
 
 Sense HandleReadCd(Command& c) {
     const int expectedType = (c.cdb[1] >> 2) & 7;
-    const int32_t lba = int32_t(GetBE32(c.cdb + 2));
-    const uint32_t count = GetBE24(c.cdb + 6);
+    const int32_t lba = int32_t(bytes::GetBe32(c.cdb + 2));
+    const uint32_t count = bytes::GetBe24(c.cdb + 6);
     const uint8_t flags = c.cdb[9];
     const uint8_t subSelection = c.cdb[10] & 7;
     if (expectedType > 5 || ((flags >> 1) & 3) == 3) return sense::kInvalidFieldInCdb;
@@ -238,7 +238,7 @@ Sense HandleReadCd(Command& c) {
 Sense HandleReadCdDaLba(Command& c) {
     uint8_t selection = 0;
     if (!VendorSubSelection(c.cdb[10], selection)) return sense::kInvalidFieldInCdb;
-    return ReadRawRun(c, int32_t(GetBE32(c.cdb + 2)), GetBE32(c.cdb + 6), selection);
+    return ReadRawRun(c, int32_t(bytes::GetBe32(c.cdb + 2)), bytes::GetBe32(c.cdb + 6), selection);
 }
 
 Sense HandleReadCdDaMsf(Command& c) {

@@ -1,6 +1,6 @@
 // READ TOC/PMA/ATIP: formats 0 (tracks), 1 (sessions), 2 (full TOC),
 // 4 (ATIP) and 5 (CD-TEXT).
-#include "vdrive/byte_order.h"
+#include "platform/byte_order.h"
 #include "vdrive/cd_text.h"
 #include "vdrive/command.h"
 #include "vdrive/msf.h"
@@ -16,7 +16,7 @@ uint8_t AdrControl(uint8_t adr, uint8_t control) { return uint8_t(adr << 4 | (co
 
 void PutAddress(uint8_t* out, int32_t lba, bool msf) {
     if (!msf) {
-        PutBE32(out, uint32_t(lba));
+        bytes::PutBe32(out, uint32_t(lba));
         return;
     }
     Msf m = LbaToMsf(lba);
@@ -39,7 +39,7 @@ std::vector<const Session*> ClosedSessions(const Disc& d) {
     return closed;
 }
 
-void FinishLength(std::vector<uint8_t>& reply) { PutBE16(&reply[0], uint32_t(reply.size() - 2)); }
+void FinishLength(std::vector<uint8_t>& reply) { bytes::PutBe16(&reply[0], uint32_t(reply.size() - 2)); }
 
 Sense TracksFormat(Command& c, bool msf) {
     const Disc& d = c.disc();

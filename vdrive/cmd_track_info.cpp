@@ -2,7 +2,7 @@
 // command of older drives (0xE5) with its older reply.
 #include <optional>
 
-#include "vdrive/byte_order.h"
+#include "platform/byte_order.h"
 #include "vdrive/command.h"
 #include "vdrive/msf.h"
 
@@ -117,7 +117,7 @@ Sense HandleReadDiscInformation(Command& c) {
     DiscView view(d);
     auto writable = view.Writable();
     std::vector<uint8_t> reply(34, 0);
-    PutBE16(&reply[0], 0x20);
+    bytes::PutBe16(&reply[0], 0x20);
     reply[2] = uint8_t((d.medium == Medium::kCdRw ? 0x10 : 0) | view.LastSessionState() << 2 | view.DiscStatus());
     reply[3] = uint8_t(d.tracks.empty() ? 1 : d.tracks.front().number);
     const bool emptySessionFollows = writable && !writable->incomplete && writable->session > int(d.sessions.size());
@@ -156,21 +156,21 @@ Sense HandleReadTrackInformation(Command& c) {
     const int kind = c.cdb[1] & 0x03;
     if (kind == 3) return sense::kInvalidFieldInCdb;
     Sense failure;
-    std::optional<TrackFacts> f = FindTrack(c, kind, GetBE32(c.cdb + 2), failure);
+    std::optional<TrackFacts> f = FindTrack(c, kind, bytes::GetBe32(c.cdb + 2), failure);
     if (!f) return failure;
     std::vector<uint8_t> reply(36, 0);
-    PutBE16(&reply[0], 0x22);
+    bytes::PutBe16(&reply[0], 0x22);
     reply[2] = uint8_t(f->number);
     reply[3] = uint8_t(f->session);
     reply[5] = f->trackMode;
     reply[6] = uint8_t((f->blank ? 0x40 : 0) | (f->packet ? 0x20 : 0) | (f->fixedPacket ? 0x10 : 0) | f->dataMode);
     reply[7] = uint8_t((f->lastRecordedValid ? 0x02 : 0) | (f->nextWritableValid ? 0x01 : 0));
-    PutBE32(&reply[8], uint32_t(f->start));
-    PutBE32(&reply[12], uint32_t(f->nextWritableValid ? f->nextWritable : 0));
-    PutBE32(&reply[16], uint32_t(f->freeBlocks));
-    PutBE32(&reply[20], uint32_t(f->packetSize));
-    PutBE32(&reply[24], uint32_t(f->size));
-    PutBE32(&reply[28], uint32_t(f->lastRecordedValid ? f->lastRecorded : 0));
+    bytes::PutBe32(&reply[8], uint32_t(f->start));
+    bytes::PutBe32(&reply[12], uint32_t(f->nextWritableValid ? f->nextWritable : 0));
+    bytes::PutBe32(&reply[16], uint32_t(f->freeBlocks));
+    bytes::PutBe32(&reply[20], uint32_t(f->packetSize));
+    bytes::PutBe32(&reply[24], uint32_t(f->size));
+    bytes::PutBe32(&reply[28], uint32_t(f->lastRecordedValid ? f->lastRecorded : 0));
     return c.Reply(reply);
 }
 
@@ -179,7 +179,7 @@ Sense HandleReadTrackInformation(Command& c) {
 // mode, 12-15 free blocks, 16-19 packet size, 20-23 next writable address,
 // 24 session, 25 bit 0 next writable address valid.
 Sense HandleVendorTrackInformation(Command& c) {
-    const uint32_t number = GetBE32(c.cdb + 2);
+    const uint32_t number = bytes::GetBe32(c.cdb + 2);
     if (number == 0 || number > 255) return sense::kInvalidFieldInCdb;
     Sense failure;
     std::optional<TrackFacts> f = FindTrack(c, 1, number, failure);
@@ -187,13 +187,13 @@ Sense HandleVendorTrackInformation(Command& c) {
     std::vector<uint8_t> reply(28, 0);
     reply[0] = uint8_t(reply.size() - 1);
     reply[1] = uint8_t(f->number);
-    PutBE32(&reply[2], uint32_t(f->start));
-    PutBE32(&reply[6], uint32_t(f->size));
+    bytes::PutBe32(&reply[2], uint32_t(f->start));
+    bytes::PutBe32(&reply[6], uint32_t(f->size));
     reply[10] = f->trackMode;
     reply[11] = uint8_t((f->blank ? 0x40 : 0) | (f->packet ? 0x20 : 0) | (f->fixedPacket ? 0x10 : 0) | f->dataMode);
-    PutBE32(&reply[12], uint32_t(f->freeBlocks));
-    PutBE32(&reply[16], uint32_t(f->packetSize));
-    PutBE32(&reply[20], uint32_t(f->nextWritableValid ? f->nextWritable : 0));
+    bytes::PutBe32(&reply[12], uint32_t(f->freeBlocks));
+    bytes::PutBe32(&reply[16], uint32_t(f->packetSize));
+    bytes::PutBe32(&reply[20], uint32_t(f->nextWritableValid ? f->nextWritable : 0));
     reply[24] = uint8_t(f->session);
     reply[25] = f->nextWritableValid ? 1 : 0;
     return c.Reply(reply);

@@ -2,7 +2,7 @@
 // START STOP UNIT, SET CD SPEED, READ CAPACITY, READ BUFFER.
 #include <algorithm>
 
-#include "vdrive/byte_order.h"
+#include "platform/byte_order.h"
 #include "vdrive/command.h"
 
 namespace dravik::vdrive {
@@ -95,7 +95,7 @@ Sense HandleStartStopUnit(Command& c) {
 }
 
 Sense HandleSetCdSpeed(Command& c) {
-    const uint32_t requested = GetBE16(c.cdb + 2);
+    const uint32_t requested = bytes::GetBe16(c.cdb + 2);
     // 0xFFFF asks for the fastest speed; nothing reads slower than 1x.
     uint32_t speed = requested == 0xFFFF ? c.config.maxReadSpeedKBps : std::max<uint32_t>(requested, 176);
     speed = std::min(speed, c.config.maxReadSpeedKBps);
@@ -106,7 +106,7 @@ Sense HandleSetCdSpeed(Command& c) {
 
 Sense HandleReadCapacity(Command& c) {
     const bool partialMedium = c.cdb[8] & 0x01;
-    if (!partialMedium && GetBE32(c.cdb + 2) != 0) return sense::kInvalidFieldInCdb;
+    if (!partialMedium && bytes::GetBe32(c.cdb + 2) != 0) return sense::kInvalidFieldInCdb;
     DiscView view(c.disc());
     int32_t last = 0;
     const Disc& d = c.disc();
@@ -117,20 +117,20 @@ Sense HandleReadCapacity(Command& c) {
         }
     if (last == 0 && !d.tracks.empty() && view.ClosedSessionCount() == 0) last = view.RecordedEnd() - 1;
     std::vector<uint8_t> reply(8, 0);
-    PutBE32(&reply[0], uint32_t(std::max(last, 0)));
-    PutBE32(&reply[4], 2048);
+    bytes::PutBe32(&reply[0], uint32_t(std::max(last, 0)));
+    bytes::PutBe32(&reply[4], 2048);
     return c.Reply(reply);
 }
 
 Sense HandleReadBuffer(Command& c) {
     const uint8_t mode = c.cdb[1] & 0x1F;
-    if (c.cdb[2] != 0 || GetBE24(c.cdb + 3) != 0) return sense::kInvalidFieldInCdb;  // one buffer, offset 0
+    if (c.cdb[2] != 0 || bytes::GetBe24(c.cdb + 3) != 0) return sense::kInvalidFieldInCdb;  // one buffer, offset 0
     const uint32_t capacity = c.config.bufferKB * 1024;
     std::vector<uint8_t> reply(4, 0);
     if (mode == 0x00) {  // combined header and data: the header gives the capacity
-        PutBE24(&reply[1], capacity);
+        bytes::PutBe24(&reply[1], capacity);
     } else if (mode == 0x03) {  // descriptor: offset boundary, then capacity
-        PutBE24(&reply[1], capacity);
+        bytes::PutBe24(&reply[1], capacity);
     } else {
         return sense::kInvalidFieldInCdb;
     }

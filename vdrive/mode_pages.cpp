@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "vdrive/byte_order.h"
+#include "platform/byte_order.h"
 
 namespace dravik::vdrive {
 
@@ -20,7 +20,7 @@ std::vector<uint8_t> DefaultPage(uint8_t code, const DriveConfig& config) {
         p[3] = 0x04;  // track mode: data
         p[4] = 0x08;  // data block type: mode 1
         p[8] = 0x00;  // session format CD-DA/CD-ROM
-        PutBE16(&p[10], 0);
+        bytes::PutBe16(&p[10], 0);
         return p;
     }
     case 0x03:  // Mount Rainier: byte 3 bit 0 chooses the general application address space
@@ -37,12 +37,12 @@ std::vector<uint8_t> DefaultPage(uint8_t code, const DriveConfig& config) {
         p[5] = 0x03;  // CD-DA commands supported, CD-DA stream accurate
         p[6] = uint8_t((config.canLoadTray ? 1 : 2) << 5 | 0x08 | 0x01);  // mechanism, eject, lock
         p[7] = 0x03;  // separate volume and mute
-        PutBE16(&p[8], config.maxReadSpeedKBps);
-        PutBE16(&p[10], 256);  // volume levels
-        PutBE16(&p[12], config.bufferKB);  // buffer size (KB)
-        PutBE16(&p[14], config.maxReadSpeedKBps);
-        PutBE16(&p[18], 1764);  // maximum write speed (10x)
-        PutBE16(&p[20], 1764);
+        bytes::PutBe16(&p[8], config.maxReadSpeedKBps);
+        bytes::PutBe16(&p[10], 256);  // volume levels
+        bytes::PutBe16(&p[12], config.bufferKB);  // buffer size (KB)
+        bytes::PutBe16(&p[14], config.maxReadSpeedKBps);
+        bytes::PutBe16(&p[18], 1764);  // maximum write speed (10x)
+        bytes::PutBe16(&p[20], 1764);
         return p;
     }
     case 0x31:  // vendor speed page: byte 2 the speed
@@ -139,7 +139,7 @@ Sense ModePages::Select(const uint8_t* page, size_t length) {
 
 void ModePages::SetCurrentReadSpeed(uint32_t kbps) {
     auto it = current_.find(0x2A);
-    if (it != current_.end() && it->second.size() >= 16) PutBE16(&it->second[14], kbps);
+    if (it != current_.end() && it->second.size() >= 16) bytes::PutBe16(&it->second[14], kbps);
 }
 
 }  // namespace dravik::vdrive

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstring>
 
+#include "platform/byte_order.h"
 #include "vdrive/msf.h"
 
 namespace dravik::vdrive {
@@ -124,17 +125,10 @@ void WriteSyncAndHeader(uint8_t* sector, int32_t lba, uint8_t mode) {
     sector[15] = mode;
 }
 
-static void PutLE32(uint8_t* p, uint32_t v) {
-    p[0] = uint8_t(v);
-    p[1] = uint8_t(v >> 8);
-    p[2] = uint8_t(v >> 16);
-    p[3] = uint8_t(v >> 24);
-}
-
 void BuildMode1Sector(uint8_t* sector, int32_t lba, const uint8_t* userData) {
     WriteSyncAndHeader(sector, lba, 1);
     std::memcpy(sector + kMode1DataOffset, userData, kUserDataSize);
-    PutLE32(sector + kMode1EdcOffset, ComputeEdc(sector, kMode1EdcOffset));
+    bytes::PutLe32(sector + kMode1EdcOffset, ComputeEdc(sector, kMode1EdcOffset));
     std::memset(sector + kMode1EdcOffset + 4, 0, 8);  // the intermediate field
     ComputeEcc(sector, false);
 }
@@ -145,7 +139,7 @@ void BuildMode2Form1Sector(uint8_t* sector, int32_t lba, const uint8_t* userData
     std::memcpy(sector + 16, subheader, 4);
     std::memcpy(sector + 20, subheader, 4);  // the sub-header is stored twice
     std::memcpy(sector + kMode2Form1DataOffset, userData, kUserDataSize);
-    PutLE32(sector + kMode2Form1EdcOffset, ComputeEdc(sector + 16, kMode2Form1EdcOffset - 16));
+    bytes::PutLe32(sector + kMode2Form1EdcOffset, ComputeEdc(sector + 16, kMode2Form1EdcOffset - 16));
     ComputeEcc(sector, true);
 }
 
@@ -173,8 +167,7 @@ void BuildSubQ(const SubQPosition& where, uint8_t* out12) {
     out12[8] = ToBcd(abs.second);
     out12[9] = ToBcd(abs.frame);
     uint16_t crc = ComputeCrc16Inverted(out12, 10);
-    out12[10] = uint8_t(crc >> 8);
-    out12[11] = uint8_t(crc);
+    bytes::PutBe16(out12 + 10, crc);
 }
 
 void BuildRawSubChannel(const SubQPosition& where, uint8_t* out96) {

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "platform/byte_order.h"
+
 namespace dravik::vdrive {
 
 struct Sense {
@@ -39,10 +41,7 @@ inline void WriteFixedSense(const Sense& s, uint8_t* out) {
     std::memset(out, 0, kFixedSenseLength);
     out[0] = uint8_t(0x70 | (s.hasInformation ? 0x80 : 0));
     out[2] = s.key & 0x0F;
-    out[3] = uint8_t(s.information >> 24);
-    out[4] = uint8_t(s.information >> 16);
-    out[5] = uint8_t(s.information >> 8);
-    out[6] = uint8_t(s.information);
+    bytes::PutBe32(out + 3, s.information);
     out[7] = kFixedSenseLength - 8;
     out[12] = s.asc;
     out[13] = s.ascq;

@@ -2,7 +2,8 @@
 
 #include <cerrno>
 
-#include "vdrive/byte_order.h"
+#include "platform/byte_order.h"
+#include "platform/scsi_opcodes.h"
 #include "vdrive/command.h"
 #include "vdrive/drive_state.h"
 #include "vdrive/image_loader.h"
@@ -41,30 +42,30 @@ struct CommandSpec {
 constexpr DataDirection kIn = DataDirection::kIn, kOut = DataDirection::kOut, kNoData = DataDirection::kNone;
 
 constexpr CommandSpec kCommands[] = {
-    {0x00, 6, kNoData, LengthField::kNone, true, false, DriveKindNeeded::kAny, HandleTestUnitReady},
-    {0x03, 6, kIn, LengthField::kByte4, false, true, DriveKindNeeded::kAny, HandleRequestSense},
-    {0x12, 6, kIn, LengthField::kByte4, false, true, DriveKindNeeded::kAny, HandleInquiry},
-    {0x15, 6, kOut, LengthField::kByte4, false, false, DriveKindNeeded::kAny, HandleModeSelect6},
-    {0x1A, 6, kIn, LengthField::kByte4, false, false, DriveKindNeeded::kAny, HandleModeSense6},
-    {0x1B, 6, kNoData, LengthField::kNone, false, false, DriveKindNeeded::kAny, HandleStartStopUnit},
-    {0x1E, 6, kNoData, LengthField::kNone, false, false, DriveKindNeeded::kAny, HandlePreventAllowRemoval},
-    {0x23, 10, kIn, LengthField::kBytes7to8, true, false, DriveKindNeeded::kMmc, HandleReadFormatCapacities},
-    {0x25, 10, kIn, LengthField::kFixed8, true, false, DriveKindNeeded::kAny, HandleReadCapacity},
-    {0x28, 10, kIn, LengthField::kHandler, true, false, DriveKindNeeded::kAny, HandleRead10},
-    {0x2B, 10, kNoData, LengthField::kNone, true, false, DriveKindNeeded::kAny, HandleSeek10},
-    {0x42, 10, kIn, LengthField::kBytes7to8, true, false, DriveKindNeeded::kAny, HandleReadSubChannel},
-    {0x3C, 10, kIn, LengthField::kBytes6to8, false, false, DriveKindNeeded::kAny, HandleReadBuffer},
-    {0x43, 10, kIn, LengthField::kBytes7to8, true, false, DriveKindNeeded::kAny, HandleReadToc},
-    {0x46, 10, kIn, LengthField::kBytes7to8, false, true, DriveKindNeeded::kMmc, HandleGetConfiguration},
-    {0x51, 10, kIn, LengthField::kBytes7to8, true, false, DriveKindNeeded::kMmc, HandleReadDiscInformation},
-    {0x52, 10, kIn, LengthField::kBytes7to8, true, false, DriveKindNeeded::kMmc, HandleReadTrackInformation},
-    {0x55, 10, kOut, LengthField::kBytes7to8, false, false, DriveKindNeeded::kAny, HandleModeSelect10},
-    {0x5A, 10, kIn, LengthField::kBytes7to8, false, false, DriveKindNeeded::kAny, HandleModeSense10},
-    {0xBB, 12, kNoData, LengthField::kNone, false, false, DriveKindNeeded::kMmc, HandleSetCdSpeed},
-    {0xBE, 12, kIn, LengthField::kHandler, true, false, DriveKindNeeded::kMmc, HandleReadCd},
-    {0xD8, 12, kIn, LengthField::kHandler, true, false, DriveKindNeeded::kOlder, HandleReadCdDaLba},
-    {0xD9, 12, kIn, LengthField::kHandler, true, false, DriveKindNeeded::kOlder, HandleReadCdDaMsf},
-    {0xE5, 10, kIn, LengthField::kBytes7to8, true, false, DriveKindNeeded::kOlder, HandleVendorTrackInformation},
+    {scsi::kTestUnitReady, 6, kNoData, LengthField::kNone, true, false, DriveKindNeeded::kAny, HandleTestUnitReady},
+    {scsi::kRequestSense, 6, kIn, LengthField::kByte4, false, true, DriveKindNeeded::kAny, HandleRequestSense},
+    {scsi::kInquiry, 6, kIn, LengthField::kByte4, false, true, DriveKindNeeded::kAny, HandleInquiry},
+    {scsi::kModeSelect6, 6, kOut, LengthField::kByte4, false, false, DriveKindNeeded::kAny, HandleModeSelect6},
+    {scsi::kModeSense6, 6, kIn, LengthField::kByte4, false, false, DriveKindNeeded::kAny, HandleModeSense6},
+    {scsi::kStartStopUnit, 6, kNoData, LengthField::kNone, false, false, DriveKindNeeded::kAny, HandleStartStopUnit},
+    {scsi::kPreventAllowRemoval, 6, kNoData, LengthField::kNone, false, false, DriveKindNeeded::kAny, HandlePreventAllowRemoval},
+    {scsi::kReadFormatCapacities, 10, kIn, LengthField::kBytes7to8, true, false, DriveKindNeeded::kMmc, HandleReadFormatCapacities},
+    {scsi::kReadCapacity, 10, kIn, LengthField::kFixed8, true, false, DriveKindNeeded::kAny, HandleReadCapacity},
+    {scsi::kRead10, 10, kIn, LengthField::kHandler, true, false, DriveKindNeeded::kAny, HandleRead10},
+    {scsi::kSeek10, 10, kNoData, LengthField::kNone, true, false, DriveKindNeeded::kAny, HandleSeek10},
+    {scsi::kReadSubChannel, 10, kIn, LengthField::kBytes7to8, true, false, DriveKindNeeded::kAny, HandleReadSubChannel},
+    {scsi::kReadBuffer, 10, kIn, LengthField::kBytes6to8, false, false, DriveKindNeeded::kAny, HandleReadBuffer},
+    {scsi::kReadToc, 10, kIn, LengthField::kBytes7to8, true, false, DriveKindNeeded::kAny, HandleReadToc},
+    {scsi::kGetConfiguration, 10, kIn, LengthField::kBytes7to8, false, true, DriveKindNeeded::kMmc, HandleGetConfiguration},
+    {scsi::kReadDiscInformation, 10, kIn, LengthField::kBytes7to8, true, false, DriveKindNeeded::kMmc, HandleReadDiscInformation},
+    {scsi::kReadTrackInformation, 10, kIn, LengthField::kBytes7to8, true, false, DriveKindNeeded::kMmc, HandleReadTrackInformation},
+    {scsi::kModeSelect10, 10, kOut, LengthField::kBytes7to8, false, false, DriveKindNeeded::kAny, HandleModeSelect10},
+    {scsi::kModeSense10, 10, kIn, LengthField::kBytes7to8, false, false, DriveKindNeeded::kAny, HandleModeSense10},
+    {scsi::kSetCdSpeed, 12, kNoData, LengthField::kNone, false, false, DriveKindNeeded::kMmc, HandleSetCdSpeed},
+    {scsi::kReadCd, 12, kIn, LengthField::kHandler, true, false, DriveKindNeeded::kMmc, HandleReadCd},
+    {scsi::kReadCdDa, 12, kIn, LengthField::kHandler, true, false, DriveKindNeeded::kOlder, HandleReadCdDaLba},
+    {scsi::kReadCdDaMsf, 12, kIn, LengthField::kHandler, true, false, DriveKindNeeded::kOlder, HandleReadCdDaMsf},
+    {scsi::kVendorTrackInformation, 10, kIn, LengthField::kBytes7to8, true, false, DriveKindNeeded::kOlder, HandleVendorTrackInformation},
 };
 
 const CommandSpec* FindCommand(uint8_t opcode, bool mmc) {
@@ -80,8 +81,8 @@ const CommandSpec* FindCommand(uint8_t opcode, bool mmc) {
 size_t DeclaredLength(const CommandSpec& entry, const uint8_t* cdb) {
     switch (entry.length) {
     case LengthField::kByte4: return cdb[4];
-    case LengthField::kBytes7to8: return GetBE16(cdb + 7);
-    case LengthField::kBytes6to8: return GetBE24(cdb + 6);
+    case LengthField::kBytes7to8: return bytes::GetBe16(cdb + 7);
+    case LengthField::kBytes6to8: return bytes::GetBe24(cdb + 6);
     case LengthField::kFixed8: return 8;
     default: return 0;
     }
@@ -160,7 +161,7 @@ platform::ScsiResult VirtualDrive::Execute(const platform::ScsiRequest& request)
         outcome = sense::kMediumChanged;
     }
     const bool needsMedium =
-        entry && (entry->needsMedium || (config_.modeSenseNeedsMedium && (opcode == 0x1A || opcode == 0x5A)));
+        entry && (entry->needsMedium || (config_.modeSenseNeedsMedium && (opcode == scsi::kModeSense6 || opcode == scsi::kModeSense10)));
     if (outcome.key == 0 && needsMedium) {
         if (!state.disc) {
             outcome = state.trayOpen ? sense::kNoMediumTrayOpen : sense::kNoMedium;
@@ -177,7 +178,7 @@ platform::ScsiResult VirtualDrive::Execute(const platform::ScsiRequest& request)
         result.senseLength = kFixedSenseLength;
         state.counters.checkConditions++;
     }
-    if (opcode != 0x03) state.deferredSense = outcome;
+    if (opcode != scsi::kRequestSense) state.deferredSense = outcome;
     result.residual = request.dataLength > command.transferred ? request.dataLength - command.transferred : 0;
 
     state.counters.blocksServed += command.blocksServed;

@@ -1,31 +1,18 @@
-// Helpers the command files of CDDevice share: big-endian CDB fields, MSF
-// addresses, and debug lines and dumps gated by the device's debug level.
+// Helpers the command files of CDDevice share: MSF addresses, and debug
+// lines and dumps gated by the device's debug level. CDB and reply fields
+// are read and written through platform/byte_order.h, included here.
 #pragma once
 
 #include <cstdint>
 
 #include "device/cddevice/cddevice.h"
+#include "platform/byte_order.h"
 
 namespace dravik::device::cmd {
 
 inline constexpr int kCookedSectorBytes = 2048;
 inline constexpr int kRawSectorBytes = 2352;
 inline constexpr int kDiscInfoBytes = 32;  // what READ DISC INFORMATION asks for
-
-inline void PutBE16(uint8_t* out, uint32_t value) {
-    out[0] = static_cast<uint8_t>(value >> 8);
-    out[1] = static_cast<uint8_t>(value);
-}
-inline void PutBE32(uint8_t* out, uint32_t value) {
-    out[0] = static_cast<uint8_t>(value >> 24);
-    out[1] = static_cast<uint8_t>(value >> 16);
-    out[2] = static_cast<uint8_t>(value >> 8);
-    out[3] = static_cast<uint8_t>(value);
-}
-inline uint32_t GetBE16(const uint8_t* in) { return (uint32_t{in[0]} << 8) | in[1]; }
-inline uint32_t GetBE32(const uint8_t* in) {
-    return (uint32_t{in[0]} << 24) | (uint32_t{in[1]} << 16) | (uint32_t{in[2]} << 8) | in[3];
-}
 
 // Minutes, seconds, frames of an address that already includes the
 // 150-block offset of the first track's pre-gap.

@@ -7,12 +7,12 @@
 #include "device/cddevice/command_support.h"
 #include "device/ddb/ddb_info.h"
 #include "device/request/dev_request.h"
+#include "platform/scsi_opcodes.h"
 
 namespace dravik::device {
 
 namespace {
 
-constexpr uint8_t kGetConfiguration = 0x46;
 constexpr uint32_t kConfigurationBytes = 2048;
 constexpr int kMaxFeatureRequests = 10;
 constexpr uint32_t kHeaderBytes = 8;
@@ -30,10 +30,10 @@ void BuildRequest(DevRequest& request, unsigned char* buffer, uint8_t requestTyp
     request.buffer = buffer;
     request.dataLength = kConfigurationBytes;
     request.cdbLength = 10;
-    request.cdb[0] = kGetConfiguration;
+    request.cdb[0] = scsi::kGetConfiguration;
     request.cdb[1] = requestType;
-    cmd::PutBE16(request.cdb + 2, startingFeature);
-    cmd::PutBE16(request.cdb + 7, kConfigurationBytes);
+    bytes::PutBe16(request.cdb + 2, startingFeature);
+    bytes::PutBe16(request.cdb + 7, kConfigurationBytes);
 }
 
 }  // namespace
@@ -48,8 +48,8 @@ int CDDevice::GetCurrentConfiguration() {
         return 0;
     }
     // Without the whole header there is no profile to trust.
-    if (!CheckReplyLength(request, kConfigurationBytes, cmd::GetBE32(reply) + 4, kHeaderBytes)) return 0;
-    const int profile = static_cast<int>(cmd::GetBE16(reply + 6));
+    if (!CheckReplyLength(request, kConfigurationBytes, bytes::GetBe32(reply) + 4, kHeaderBytes)) return 0;
+    const int profile = static_cast<int>(bytes::GetBe16(reply + 6));
     const bool dvdMinus = profile >= 0x0010 && profile <= 0x0014;
     const bool dvdPlus = profile == 0x001A || profile == 0x001B;
     dvdDisc_ = dvdMinus || dvdPlus;
@@ -74,7 +74,7 @@ bool CDDevice::GetFeatures() {
             TakeSense(request);
             return false;
         }
-        const uint32_t dataLength = cmd::GetBE32(reply);
+        const uint32_t dataLength = bytes::GetBe32(reply);
         if (dataLength == 0) return false;
         if (!CheckReplyLength(request, kConfigurationBytes, dataLength + 4, kHeaderBytes)) return false;
         if (dataLength + 4 <= kHeaderBytes) break;  // no descriptors
@@ -85,7 +85,7 @@ bool CDDevice::GetFeatures() {
             const unsigned char* descriptor = reply + at;
             const uint32_t size = descriptor[3] + 4u;
             if (at + size > end) break;  // a descriptor cut off by the end of the reply
-            const uint16_t code = static_cast<uint16_t>(cmd::GetBE16(descriptor));
+            const uint16_t code = static_cast<uint16_t>(bytes::GetBe16(descriptor));
             switch (code) {
             case kFeatureMrw:
                 deviceRecord_->SetMRWSupport(true);

@@ -6,13 +6,11 @@
 #include "device/cddevice/command_support.h"
 #include "device/ddb/ddb_info.h"
 #include "device/request/dev_request.h"
+#include "platform/scsi_opcodes.h"
 
 namespace dravik::device {
 
 namespace {
-constexpr uint8_t kReadDiscInformation = 0x51;
-constexpr uint8_t kReadTrackInformation = 0x52;
-constexpr uint8_t kAllTracksInformation = 0xE6;
 using cmd::kDiscInfoBytes;
 constexpr uint32_t kTrackInfoBytes = 28;
 constexpr uint32_t kAllTracksBytes = 255;
@@ -27,25 +25,25 @@ bool CDDevice::ReadCDRWInfo(void* buf, int track) {
     DevRequest request(this);
     request.direction = kRequestDataIn;
     request.buffer = buf;
-    if (track != 0 && command == kAllTracksInformation) {
+    if (track != 0 && command == scsi::kAllTracksInformation) {
         request.cdbLength = 12;
-        request.cdb[0] = kAllTracksInformation;
-        cmd::PutBE32(request.cdb + 2, 0xFFFFFFFFu);
-        cmd::PutBE32(request.cdb + 6, 0xFFFFFFFFu);
+        request.cdb[0] = scsi::kAllTracksInformation;
+        bytes::PutBe32(request.cdb + 2, 0xFFFFFFFFu);
+        bytes::PutBe32(request.cdb + 6, 0xFFFFFFFFu);
         request.dataLength = kAllTracksBytes;
     } else if (track == 0) {
         request.cdbLength = 10;
-        request.cdb[0] = kReadDiscInformation;
+        request.cdb[0] = scsi::kReadDiscInformation;
         request.cdb[8] = kDiscInfoBytes;
         request.dataLength = kDiscInfoBytes;
     } else {
         request.cdbLength = 10;
         request.cdb[0] = command;
-        if (command == kReadTrackInformation && track < 256) {
+        if (command == scsi::kReadTrackInformation && track < 256) {
             request.cdb[1] = 1;  // the address is a track number
             request.cdb[5] = static_cast<uint8_t>(track);
         } else {
-            cmd::PutBE32(request.cdb + 2, static_cast<uint32_t>(track));
+            bytes::PutBe32(request.cdb + 2, static_cast<uint32_t>(track));
         }
         request.cdb[8] = kTrackInfoBytes;
         request.dataLength = kTrackInfoBytes;
@@ -61,8 +59,8 @@ bool CDDevice::ReadCDRWInfo(void* buf, int track) {
     }
     // MMC replies begin with a two-byte length; the older reply with a
     // one-byte one.
-    const bool mmcReply = request.cdb[0] == kReadDiscInformation || request.cdb[0] == kReadTrackInformation;
-    const uint32_t claimed = mmcReply ? cmd::GetBE16(reply) + 2 : reply[0] + 1u;
+    const bool mmcReply = request.cdb[0] == scsi::kReadDiscInformation || request.cdb[0] == scsi::kReadTrackInformation;
+    const uint32_t claimed = mmcReply ? bytes::GetBe16(reply) + 2 : reply[0] + 1u;
     return CheckReplyLength(request, allocation, claimed, mmcReply ? 4 : 2);
 }
 

@@ -9,6 +9,7 @@
 #include "device/ddb/ddb_info.h"
 #include "device/request/dev_request.h"
 #include "device/transport/transport_timing.h"
+#include "platform/scsi_opcodes.h"
 
 namespace dravik::device {
 
@@ -53,7 +54,7 @@ bool CDDevice::Inquiry(unsigned char* buf) {
         request.buffer = buf;
         request.dataLength = kInquiryBytes;
         request.cdbLength = 6;
-        request.cdb[0] = 0x12;
+        request.cdb[0] = scsi::kInquiry;
         request.cdb[4] = kInquiryBytes;
         if (Send(request)) {
             cmd::Dump(*this, buf, kInquiryBytes, "Inquiry results from device");
@@ -77,11 +78,11 @@ bool CDDevice::GetDVDStructure(int format, int layer, char* buf, int len) {
     request.buffer = buf;
     request.dataLength = static_cast<uint32_t>(len);
     request.cdbLength = 12;
-    request.cdb[0] = 0xAD;
+    request.cdb[0] = scsi::kReadDiscStructure;
     if (format == 0x30 && len >= 4) std::memcpy(request.cdb + 2, buf, 4);
     request.cdb[6] = static_cast<uint8_t>(layer);
     request.cdb[7] = static_cast<uint8_t>(format);
-    cmd::PutBE16(request.cdb + 8, static_cast<uint32_t>(len));
+    bytes::PutBe16(request.cdb + 8, static_cast<uint32_t>(len));
     if (Send(request)) return true;
     TakeSense(request, true);
     return false;
@@ -97,8 +98,8 @@ bool CDDevice::GetFormatCapacity(void* buf, int len) {
     request.buffer = buf;
     request.dataLength = static_cast<uint32_t>(len);
     request.cdbLength = 10;
-    request.cdb[0] = 0x23;
-    cmd::PutBE16(request.cdb + 7, static_cast<uint32_t>(len));
+    request.cdb[0] = scsi::kReadFormatCapacities;
+    bytes::PutBe16(request.cdb + 7, static_cast<uint32_t>(len));
     if (Send(request)) return true;
     TakeSense(request, true);
     return false;
@@ -114,15 +115,15 @@ const char* CDDevice::FormatDVDManufacturer() {
     request.buffer = reply;
     request.dataLength = kStructureBytes;
     request.cdbLength = 12;
-    request.cdb[0] = 0xAD;
+    request.cdb[0] = scsi::kReadDiscStructure;
     request.cdb[7] = 0x0C;  // recording management data in the last border-out
-    cmd::PutBE16(request.cdb + 8, kStructureBytes);
+    bytes::PutBe16(request.cdb + 8, kStructureBytes);
     if (!Send(request)) {
         TakeSense(request, true);
         return textBuffer_;
     }
     const uint32_t moved = std::min<uint32_t>(request.dataLength, kStructureBytes);
-    const uint32_t limit = std::min({cmd::GetBE16(reply) + 2, kStructureBytes, moved});
+    const uint32_t limit = std::min({uint32_t{bytes::GetBe16(reply)} + 2, kStructureBytes, moved});
 
     // The pre-pit copies are 8-byte fields: a field number, then 6 bytes.
     // The manufacturer's name is split over fields 3 and 4.
@@ -199,7 +200,7 @@ bool CDDevice::GetSerialNumber(char* buf, int len) {
         break;
     default:
         request.cdbLength = 6;
-        request.cdb[0] = 0x12;
+        request.cdb[0] = scsi::kInquiry;
         request.cdb[1] = 1;  // vital product data
         request.cdb[4] = 0x80;
         break;
@@ -230,7 +231,7 @@ bool CDDevice::GetSerialNumber(char* buf, int len) {
         // The number follows a 4-byte header, as in the drive's vital
         // product data pages.
         std::snprintf(number, sizeof number, "%d",
-                      static_cast<int>((uint32_t{answer[4]} << 16) | (uint32_t{answer[5]} << 8) | answer[6]));
+                      static_cast<int>(bytes::GetBe24(answer + 4)));
         text = number;
         break;
     default: text = TextOf(answer, kSerialAnswerBytes); break;

@@ -16,6 +16,7 @@
 #include "device/cddevice/command_support.h"
 #include "device/ddb/ddb_info.h"
 #include "device/request/dev_request.h"
+#include "platform/scsi_opcodes.h"
 
 namespace dravik::device {
 
@@ -53,9 +54,9 @@ bool CDDevice::SetDriveReadSpeed(int speed) {
         DevRequest request(this);
         request.direction = kRequestNoData;
         request.cdbLength = 12;
-        request.cdb[0] = 0xBB;
-        cmd::PutBE16(request.cdb + 2, SpeedToKBps(speed) & 0xFFFF);
-        cmd::PutBE16(request.cdb + 4, 0xFFFF);
+        request.cdb[0] = scsi::kSetCdSpeed;
+        bytes::PutBe16(request.cdb + 2, SpeedToKBps(speed) & 0xFFFF);
+        bytes::PutBe16(request.cdb + 4, 0xFFFF);
         if (Send(request)) return true;
         TakeSense(request);
         return false;
@@ -118,11 +119,11 @@ unsigned CDDevice::GetReadSpeed() {
     const bool mode10 = deviceRecord_->IsMode10();
     if (mode10) {
         request.cdbLength = 10;
-        request.cdb[0] = 0x5A;
+        request.cdb[0] = scsi::kModeSense10;
         request.cdb[8] = kSpeedSenseBytes;
     } else {
         request.cdbLength = 6;
-        request.cdb[0] = 0x1A;
+        request.cdb[0] = scsi::kModeSense6;
         request.cdb[4] = kSpeedSenseBytes;
     }
     if (!Send(request)) {
@@ -138,8 +139,8 @@ unsigned CDDevice::GetReadSpeed() {
         pageAt = answer[3] + 4;
         replyEnd = answer[0] + 1;
     } else {
-        pageAt = static_cast<int>(cmd::GetBE16(answer + 6)) + 8;
-        replyEnd = static_cast<int>(cmd::GetBE16(answer)) + 2;
+        pageAt = static_cast<int>(bytes::GetBe16(answer + 6)) + 8;
+        replyEnd = static_cast<int>(bytes::GetBe16(answer)) + 2;
     }
     // Read only what the drive returned, within what was asked for.
     int limit = kSpeedSenseBytes;
@@ -151,7 +152,7 @@ unsigned CDDevice::GetReadSpeed() {
         return kSpeedSenseFailed;
     }
     const unsigned char* page = answer + pageAt;
-    if (method == 0) return KBpsToSpeed(cmd::GetBE16(page + 14));
+    if (method == 0) return KBpsToSpeed(bytes::GetBe16(page + 14));
     return page[how.byte];
 }
 
@@ -163,7 +164,7 @@ bool CDDevice::ReadDeviceBufferSize() {
     request.buffer = reply;
     request.dataLength = kBufferReplyBytes;
     request.cdbLength = 10;
-    request.cdb[0] = 0x3C;  // READ BUFFER, mode 0: combined header and data
+    request.cdb[0] = scsi::kReadBuffer;  // READ BUFFER, mode 0: combined header and data
     request.cdb[8] = kReadBufferAllocation;
     if (!Send(request)) {
         TakeSense(request);
@@ -174,7 +175,7 @@ bool CDDevice::ReadDeviceBufferSize() {
         return false;
     }
     reply[0] = 0;  // reserved: the capacity is the 24 bits after it
-    const uint32_t kilobytes = cmd::GetBE32(reply) / 1024;
+    const uint32_t kilobytes = bytes::GetBe32(reply) / 1024;
     if (kilobytes > 0) deviceRecord_->SetBufferSize(static_cast<int>(kilobytes));
     return true;
 }

@@ -10,6 +10,7 @@
 #include "device/cddevice/command_support.h"
 #include "device/ddb/ddb_info.h"
 #include "device/request/dev_request.h"
+#include "platform/scsi_opcodes.h"
 
 namespace dravik::device {
 
@@ -30,8 +31,8 @@ struct ModeAnswer {
 ModeAnswer FromHeader(const unsigned char* answer, bool mode10, int bufferBytes) {
     ModeAnswer a;
     if (mode10) {
-        a.pageAt = static_cast<int>(cmd::GetBE16(answer + 6)) + 8;
-        a.end = static_cast<int>(cmd::GetBE16(answer)) + 2;
+        a.pageAt = static_cast<int>(bytes::GetBe16(answer + 6)) + 8;
+        a.end = static_cast<int>(bytes::GetBe16(answer)) + 2;
     } else {
         a.pageAt = answer[3] + 4;
         a.end = answer[0] + 1;
@@ -68,7 +69,7 @@ bool CDDevice::SetHardwareRetry(int count) {
     std::memcpy(list + header, answer + pageOffset, static_cast<size_t>(pageBytes));
     list[header] &= 0x3F;  // the "parameters savable" bit is reserved in a select
     if (mode10) {
-        cmd::PutBE16(list, static_cast<uint32_t>(total - 2));
+        bytes::PutBe16(list, static_cast<uint32_t>(total - 2));
     } else {
         list[0] = static_cast<uint8_t>(total - 1);
     }
@@ -93,11 +94,11 @@ bool CDDevice::SetRecoveryState(int state, int* current) {
         request.cdb[2] = static_cast<uint8_t>(kRecoveryPage | (state == -1 ? kChangeableValues : 0));
         if (mode10) {
             request.cdbLength = 10;
-            request.cdb[0] = 0x5A;
+            request.cdb[0] = scsi::kModeSense10;
             request.cdb[8] = kRecoverySenseBytes;
         } else {
             request.cdbLength = 6;
-            request.cdb[0] = 0x1A;
+            request.cdb[0] = scsi::kModeSense6;
             request.cdb[4] = kRecoverySenseBytes;
         }
         if (Send(request)) break;
@@ -113,7 +114,7 @@ bool CDDevice::SetRecoveryState(int state, int* current) {
 
     // The header form shows in the data: a 6-byte header puts its length
     // byte before the medium type, which makes the first word large.
-    const bool header6 = cmd::GetBE16(answer) > 64;
+    const bool header6 = bytes::GetBe16(answer) > 64;
     const int modeDataLength = header6 ? answer[0] : answer[1];
     const ModeAnswer reply = FromHeader(answer, !header6, kRecoverySenseBytes);
     int end = reply.end;

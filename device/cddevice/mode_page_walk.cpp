@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "device/ddb/ddb_info.h"
+#include "platform/byte_order.h"
 
 namespace dravik::device::verify {
 
@@ -12,8 +13,6 @@ namespace {
 // Below this total the answer is read as having the 8-byte header.
 constexpr int kLongHeaderLimit = 512;
 constexpr uint16_t kNoBufferSize = 0xFFFF;  // BufSz of -1: not known yet
-
-uint32_t BE16(const uint8_t* p) { return (uint32_t{p[0]} << 8) | p[1]; }
 
 // The bytes of one page that are actually there.
 class Page {
@@ -51,10 +50,10 @@ void CapabilitiesPage(const Page& page, DDBInfo& record, PageFindings& out) {
         record.SetSubRWDeinter((audio & 0x08) != 0);
         if (record.GetMechType() == 0) record.SetMechType(page.At(6) >> 5);
         if (record.GetBufferSize() == kNoBufferSize && page.Has(13))
-            record.SetBufferSize(static_cast<int>(BE16(page.Bytes() + 12)));
+            record.SetBufferSize(static_cast<int>(bytes::GetBe16(page.Bytes() + 12)));
     }
     if (out.method == kNoSpeedMethod) out.method = 0;
-    if (page.Length() > 14 && page.Has(15)) out.driveSpeed = static_cast<int>(BE16(page.Bytes() + 14) * 10 / 1765);
+    if (page.Length() > 14 && page.Has(15)) out.driveSpeed = static_cast<int>(bytes::GetBe16(page.Bytes() + 14) * 10 / 1765);
     out.capabilitiesKnown = true;
     out.capabilityBytes = std::min({page.Length() + 2, kCapabilityBytes, page.Available()});
     std::memcpy(out.capabilities, page.Bytes(), static_cast<size_t>(out.capabilityBytes));
@@ -65,7 +64,7 @@ void CapabilitiesPage(const Page& page, DDBInfo& record, PageFindings& out) {
 ModeHeader ReadModeHeader(const uint8_t* data, int received) {
     ModeHeader h;
     if (received < 4) return h;
-    h.total = static_cast<int>(BE16(data)) + 2;
+    h.total = static_cast<int>(bytes::GetBe16(data)) + 2;
     if (h.total < kLongHeaderLimit) {
         if (received < 8) {
             h.total = 0;
@@ -73,12 +72,12 @@ ModeHeader ReadModeHeader(const uint8_t* data, int received) {
         }
         h.firstPage = 8 + data[7];
         h.mediumType = data[2];
-        if (data[7] != 0 && received >= 16) h.sectorSize = static_cast<int>(BE16(data + 14));
+        if (data[7] != 0 && received >= 16) h.sectorSize = static_cast<int>(bytes::GetBe16(data + 14));
     } else {
         h.total = data[0] + 1;
         h.firstPage = 4 + data[3];
         h.mediumType = data[1];
-        if (data[3] != 0 && received >= 12) h.sectorSize = static_cast<int>(BE16(data + 10));
+        if (data[3] != 0 && received >= 12) h.sectorSize = static_cast<int>(bytes::GetBe16(data + 10));
     }
     return h;
 }

@@ -7,6 +7,7 @@
 #include "device/cddevice/command_support.h"
 #include "device/ddb/ddb_info.h"
 #include "device/request/dev_request.h"
+#include "platform/scsi_opcodes.h"
 
 namespace dravik::device {
 
@@ -26,7 +27,7 @@ constexpr int kMaxList6Bytes = 256;
 int ConvertListTo10(const unsigned char* list6, int length6, unsigned char* list10) {
     std::memset(list10, 0, 8);
     const int length10 = length6 + 4;
-    cmd::PutBE16(list10, static_cast<uint32_t>(length10 - 2));
+    bytes::PutBe16(list10, static_cast<uint32_t>(length10 - 2));
     list10[2] = list6[1];  // medium type
     list10[3] = list6[2];  // device-specific parameter
     list10[7] = list6[3];  // block descriptor length
@@ -54,17 +55,17 @@ bool CDDevice::ModeSenseCommand(int page, unsigned char* buf, int* len, int* pag
         request.cdb[2] = static_cast<uint8_t>(page);
         if (mode10) {
             request.cdbLength = 10;
-            request.cdb[0] = 0x5A;
-            cmd::PutBE16(request.cdb + 7, static_cast<uint32_t>(length));
+            request.cdb[0] = scsi::kModeSense10;
+            bytes::PutBe16(request.cdb + 7, static_cast<uint32_t>(length));
         } else {
             request.cdbLength = 6;
-            request.cdb[0] = 0x1A;
+            request.cdb[0] = scsi::kModeSense6;
             request.cdb[4] = static_cast<uint8_t>(length);
         }
         if (Send(request)) {
             if (mode10) {
                 *len = buf[1];
-                *pageOffset = buf[6] * 256 + buf[7] + 8;
+                *pageOffset = bytes::GetBe16(buf + 6) + 8;
             } else {
                 *len = buf[0];
                 *pageOffset = buf[3] + 4;
@@ -114,12 +115,12 @@ bool CDDevice::ModeSelectCommand(DevRequest* callerRequest, unsigned char* buf) 
         request.dataLength = static_cast<uint32_t>(length);
         if (mode10) {
             request.cdbLength = 10;
-            request.cdb[0] = 0x55;
+            request.cdb[0] = scsi::kModeSelect10;
             request.cdb[1] = 0x10;
-            cmd::PutBE16(request.cdb + 7, static_cast<uint32_t>(length));
+            bytes::PutBe16(request.cdb + 7, static_cast<uint32_t>(length));
         } else {
             request.cdbLength = 6;
-            request.cdb[0] = 0x15;
+            request.cdb[0] = scsi::kModeSelect6;
             request.cdb[1] = 0x10;
             request.cdb[4] = static_cast<uint8_t>(length);
         }
@@ -187,7 +188,7 @@ bool CDDevice::ChangeAddressMode(bool gaa) {
     std::memcpy(list + header, answer + pageOffset, static_cast<size_t>(pageBytes));
     list[header] &= 0x3F;  // the "parameters savable" bit is reserved in a select
     if (mode10) {
-        cmd::PutBE16(list, static_cast<uint32_t>(total - 2));
+        bytes::PutBe16(list, static_cast<uint32_t>(total - 2));
     } else {
         list[0] = static_cast<uint8_t>(total - 1);
     }

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <optional>
 
+#include "device/test_seams.h"
+
 namespace dravik::device {
 
 namespace {
@@ -44,7 +46,7 @@ OsVersion CurrentOsVersion() {
     return version;
 }
 
-void SetOsVersionForTesting(const OsVersion* version) {
+void test_seams::SetOsVersion(const OsVersion* version) {
     if (version)
         Override() = *version;
     else

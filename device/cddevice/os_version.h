@@ -20,7 +20,4 @@ struct OsVersion {
 
 OsVersion CurrentOsVersion();
 
-// Replaces what CurrentOsVersion reports; null restores the real one.
-void SetOsVersionForTesting(const OsVersion* version);
-
 }  // namespace dravik::device

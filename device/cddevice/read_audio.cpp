@@ -7,12 +7,12 @@
 #include "device/cddevice/command_support.h"
 #include "device/ddb/ddb_info.h"
 #include "device/request/dev_request.h"
+#include "platform/scsi_opcodes.h"
 
 namespace dravik::device {
 
 namespace {
 
-constexpr uint8_t kReadCD = 0xBE;
 constexpr int kAudioSectorBytes = 2352;
 constexpr int kSubQBytes = 16;
 constexpr int kAudioWithSubQBytes = kAudioSectorBytes + kSubQBytes;  // 2368
@@ -54,10 +54,9 @@ bool CDDevice::ReadCDDA(int block, void* buf, int count, bool withSubQ) {
     const uint8_t subQ = static_cast<uint8_t>(record.GetSubQVal() & 0x0F);
     int reportedBlock = block;
 
-    if (request.cdb[0] == kReadCD) {
-        cmd::PutBE32(request.cdb + 2, static_cast<uint32_t>(block));
-        request.cdb[7] = static_cast<uint8_t>(count / 256);
-        request.cdb[8] = static_cast<uint8_t>(count % 256);
+    if (request.cdb[0] == scsi::kReadCd) {
+        bytes::PutBe32(request.cdb + 2, static_cast<uint32_t>(block));
+        bytes::PutBe16(request.cdb + 7, static_cast<uint16_t>(count));
         request.cdb[9] = 0x10;
         if (withSubQ) request.cdb[10] = subQ;
     } else if (record.GetCDDALen() == 10) {
@@ -66,17 +65,15 @@ bool CDDevice::ReadCDDA(int block, void* buf, int count, bool withSubQ) {
             ascq_ = 0;
             return false;
         }
-        cmd::PutBE32(request.cdb + 2, static_cast<uint32_t>(block));
-        request.cdb[7] = static_cast<uint8_t>(count / 256);
-        request.cdb[8] = static_cast<uint8_t>(count % 256);
+        bytes::PutBe32(request.cdb + 2, static_cast<uint32_t>(block));
+        bytes::PutBe16(request.cdb + 7, static_cast<uint16_t>(count));
     } else if (record.GetCDDALen() == 12) {
         if (record.IsCDDAMSF()) {
             PutMsfRange(request, block, count);
             reportedBlock = block + 150;
         } else {
-            cmd::PutBE32(request.cdb + 2, static_cast<uint32_t>(block));
-            request.cdb[8] = static_cast<uint8_t>(count / 256);
-            request.cdb[9] = static_cast<uint8_t>(count % 256);
+            bytes::PutBe32(request.cdb + 2, static_cast<uint32_t>(block));
+            bytes::PutBe16(request.cdb + 8, static_cast<uint16_t>(count));
         }
         if (withSubQ) request.cdb[10] = subQ;
     } else {
@@ -108,10 +105,10 @@ bool CDDevice::ReadSubQ(int block, void* out16) {
     bool intoWorkBuffer = true;
     int reportedBlock = block;
 
-    if (cddaCommand == kReadCD) {
+    if (cddaCommand == scsi::kReadCd) {
         request.cdbLength = 12;
         request.cdb[0] = static_cast<uint8_t>(record.GetRawCmd());
-        cmd::PutBE32(request.cdb + 2, static_cast<uint32_t>(block));
+        bytes::PutBe32(request.cdb + 2, static_cast<uint32_t>(block));
         request.cdb[8] = 1;
         request.cdb[10] = subQ & 0x0F;
         if ((subQ & 0xF0) == 0x10) {
@@ -131,7 +128,7 @@ bool CDDevice::ReadSubQ(int block, void* out16) {
             PutMsfRange(request, block, 1);
             reportedBlock = block + 150;
         } else {
-            cmd::PutBE32(request.cdb + 2, static_cast<uint32_t>(block));
+            bytes::PutBe32(request.cdb + 2, static_cast<uint32_t>(block));
             request.cdb[9] = 1;
         }
     } else {
@@ -182,11 +179,11 @@ bool CDDevice::ReadSubchannel(int format, int track, void* buf) {
     request.buffer = buf;
     request.dataLength = kSubchannelBytes;
     request.cdbLength = 10;
-    request.cdb[0] = 0x42;
+    request.cdb[0] = scsi::kReadSubChannel;
     request.cdb[2] = 0x40;
     request.cdb[3] = static_cast<uint8_t>(format);
     if (format == 3) request.cdb[6] = static_cast<uint8_t>(track);
-    cmd::PutBE16(request.cdb + 7, kSubchannelBytes);
+    bytes::PutBe16(request.cdb + 7, kSubchannelBytes);
     if (Send(request)) return true;
     TakeSense(request);
     return false;
@@ -211,9 +208,8 @@ bool CDDevice::ReadCDSubRW(int block, void* buf, int count) {
     request.cdbLength = static_cast<uint8_t>(record.GetCDDALen());
     int reportedBlock = block;
     if (record.IsMMC()) {
-        cmd::PutBE32(request.cdb + 2, static_cast<uint32_t>(block));
-        request.cdb[7] = static_cast<uint8_t>(count / 256);
-        request.cdb[8] = static_cast<uint8_t>(count % 256);
+        bytes::PutBe32(request.cdb + 2, static_cast<uint32_t>(block));
+        bytes::PutBe16(request.cdb + 7, static_cast<uint16_t>(count));
         request.cdb[9] = 0x10;
         request.cdb[10] = record.IsSubRWDeinter() ? 4 : 1;
     } else if (record.GetCDDALen() == 12) {
@@ -221,9 +217,8 @@ bool CDDevice::ReadCDSubRW(int block, void* buf, int count) {
             PutMsfRange(request, block, count);
             reportedBlock = block + 150;
         } else {
-            cmd::PutBE32(request.cdb + 2, static_cast<uint32_t>(block));
-            request.cdb[8] = static_cast<uint8_t>(count / 256);
-            request.cdb[9] = static_cast<uint8_t>(count % 256);
+            bytes::PutBe32(request.cdb + 2, static_cast<uint32_t>(block));
+            bytes::PutBe16(request.cdb + 8, static_cast<uint16_t>(count));
         }
         request.cdb[10] = static_cast<uint8_t>(record.GetSubRW());
     } else {

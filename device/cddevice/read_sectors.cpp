@@ -5,6 +5,7 @@
 #include "device/cddevice/command_support.h"
 #include "device/ddb/ddb_info.h"
 #include "device/request/dev_request.h"
+#include "platform/scsi_opcodes.h"
 
 namespace dravik::device {
 
@@ -16,7 +17,6 @@ using cmd::kRawSectorBytes;
 constexpr int kMaxReadCDCount = 255;
 constexpr int kMaxReadCDAnyCount = 0xFFFF;
 
-constexpr uint8_t kRead10 = 0x28;
 constexpr uint8_t kRawReadFields = 0xF8;  // sync, all headers, user data, EDC/ECC
 constexpr int kQuietRead = 0x100;
 
@@ -45,7 +45,7 @@ int ReadCDFieldBytes(uint8_t fields) {
     return bytes;
 }
 
-void PutBlock(DevRequest& request, int block) { cmd::PutBE32(request.cdb + 2, static_cast<uint32_t>(block)); }
+void PutBlock(DevRequest& request, int block) { bytes::PutBe32(request.cdb + 2, static_cast<uint32_t>(block)); }
 
 }  // namespace
 
@@ -89,13 +89,13 @@ bool CDDevice::ReadCD(int block, void* buf, int count) {
     request.buffer = buf;
     request.dataLength = static_cast<uint32_t>(count) * (rawMode_ ? kRawSectorBytes : kCookedSectorBytes);
     const unsigned rawCommand = deviceRecord_->GetRawCmd();
-    if (rawMode_ && rawCommand != 0 && rawCommand != kRead10) {
+    if (rawMode_ && rawCommand != 0 && rawCommand != scsi::kRead10) {
         request.cdbLength = 12;
         request.cdb[0] = static_cast<uint8_t>(rawCommand);
         request.cdb[9] = kRawReadFields;
     } else {
         request.cdbLength = 10;
-        request.cdb[0] = kRead10;
+        request.cdb[0] = scsi::kRead10;
     }
     PutBlock(request, block);
     request.cdb[8] = static_cast<uint8_t>(count);
@@ -142,15 +142,14 @@ bool CDDevice::ReadCDAny(int block, void* buf, int count, int flags) {
     request.dataLength = static_cast<uint32_t>(count) * static_cast<uint32_t>(perSector);
     if (fields == 0x10) {
         request.cdbLength = 10;
-        request.cdb[0] = kRead10;
+        request.cdb[0] = scsi::kRead10;
     } else {
         request.cdbLength = 12;
         request.cdb[0] = static_cast<uint8_t>(deviceRecord_->GetRawCmd());
         request.cdb[9] = fields;
     }
     PutBlock(request, block);
-    request.cdb[7] = static_cast<uint8_t>(count / 256);
-    request.cdb[8] = static_cast<uint8_t>(count % 256);
+    bytes::PutBe16(request.cdb + 7, static_cast<uint16_t>(count));
     if (Send(request, !quiet)) return true;
     TakeSense(request);
     if (!errorMode_ && !quiet) ReportReadError(request, block);

@@ -31,9 +31,7 @@ bool CDDevice::SelectBlockDescriptor(uint8_t density, int blockLength, uint8_t& 
         descriptor = list + 4;
     }
     descriptor[0] = density;
-    descriptor[5] = static_cast<uint8_t>(blockLength >> 16);
-    descriptor[6] = static_cast<uint8_t>(blockLength >> 8);
-    descriptor[7] = static_cast<uint8_t>(blockLength);
+    bytes::PutBe24(descriptor + 5, static_cast<uint32_t>(blockLength));
     DevRequest request(this);
     const bool sent = ModeSelectCommand(&request, list);
     requestStatus = request.requestStatus;

@@ -6,6 +6,7 @@
 #include "device/cddevice/command_support.h"
 #include "device/ddb/ddb_info.h"
 #include "device/request/dev_request.h"
+#include "platform/scsi_opcodes.h"
 
 namespace dravik::device {
 
@@ -52,10 +53,9 @@ bool CDDevice::ReadCDToc(int mode, void* buf, int len) {
     request.buffer = buf;
     request.dataLength = static_cast<uint32_t>(len);
     request.cdbLength = 10;
-    request.cdb[0] = 0x43;
+    request.cdb[0] = scsi::kReadToc;
     request.cdb[6] = static_cast<uint8_t>(mode & 0xFF);
-    request.cdb[7] = static_cast<uint8_t>((len >> 8) & 0xFF);
-    request.cdb[8] = static_cast<uint8_t>(len & 0xFF);
+    bytes::PutBe16(request.cdb + 7, static_cast<uint16_t>(len));
     if (mode == kModeAtip || mode == kModeCdText) {
         request.cdb[2] = static_cast<uint8_t>((mode >> 8) & 0x0F);
     } else {
@@ -64,7 +64,7 @@ bool CDDevice::ReadCDToc(int mode, void* buf, int len) {
     const uint32_t allocation = request.dataLength;
     bool ok = Send(request);
     if (ok) {
-        const uint32_t claimed = cmd::GetBE16(reply) + 2;
+        const uint32_t claimed = bytes::GetBe16(reply) + 2;
         const uint32_t minimum = MinimumReply((mode >> 8) & 0xFF);
         ok = CheckReplyLength(request, allocation, claimed, std::min(minimum, allocation));
         if (ok && claimed < minimum) {

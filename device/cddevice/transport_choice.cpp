@@ -1,5 +1,7 @@
 #include "device/cddevice/transport_choice.h"
 
+#include "device/test_seams.h"
+
 namespace dravik::device {
 
 namespace {
@@ -10,6 +12,6 @@ const TransportStarters& ActiveTransports() {
     return testStarters ? *testStarters : BuiltInTransports();
 }
 
-void SetTransportStartersForTesting(const TransportStarters* starters) { testStarters = starters; }
+void test_seams::SetTransportStarters(const TransportStarters* starters) { testStarters = starters; }
 
 }  // namespace dravik::device

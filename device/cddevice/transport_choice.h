@@ -1,7 +1,8 @@
 // The transports CDDevice::Initialize may start, each as its library-wide
 // start function and a maker of its prototype. The order of the attempts
 // and their log lines belong to Initialize; this table only says what each
-// kind is. Tests put their own table in place to drive every path.
+// kind is. Tests put their own table in place (device/test_seams.h) to
+// drive every path.
 #pragma once
 
 #include "device/device_callbacks.h"
@@ -27,8 +28,5 @@ const TransportStarters& BuiltInTransports();
 
 // The table Initialize uses: the built-in one unless a test replaced it.
 const TransportStarters& ActiveTransports();
-
-// Replaces the table Initialize uses; null puts the built-in one back.
-void SetTransportStartersForTesting(const TransportStarters* starters);
 
 }  // namespace dravik::device

@@ -3,12 +3,11 @@
 #include "device/cddevice/command_support.h"
 #include "device/ddb/ddb_info.h"
 #include "device/request/dev_request.h"
+#include "platform/scsi_opcodes.h"
 
 namespace dravik::device {
 
 namespace {
-
-constexpr uint8_t kStartStopUnit = 0x1B;
 
 // CDB length by the opcode's group: 6 bytes below 0x20, 12 for group 5,
 // else 10.
@@ -26,7 +25,7 @@ bool CDDevice::CDTrayControl(bool eject) {
         return false;
     }
     uint8_t opcode = static_cast<uint8_t>(deviceRecord_->GetLoadCmd());
-    if (opcode == 0) opcode = kStartStopUnit;  // a record that names no command: the standard one
+    if (opcode == 0) opcode = scsi::kStartStopUnit;  // a record that names no command: the standard one
     DevRequest request(this);
     request.direction = kRequestNoData;
     request.cdbLength = CdbLengthOf(opcode);
@@ -41,7 +40,7 @@ bool CDDevice::MediaSlotControl(bool load, int slot) {
     DevRequest request(this);
     request.direction = kRequestNoData;
     request.cdbLength = 12;
-    request.cdb[0] = 0xA6;
+    request.cdb[0] = scsi::kLoadUnloadMedium;
     request.cdb[4] = load ? 3 : 2;
     request.cdb[8] = static_cast<uint8_t>(slot);
     if (Send(request)) return true;
@@ -53,7 +52,7 @@ bool CDDevice::LockTray(bool lock) {
     DevRequest request(this);
     request.direction = kRequestNoData;
     request.cdbLength = 6;
-    request.cdb[0] = 0x1E;
+    request.cdb[0] = scsi::kPreventAllowRemoval;
     request.cdb[4] = lock ? 1 : 0;
     if (Send(request)) return true;
     TakeSense(request, true);
@@ -64,8 +63,8 @@ bool CDDevice::SeekDrive(int block) {
     DevRequest request(this);
     request.direction = kRequestDataIn;  // no buffer: nothing moves
     request.cdbLength = 10;
-    request.cdb[0] = 0x2B;
-    cmd::PutBE32(request.cdb + 2, static_cast<uint32_t>(block));
+    request.cdb[0] = scsi::kSeek10;
+    bytes::PutBe32(request.cdb + 2, static_cast<uint32_t>(block));
     if (Send(request)) return true;
     TakeSense(request, true);
     return false;

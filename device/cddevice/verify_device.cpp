@@ -11,6 +11,7 @@
 #include "device/ddb/ddb_info.h"
 #include "device/regstore/registry_store.h"
 #include "device/request/dev_request.h"
+#include "platform/scsi_opcodes.h"
 
 namespace dravik::device {
 
@@ -53,7 +54,8 @@ void ClearCrashMarker() {
 bool CDDevice::VerifyDevice(bool checkMedia) {
     verifyRefusal_ = VerifyAccepted;
 
-    // 1-2: an answer to INQUIRY, complete, from anything but a fixed disk.
+    // Only a device that answers INQUIRY with its full name and is not a
+    // fixed (non-removable direct-access) disk is offered.
     unsigned char inquiry[kInquiryMinimumBytes];
     if (!Inquiry(workBuffer_.get())) {
         verifyRefusal_ = VerifyNoInquiry;
@@ -70,7 +72,8 @@ bool CDDevice::VerifyDevice(bool checkMedia) {
         return false;
     }
 
-    // 3: start afresh.
+    // Forget what the check of an earlier drive learnt. Drives of any ANSI
+    // version but 1 are asked with the 10-byte MODE commands first.
     recorder_ = capabilitiesKnown_ = false;
     dvdDisc_ = dvdMinusDisc_ = dvdPlusDisc_ = dvdPlusR_ = dvdRW_ = false;
     serialNumber_[0] = '\0';
@@ -82,14 +85,15 @@ bool CDDevice::VerifyDevice(bool checkMedia) {
     if (ansiVersion == 0) ansiVersion0_ = true;
     if (ansiVersion != 1) deviceRecord_->SetMode10(true);
 
-    // 4: the name.
+    // The name the log, the drive list and the database use.
     char name[kNameChars + 1];
     BuildName(inquiry, name);
     SingleSpace(strip(name));
     deviceRecord_->SetDeviceName(name);
     cmd::Log(*this, 1, "CD Device: %s at %s", name, GetDeviceId());
 
-    // 5: presets, then the database.
+    // Values that mean "not known yet", then the database entry, which may
+    // fill them; an unreadable database or a disabled entry refuses the drive.
     deviceRecord_->SetBufferSize(kNoBufferSize);
     deviceRecord_->SetTrackInfoCmd(kNoEntryYet);
     deviceRecord_->SetModeLenReq(true);
@@ -103,7 +107,9 @@ bool CDDevice::VerifyDevice(bool checkMedia) {
         return false;
     }
 
-    // 6: all pages, current values.
+    // All mode pages with their current values, in the 6- or 10-byte form
+    // the drive's answers ask for. A drive that will not answer is still
+    // accepted, with what the database said.
     unsigned char* data = workBuffer_.get();
     int received = 0;
     int retriesLeft = kModeSenseRetries;
@@ -118,11 +124,11 @@ bool CDDevice::VerifyDevice(bool checkMedia) {
         request.cdb[2] = 0x3F;
         if (mode10) {
             request.cdbLength = 10;
-            request.cdb[0] = 0x5A;
-            cmd::PutBE16(request.cdb + 7, verify::kModeSenseBytes);
+            request.cdb[0] = scsi::kModeSense10;
+            bytes::PutBe16(request.cdb + 7, verify::kModeSenseBytes);
         } else {
             request.cdbLength = 6;
-            request.cdb[0] = 0x1A;
+            request.cdb[0] = scsi::kModeSense6;
             request.cdb[4] = 255;
         }
         if (!Send(request, false)) {
@@ -170,7 +176,8 @@ bool CDDevice::VerifyDevice(bool checkMedia) {
     const int end = std::min(header.total, received);
     cmd::Dump(*this, data, std::min(header.total, verify::kModeSenseBytes), "CD device mode parameters");
 
-    // 7-8: the pages.
+    // What the pages tell: writer or not, capabilities, speed method,
+    // retries and the inactivity timer.
     const verify::PageFindings found =
         verify::WalkModePages(data, header.firstPage, end, static_cast<uint8_t>(deviceRecord_->GetSpeedCode()),
                               deviceRecord_->GetDeviceName(), *deviceRecord_);
@@ -186,7 +193,8 @@ bool CDDevice::VerifyDevice(bool checkMedia) {
     if (deviceRecord_->GetSpeedCode() == verify::kNoSpeedMethod && found.method != verify::kNoSpeedMethod)
         deviceRecord_->SetSpeedCode(found.method);
 
-    // 9: defaults for a model the database has no entry for.
+    // A model the database has no entry for gets the usual commands: the
+    // MMC set for MMC drives, the older vendor commands otherwise.
     if (deviceRecord_->GetTrackInfoCmd() == kNoEntryYet) {
         SetRecoveryState(-1, nullptr);
         if (std::strcmp(deviceRecord_->GetDeviceName(), "HP") == 0) deviceRecord_->SetFullErase(true);
@@ -212,16 +220,19 @@ bool CDDevice::VerifyDevice(bool checkMedia) {
         deviceRecord_->SetWriteCmd(0x2A);
     }
 
-    // 10-11: buffer size and features.
+    // The buffer size when the database gave none, and the feature list of
+    // MMC drives.
     if (deviceRecord_->GetBufferSize() == kNoBufferSize) ReadDeviceBufferSize();
     // A background format that a DVD+RW drive keeps running is stopped by
     // the recording commands, which this library does not carry yet.
     if (!deviceRecord_->IsNoFeatures() && deviceRecord_->IsMMC()) GetFeatures();
 
-    // 12: probing this drive did not bring the process down.
+    // Probing this drive did not bring the process down: clear the marker
+    // that the next start would take for a crash.
     ClearCrashMarker();
 
-    // 13: the disc.
+    // On request, classify the disc in the drive; a DVD, or a medium type
+    // the mode header already set as recordable or rewritable, is kept.
     if (checkMedia && CheckDevice(true) && !dvdDisc_ && mediaType_ < 0x10) ClassifyMedium();
     return true;
 }

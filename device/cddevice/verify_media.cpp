@@ -25,7 +25,7 @@ constexpr uint8_t kRecordable = 0x10, kRewritable = 0x20, kAudioOnly = 0x02, kNo
 // Bytes of a READ TOC reply that count: its length field plus the two
 // bytes of that field, within what was asked for.
 int TocReplyBytes(const unsigned char* reply, int asked) {
-    return std::min(static_cast<int>(cmd::GetBE16(reply)) + 2, asked);
+    return std::min(static_cast<int>(bytes::GetBe16(reply)) + 2, asked);
 }
 
 // Switches error reporting off for the classification and back after it:
@@ -51,7 +51,7 @@ void CDDevice::ClassifyMedium() {
 
     std::memset(reply, 0, kDiscInfoBytes);
     if (ReadCDRWInfo(reply, 0)) {
-        const unsigned length = cmd::GetBE16(reply);
+        const unsigned length = bytes::GetBe16(reply);
         if (length < 256) {
             cmd::Dump(*this, reply, std::min(static_cast<int>(length) + 2, kDiscInfoBytes), "Disc Information");
             if (reply[2] & 0x10)
@@ -66,7 +66,7 @@ void CDDevice::ClassifyMedium() {
         if (ReadCDToc(0x400, reply, kAtipBytes)) {
             const int bytes = TocReplyBytes(reply, kAtipBytes);
             cmd::Dump(*this, reply, bytes, "ATIP Data");
-            if (cmd::GetBE16(reply) == 2 || bytes < 7)
+            if (bytes::GetBe16(reply) == 2 || bytes < 7)
                 mediaType_ = kNoAtip;  // no descriptor
             else
                 mediaType_ |= (reply[6] & 0x40) ? kRewritable : kRecordable;
@@ -81,7 +81,7 @@ void CDDevice::ClassifyMedium() {
             const int bytes = TocReplyBytes(reply, kTocBytes);
             cmd::Dump(*this, reply, bytes, "TOC Mode 0");
             // Descriptors from byte 4; only those wholly inside the reply.
-            const int n = std::min(static_cast<int>(cmd::GetBE16(reply)) / kTocDescriptorBytes,
+            const int n = std::min(static_cast<int>(bytes::GetBe16(reply)) / kTocDescriptorBytes,
                                    (bytes - 4) / kTocDescriptorBytes);
             if (n > 0 && reply[4 + kTocDescriptorBytes * (n - 1) + 2] != 0xAA) mediaType_ = kRecordable;
             bool dataTrack = false;

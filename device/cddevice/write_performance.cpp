@@ -7,6 +7,7 @@
 #include "device/cddevice/command_support.h"
 #include "device/ddb/ddb_info.h"
 #include "device/request/dev_request.h"
+#include "platform/scsi_opcodes.h"
 
 namespace dravik::device {
 
@@ -23,7 +24,7 @@ void CDDevice::GetWritePerformance() {
     request.buffer = reply;
     request.dataLength = kPerformanceBytes;
     request.cdbLength = 12;
-    request.cdb[0] = 0xAC;
+    request.cdb[0] = scsi::kGetPerformance;
     request.cdb[1] = 0x03;
     request.cdb[9] = 0x7F;  // up to 127 descriptors
     if (!Send(request)) {
@@ -31,9 +32,9 @@ void CDDevice::GetWritePerformance() {
         return;
     }
     const uint32_t moved = std::min<uint32_t>(request.dataLength, kPerformanceBytes);
-    const uint32_t length = std::min<uint32_t>(cmd::GetBE32(reply) + 4, moved);
+    const uint32_t length = std::min<uint32_t>(bytes::GetBe32(reply) + 4, moved);
     cmd::Dump(*this, reply, static_cast<int>(length), "Performance data");
-    if (length >= 24) cmd::Log(*this, 1, "GetPerformance returned Write speed of %d", static_cast<int>(cmd::GetBE32(reply + 20)));
+    if (length >= 24) cmd::Log(*this, 1, "GetPerformance returned Write speed of %d", static_cast<int>(bytes::GetBe32(reply + 20)));
 }
 
 bool CDDevice::SetSpeedFromCapabilities() {
@@ -43,17 +44,17 @@ bool CDDevice::SetSpeedFromCapabilities() {
     int length = kCapabilitiesBytes, pageOffset = 0;
     if (!ModeSenseCommand(0x2A, answer, &length, &pageOffset)) return false;
     // The mode data as far as the drive said and the buffer holds.
-    const int modeEnd = deviceRecord_->IsMode10() ? static_cast<int>(cmd::GetBE16(answer)) + 2 : answer[0] + 1;
+    const int modeEnd = deviceRecord_->IsMode10() ? static_cast<int>(bytes::GetBe16(answer)) + 2 : answer[0] + 1;
     const int end = std::min(modeEnd, kCapabilitiesBytes);
     if (pageOffset + 2 > end) return false;
     const unsigned char* page = answer + pageOffset;
     if (page[1] <= 30) return false;
     const int pageEnd = std::min(end, pageOffset + page[1] + 2);
     if (pageOffset + 32 > pageEnd) return false;
-    const int count = static_cast<int16_t>(cmd::GetBE16(page + 30));
+    const int count = static_cast<int16_t>(bytes::GetBe16(page + 30));
     if (count <= 0) return true;
     for (int i = 0; i < count && pageOffset + 32 + 4 * i + 4 <= pageEnd; ++i) {
-        const int speed = static_cast<int>(cmd::GetBE16(page + 32 + 4 * i + 2));
+        const int speed = static_cast<int>(bytes::GetBe16(page + 32 + 4 * i + 2));
         if (dvdDisc_) {
             deviceRecord_->SetDVDWriteSpeed(speed, dvdPlusDisc_);
         } else {

@@ -16,8 +16,8 @@
 #include <string>
 
 #include "device/ddb/ddb_info.h"
-#include "device/ddb/ddb_test_hooks.h"
 #include "device/ddb/ddb_text.h"
+#include "device/test_seams.h"
 #include "platform/atomic_file.h"
 #include "platform/file_lock.h"
 
@@ -34,7 +34,7 @@ constexpr off_t kMaxDatabaseBytes = 64 * 1024 * 1024;
 constexpr int kNoMemory = -1;
 
 std::mutex hookLock;
-UpdateOpenFaultHook updateOpenFault;
+test_seams::UpdateOpenFaultHook updateOpenFault;
 
 int UpdateOpenFault(const std::string& path) {
     std::lock_guard<std::mutex> guard(hookLock);
@@ -92,7 +92,7 @@ std::string Shown(std::string_view text, std::size_t pos) {
 
 }  // namespace
 
-void ddb::SetUpdateOpenFaultHookForTesting(UpdateOpenFaultHook hook) {
+void test_seams::SetUpdateOpenFaultHook(UpdateOpenFaultHook hook) {
     std::lock_guard<std::mutex> guard(hookLock);
     updateOpenFault = std::move(hook);
 }

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <mutex>
 
+#include "device/test_seams.h"
+#include "platform/utf8_text.h"
 #include "platform/version_info.h"
 
 using namespace dravik::platform;
@@ -21,8 +23,7 @@ const char* Text(const char* name) { return name ? name : ""; }
 // Copies `text` into a fixed name buffer, cut at a character boundary so a
 // long UTF-8 name never ends in half a character.
 void CopyName(char (&target)[RegistryStore::kNameChars], const std::string& text) {
-    std::size_t length = std::min(text.size(), RegistryStore::kNameChars - 1);
-    while (length > 0 && length < text.size() && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80) --length;
+    const std::size_t length = dravik::text::Utf8CutLength(text, RegistryStore::kNameChars - 1);
     std::memcpy(target, text.data(), length);
     target[length] = '\0';
 }
@@ -175,7 +176,7 @@ std::string RegistryStore::RememberedCompanyName() {
     return companyName;
 }
 
-void RegistryStore::ForgetNamesForTesting() {
+void dravik::device::test_seams::ForgetRegistryNames() {
     std::lock_guard<std::mutex> g(namesLock);
     rememberedApplication[0] = '\0';
     companyName[0] = '\0';

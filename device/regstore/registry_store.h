@@ -67,10 +67,10 @@ public:
     // fit is cut to the buffer and still counts as returned.
     bool EnumKey(uint32_t index, char* nameBuffer, uint32_t size) const;
 
-    // The names this module remembers, and a way for tests to start over.
+    // The names this module remembers (tests forget them through
+    // device/test_seams.h).
     static std::string RememberedApplicationName();
     static std::string RememberedCompanyName();
-    static void ForgetNamesForTesting();
 
 private:
     bool Query(const char* name, dravik::platform::RegistryValue& value) const;

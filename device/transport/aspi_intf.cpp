@@ -7,20 +7,18 @@
 #include <cstdio>
 #include <cstring>
 
+#include "device/test_seams.h"
 #include "device/transport/aspi_library.h"
 #include "device/transport/recovery_policy.h"
 #include "device/transport/sense_extraction.h"
 #include "device/transport/transport_log.h"
 #include "device/transport/transport_timing.h"
-#include "platform/le_fields.h"
+#include "platform/byte_order.h"
 
 namespace dravik::device {
 namespace {
 
 using namespace platform::aspi;
-using platform::GetLe32;
-using platform::PutLe32;
-using platform::PutPointer;
 
 constexpr uint32_t kDefaultCompletionWaitMs = 120000;
 constexpr uint32_t kTimeoutHalfSeconds = 220;  // 110 s
@@ -66,7 +64,7 @@ const char* ASPIIntf::GetDeviceId() {
     return aspiDeviceId;
 }
 
-void ASPIIntf::SetCompletionWaitForTesting(uint32_t milliseconds) {
+void test_seams::SetAspiCompletionWait(uint32_t milliseconds) {
     completionWaitMs = milliseconds ? milliseconds : kDefaultCompletionWaitMs;
 }
 
@@ -78,7 +76,7 @@ void ASPIIntf::SetTimeouts() {
     srb[kFlags] = SRB_DIR_OUT;  // set
     srb[timeouts::kTarget] = static_cast<uint8_t>(target_);
     srb[timeouts::kLun] = kAllLuns;
-    PutLe32(srb.data() + timeouts::kTimeout, kTimeoutHalfSeconds);
+    bytes::PutLe32(srb.data() + timeouts::kTimeout, kTimeoutHalfSeconds);
     SendAspiCommand(srb.data());
     const uint8_t status = srb[kStatus];
     if (status == SS_COMP) {
@@ -102,7 +100,7 @@ bool ASPIIntf::Execute(DevRequest* request, bool interpret) {
     srb[kFlags] = flags;
     srb[exec::kTarget] = static_cast<uint8_t>(target_);
     srb[exec::kLun] = static_cast<uint8_t>(lun_);
-    PutLe32(srb.data() + exec::kBufLen, request->dataLength);
+    bytes::PutLe32(srb.data() + exec::kBufLen, request->dataLength);
     PutPointer(srb.data() + exec::kBufPointer, request->buffer);
     srb[exec::kSenseLen] = static_cast<uint8_t>(SENSE_LEN);
     // The block holds 16 CDB bytes; a longer length is passed on as it is

@@ -38,10 +38,6 @@ public:
     bool TimeoutsSet() const { return timeoutsSet_; }
     bool TimeoutsUnsupported() const { return timeoutsUnsupported_; }
 
-    // How long Execute waits for a request to complete (120000 ms);
-    // tests shorten it. 0 restores the default.
-    static void SetCompletionWaitForTesting(uint32_t milliseconds);
-
 private:
     void SetTimeouts();
     // Next target, or target 0 of the next adapter not bypassed in `mask`;

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "device/request/resource_text.h"
+#include "device/test_seams.h"
 #include "device/transport/aspi_intf.h"
 #include "platform/version_info.h"
 
@@ -22,6 +23,7 @@ using namespace platform::aspi;
 constexpr const char* kAspiModuleName = "libwnaspi32.so";
 constexpr size_t kFormatTextChars = 80;
 
+// A module a test loads instead (device/test_seams.h); empty for the real one.
 std::string& ModuleNameOverride() {
     static std::string name;
     return name;
@@ -81,7 +83,7 @@ void ShutdownAspi() {
     library.sendCommand = nullptr;
 }
 
-void SetAspiModuleNameForTesting(const std::string& name) { ModuleNameOverride() = name; }
+void test_seams::SetAspiModuleName(const std::string& name) { ModuleNameOverride() = name; }
 
 bool StartASPIIntf(ResourceModule resourceModule, MessageCallback messageCallback) {
     AspiLibrary& library = Aspi();

@@ -28,8 +28,4 @@ std::string AspiModuleVersion();
 
 void ShutdownAspi();
 
-// The module the start loads: "libwnaspi32.so" (the WNASPI32.DLL of this
-// platform) unless a test names another file. Empty restores the default.
-void SetAspiModuleNameForTesting(const std::string& name);
-
 }  // namespace dravik::device

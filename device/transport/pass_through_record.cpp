@@ -2,18 +2,16 @@
 #include <cstring>
 
 #include "device/transport/spti_intf.h"
-#include "platform/le_fields.h"
+#include "platform/byte_order.h"
 #include "platform/scsi_pass_through.h"
 
 namespace dravik::device {
 
 using namespace platform::sptd;
-using platform::PutLe16;
-using platform::PutLe32;
 
 void BuildPassThroughRecord(const DevRequest& request, uint32_t bufferToken, uint8_t* record) {
     std::memset(record, 0, kTotalLength);
-    PutLe16(record + kLength, kRecordLength);
+    bytes::PutLe16(record + kLength, kRecordLength);
     record[kPathId] = 0;
     record[kTargetId] = 1;
     record[kLun] = 0;
@@ -24,22 +22,22 @@ void BuildPassThroughRecord(const DevRequest& request, uint32_t bufferToken, uin
     record[kDataIn] = (direction & kRequestDataIn)    ? kDataInFromDevice
                       : (direction & kRequestDataOut) ? kDataOut
                                                       : kDataUnspecified;
-    PutLe32(record + kDataTransferLength, request.dataLength);
-    PutLe32(record + kTimeOutValue,
+    bytes::PutLe32(record + kDataTransferLength, request.dataLength);
+    bytes::PutLe32(record + kTimeOutValue,
             request.LongTimeout() ? kPassThroughLongTimeoutSeconds : kPassThroughTimeoutSeconds);
-    PutLe32(record + kDataBuffer, bufferToken);
-    PutLe32(record + kSenseInfoOffset, kSenseBuffer);
+    bytes::PutLe32(record + kDataBuffer, bufferToken);
+    bytes::PutLe32(record + kSenseInfoOffset, kSenseBuffer);
     std::memcpy(record + kCdb, request.cdb, std::min<size_t>(request.cdbLength, kCdbMax));
 }
 
 void BuildTestUnitReadyRecord(uint8_t* record) {
     std::memset(record, 0, kTotalLength);
-    PutLe16(record + kLength, kRecordLength);
+    bytes::PutLe16(record + kLength, kRecordLength);
     record[kCdbLength] = 6;
     record[kSenseInfoLength] = kSenseBufferLength;
     record[kDataIn] = kDataUnspecified;
-    PutLe32(record + kTimeOutValue, kPassThroughTimeoutSeconds);
-    PutLe32(record + kSenseInfoOffset, kSenseBuffer);
+    bytes::PutLe32(record + kTimeOutValue, kPassThroughTimeoutSeconds);
+    bytes::PutLe32(record + kSenseInfoOffset, kSenseBuffer);
 }
 
 }  // namespace dravik::device

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "platform/byte_order.h"
+
 namespace dravik::device {
 
 std::string CdbText(const uint8_t* cdb, int length) {
@@ -15,7 +17,7 @@ std::string CdbText(const uint8_t* cdb, int length) {
 }
 
 int CdbBlock(const uint8_t* cdb) {
-    return static_cast<int>((uint32_t{cdb[2]} << 24) | (uint32_t{cdb[3]} << 16) | (uint32_t{cdb[4]} << 8) | cdb[5]);
+    return static_cast<int>(bytes::GetBe32(cdb + 2));
 }
 
 }  // namespace dravik::device

@@ -4,6 +4,8 @@
 #include <mutex>
 #include <thread>
 
+#include "device/test_seams.h"
+
 namespace dravik::device {
 namespace {
 std::mutex sleeperMutex;
@@ -27,7 +29,7 @@ void TransportSleep(uint32_t milliseconds) {
         std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
-void SetTransportSleepForTesting(std::function<void(uint32_t)> sleeper) {
+void test_seams::SetTransportSleep(std::function<void(uint32_t)> sleeper) {
     std::lock_guard lock(sleeperMutex);
     testSleeper = std::move(sleeper);
 }

@@ -16,7 +16,7 @@
 
 #include "platform/aspi_srb.h"
 #include "platform/drive_source.h"
-#include "platform/le_fields.h"
+#include "platform/byte_order.h"
 #include "platform/scsi_drive.h"
 #include "platform/win_event.h"
 #include "platform/wnaspi32/aspi_manager.h"
@@ -75,7 +75,7 @@ void Complete(Pending& request, const ScsiResult& result, size_t requested) {
         std::memset(srb + exec::kSenseArea, 0, room);
         std::memcpy(srb + exec::kSenseArea, result.sense, std::min<size_t>(room, result.senseLength));
     }
-    if (request.reportResidual) PutLe32(srb + exec::kBufLen, static_cast<uint32_t>(residual));
+    if (request.reportResidual) bytes::PutLe32(srb + exec::kBufLen, static_cast<uint32_t>(residual));
     srb[kStatus] = (hostStatus == HASTAT_OK && result.scsiStatus == kScsiGood) ? SS_COMP : SS_ERR;
 }
 
@@ -104,7 +104,7 @@ uint32_t ExecuteScsiCommand(uint8_t* srb) {
     }
     const uint8_t flags = srb[kFlags];
     const uint8_t cdbLength = srb[exec::kCdbLen];
-    const uint32_t length = GetLe32(srb + exec::kBufLen);
+    const uint32_t length = bytes::GetLe32(srb + exec::kBufLen);
     auto* buffer = GetPointer<uint8_t>(srb + exec::kBufPointer);
     auto* event = GetPointer<WinEvent>(srb + exec::kPostProc);
     uint8_t status = SS_PENDING;

@@ -7,7 +7,7 @@
 
 #include "platform/aspi_srb.h"
 #include "platform/drive_source.h"
-#include "platform/le_fields.h"
+#include "platform/byte_order.h"
 #include "platform/scsi_drive.h"
 
 namespace dravik::platform::aspi {
@@ -51,7 +51,7 @@ uint32_t HostAdapterInquiry(uint8_t* srb) {
     std::memset(unique, 0, 16);
     unique[2] = 0x02;  // residual byte counts supported
     unique[3] = kTargetsReported;
-    PutLe32(unique + 4, kMaxTransferBytes);
+    bytes::PutLe32(unique + 4, kMaxTransferBytes);
     return Finish(srb, SS_COMP);
 }
 
@@ -84,12 +84,12 @@ uint32_t GetSetTimeouts(uint8_t* srb) {
     std::lock_guard lock(table.mutex);
     if (srb[kFlags] & SRB_DIR_OUT) {
         if (key.first == kAllUnits) table.halfSeconds.clear();
-        table.halfSeconds[key] = GetLe32(srb + timeouts::kTimeout);
+        table.halfSeconds[key] = bytes::GetLe32(srb + timeouts::kTimeout);
         return Finish(srb, SS_COMP);
     }
     if (srb[kFlags] & SRB_DIR_IN) {
         auto it = table.halfSeconds.find(key);
-        PutLe32(srb + timeouts::kTimeout, it == table.halfSeconds.end() ? kDefaultTimeoutMs / 500 : it->second);
+        bytes::PutLe32(srb + timeouts::kTimeout, it == table.halfSeconds.end() ? kDefaultTimeoutMs / 500 : it->second);
         return Finish(srb, SS_COMP);
     }
     return Finish(srb, SS_INVALID_SRB);

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/utf8_text.h"
 #include "program/scan/catalogue_lock.h"
 #include "program/scan/found_item.h"
 #include "program/scan/scan_state.h"
@@ -21,37 +22,12 @@ namespace {
 
 constexpr char kReplacement[] = "\xEF\xBF\xBD";
 
-// Length of the valid UTF-8 sequence at `at`, or 0.
-std::size_t Utf8SequenceLength(std::string_view text, std::size_t at) {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char lead = byte(at);
-    std::size_t length;
-    unsigned minimum;
-    unsigned code;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2, minimum = 0x80, code = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3, minimum = 0x800, code = lead & 0x0F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4, minimum = 0x10000, code = lead & 0x07;
-    } else {
-        return 0;
-    }
-    if (text.size() - at < length) return 0;
-    for (std::size_t i = 1; i < length; ++i) {
-        if ((byte(at + i) & 0xC0) != 0x80) return 0;
-        code = (code << 6) | (byte(at + i) & 0x3F);
-    }
-    if (code < minimum || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
-    return length;
-}
-
 void AppendString(std::string& out, std::string_view text) {
     out += '"';
     for (std::size_t at = 0; at < text.size();) {
         const unsigned char c = static_cast<unsigned char>(text[at]);
         if (c >= 0x80) {
-            const std::size_t length = Utf8SequenceLength(text, at);
+            const std::size_t length = dravik::text::Utf8SequenceLength(text, at);
             if (length == 0) {
                 out += kReplacement;
                 ++at;
@@ -99,7 +75,7 @@ void AppendJsonItem(ReportBuffer& buffer, const scan::FoundItem* item, int depth
     buffer.Pass();
     std::string& out = buffer.text();
     out += "{\"name\":";
-    AppendString(out, item->name);
+    AppendString(out, item->Name());
     out += ",\"start\":";
     AppendNumber(out, item->start);
     out += ",\"size\":";

@@ -30,7 +30,7 @@ void AppendTextItem(ReportBuffer& buffer, const scan::FoundItem* item, int depth
     buffer.Pass();
     std::string& out = buffer.text();
     out.append(static_cast<std::size_t>(depth) * 2 + 2, ' ');
-    out += item->name;
+    out += item->Name();
     out += "  start ";
     AppendNumber(out, item->start);
     out += "  size ";

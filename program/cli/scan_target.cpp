@@ -20,6 +20,7 @@
 #include "device/cddevice/cddevice.h"
 #include "platform/drive_source.h"
 #include "platform/drives/drive_table.h"
+#include "platform/scsi_opcodes.h"
 #include "program/diag/debug_log.h"
 #include "program/messages/language_module.h"
 #include "program/messages/scan_progress.h"
@@ -149,8 +150,8 @@ void RunScan(device::CDDevice& device, const platform::DriveEntry& entry) {
         const vdrive::DriveCounters& counters = dynamic_cast<vdrive::VirtualDrive&>(*entry.drive).Counters();
         std::fprintf(stderr, "Drive counters: %llu commands, %llu READ(10), %llu READ CD, %llu blocks\n",
                      static_cast<unsigned long long>(counters.commands),
-                     static_cast<unsigned long long>(counters.byOpcode[0x28]),
-                     static_cast<unsigned long long>(counters.byOpcode[0xBE]),
+                     static_cast<unsigned long long>(counters.byOpcode[scsi::kRead10]),
+                     static_cast<unsigned long long>(counters.byOpcode[scsi::kReadCd]),
                      static_cast<unsigned long long>(counters.blocksServed));
     }
     scan::SetSelectedDevice(nullptr);

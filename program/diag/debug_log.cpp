@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "platform/utf8_text.h"
 #include "program/diag/hex_dump.h"
 
 namespace dravik::diag {
@@ -37,14 +38,6 @@ bool& PathChosen() {
 }
 
 constexpr std::size_t kSectorBytes = 2048;
-
-// Cuts `text` to at most `limit` bytes without splitting a UTF-8 character.
-void CutToLimit(std::string& text, std::size_t limit) {
-    if (text.size() <= limit) return;
-    std::size_t end = limit;
-    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
-    text.resize(end);
-}
 
 bool WriteAll(int fd, const char* data, std::size_t size) {
     while (size > 0) {
@@ -73,7 +66,7 @@ std::string DumpEntry(const std::string& banner, const void* buffer, std::size_t
 
 std::string Banner(const std::string& middle) {
     std::string title = middle;
-    CutToLimit(title, kMaxLogLine - 40);
+    text::CutUtf8InPlace(title, kMaxLogLine - 40);
     return "\r\n" + LogTimeStamp() + "--------- " + title + " ---------";
 }
 
@@ -113,7 +106,7 @@ void DebugPrint(const char* format, ...) {
     std::vsnprintf(text, sizeof text, format, args);
     va_end(args);
     line += text;
-    CutToLimit(line, kMaxLogLine);
+    text::CutUtf8InPlace(line, kMaxLogLine);
     WriteLogEntry(line);
 }
 

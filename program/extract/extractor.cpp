@@ -107,7 +107,7 @@ private:
             const std::string path = ItemPathText(item);
             const bool selected = selectedAbove || Selects(root, path);
             const std::string discPath = JoinPath(dir.discPath.empty() ? TrackFolderText(root) : dir.discPath,
-                                                  item->name);
+                                                  item->Name());
             if (item->flags & scan::ItemDirectory) {
                 if (selected && ((item->flags & scan::ItemMissing) || item->start < 0)) {
                     Report({FileOutcome::kMissing, true, discPath, {}, {}, {}});
@@ -135,7 +135,7 @@ private:
             dir.error = error;
             return error;
         }
-        const SafeName safe = MakeSafeName(dir.parent->item ? std::string_view(dir.item->name)
+        const SafeName safe = MakeSafeName(dir.parent->item ? std::string_view(dir.item->Name())
                                                             : std::string_view(dir.discPath));
         bool renamed = false;
         dir.safeName = dir.parent->names.Claim(safe.name, renamed);
@@ -182,7 +182,7 @@ private:
             report.error = "its folder could not be made: " + platform::ErrorText(error);
             return Report(report);
         }
-        const SafeName safe = MakeSafeName(item->name);
+        const SafeName safe = MakeSafeName(item->Name());
         bool renamed = false;
         const std::string name = dir.names.Claim(safe.name, renamed);
         report.outputPath = JoinPath(dir.outputPath, name);

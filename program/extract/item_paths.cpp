@@ -48,7 +48,7 @@ long long DaysFromCivil(int year, unsigned month, unsigned day) {
 
 std::string ItemPathText(const scan::FoundItem* item) {
     std::vector<const char*> names;
-    for (const scan::FoundItem* up = item; up && up->parent; up = up->parent) names.push_back(up->name);
+    for (const scan::FoundItem* up = item; up && up->parent; up = up->parent) names.push_back(up->Name());
     std::string path;
     for (auto it = names.rbegin(); it != names.rend(); ++it) {
         if (!path.empty()) path += '/';
@@ -58,7 +58,7 @@ std::string ItemPathText(const scan::FoundItem* item) {
 }
 
 std::string TrackFolderText(const scan::FoundItem* root) {
-    std::string_view name = root->name;
+    std::string_view name = root->Name();
     if (StartsWith(name, "\\ ")) name.remove_prefix(2);
     return std::string(name);
 }
@@ -66,7 +66,7 @@ std::string TrackFolderText(const scan::FoundItem* root) {
 bool PathSelects(std::string_view wanted, const scan::FoundItem* root, const std::string& itemPath) {
     wanted = Trimmed(wanted);
     if (wanted.empty()) return false;
-    const std::string rootName = root->name;
+    const std::string rootName = root->Name();
     const std::string folder = TrackFolderText(root);
     for (const std::string& prefix : {rootName, folder}) {
         if (itemPath.empty() && wanted == prefix) return true;

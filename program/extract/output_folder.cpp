@@ -9,12 +9,14 @@
 #include <cerrno>
 #include <utility>
 
+#include "program/extract/test_seams.h"
+
 namespace dravik::extract {
 
 namespace {
 
-OutputFaultHook& FaultHook() {
-    static OutputFaultHook hook;
+test_seams::OutputFaultHook& FaultHook() {
+    static test_seams::OutputFaultHook hook;
     return hook;
 }
 
@@ -34,7 +36,7 @@ int MakeFolders(const std::string& path) {
 
 }  // namespace
 
-void SetOutputFaultHookForTesting(OutputFaultHook hook) { FaultHook() = std::move(hook); }
+void test_seams::SetOutputFaultHook(OutputFaultHook hook) { FaultHook() = std::move(hook); }
 
 FolderHandle::~FolderHandle() {
     if (fd_ >= 0) ::close(fd_);

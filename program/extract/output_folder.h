@@ -8,7 +8,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <ctime>
-#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -68,10 +67,5 @@ private:
     std::string tempName_;
     std::uint64_t written_ = 0;
 };
-
-// Tests inject failures: the hook gets the stage ("create", "write",
-// "commit") and the bytes written so far, and returns an errno to fail it.
-using OutputFaultHook = std::function<int(std::string_view stage, std::uint64_t bytesWritten)>;
-void SetOutputFaultHookForTesting(OutputFaultHook hook);
 
 }  // namespace dravik::extract

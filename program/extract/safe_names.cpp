@@ -1,19 +1,10 @@
 #include "program/extract/safe_names.h"
 
+#include "platform/utf8_text.h"
+
 namespace dravik::extract {
 
 namespace {
-
-bool IsContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
-
-// The longest prefix of `text` of at most `bytes` bytes that does not cut a
-// UTF-8 character in two.
-std::string_view CutAtCharacter(std::string_view text, std::size_t bytes) {
-    if (text.size() <= bytes) return text;
-    std::size_t end = bytes;
-    while (end > 0 && IsContinuationByte(text[end])) --end;
-    return text.substr(0, end);
-}
 
 // "name.ext" -> position of ".ext", or npos when there is no extension
 // (a leading dot does not start one).
@@ -28,8 +19,8 @@ std::string Shortened(const std::string& name) {
     std::string_view extension;
     const std::size_t dot = ExtensionAt(view);
     if (dot != std::string_view::npos && view.size() - dot <= kMaxKeptExtensionBytes) extension = view.substr(dot);
-    const std::string_view stem = CutAtCharacter(view.substr(0, view.size() - extension.size()),
-                                                 kMaxSafeNameBytes - extension.size());
+    const std::string_view stem = text::CutUtf8(view.substr(0, view.size() - extension.size()),
+                                                kMaxSafeNameBytes - extension.size());
     return std::string(stem) + std::string(extension);
 }
 
@@ -82,7 +73,7 @@ std::string FolderNames::Claim(const std::string& wanted, bool& renamed) {
         const std::string suffix = "~" + std::to_string(number);
         // The suffix must not push the name over the limit either.
         const std::string_view kept =
-            CutAtCharacter(stem, kMaxSafeNameBytes - extension.size() - suffix.size());
+            text::CutUtf8(stem, kMaxSafeNameBytes - extension.size() - suffix.size());
         std::string candidate = std::string(kept) + suffix + extension;
         if (taken_.insert(candidate).second) return candidate;
     }

@@ -20,16 +20,16 @@ constexpr std::size_t kShortPathTarget = 60;
 // `ancestors` are the directory names below the track's root, nearest first.
 std::string DisplayPath(std::string_view name, const std::vector<std::string_view>& ancestors);
 
-// For a catalogue item with `name` and `parent` fields: the ancestors are
-// the parents up to, not including, the root item (the one without a
-// parent).
+// For a catalogue item with a `Name()` and a `parent` field: the
+// ancestors are the parents up to, not including, the root item (the one
+// without a parent).
 template <typename Item>
 std::string DisplayPathOf(const Item* item) {
     if (!item) return {};
     std::vector<std::string_view> ancestors;
     for (const Item* up = item->parent; up && up->parent && ancestors.size() < kMaxPathAncestors; up = up->parent)
-        ancestors.emplace_back(up->name);
-    return DisplayPath(item->name, ancestors);
+        ancestors.emplace_back(up->Name());
+    return DisplayPath(item->Name(), ancestors);
 }
 
 }  // namespace dravik::messages

@@ -2,6 +2,7 @@
 
 #include <mutex>
 
+#include "program/messages/test_seams.h"
 #include "program/port/shell_port.h"
 
 #include "device/regstore/registry_store.h"
@@ -20,8 +21,10 @@ std::mutex& LookupLock() {
     static std::mutex lock;
     return lock;
 }
-SoundFileLookup& Lookup() {
-    static SoundFileLookup lookup;
+// The sound file of a per-user key: empty reads the registry store, a test
+// may put its own in place (program/messages/test_seams.h).
+test_seams::SoundFileLookup& Lookup() {
+    static test_seams::SoundFileLookup lookup;
     return lookup;
 }
 
@@ -31,7 +34,7 @@ std::string EventSoundKey(const std::string& event) {
     return "AppEvents\\Schemes\\Apps\\Dravik\\Dravik-" + event + "\\.Current";
 }
 
-void SetSoundFileLookup(SoundFileLookup lookup) {
+void test_seams::SetSoundFileLookup(SoundFileLookup lookup) {
     std::lock_guard<std::mutex> hold(LookupLock());
     Lookup() = std::move(lookup);
 }
@@ -39,7 +42,7 @@ void SetSoundFileLookup(SoundFileLookup lookup) {
 void PlayEventSound(const char* event) {
     port::ShellPort* port = port::InstalledShellPort();
     if (!port || !event) return;
-    SoundFileLookup lookup;
+    test_seams::SoundFileLookup lookup;
     {
         std::lock_guard<std::mutex> hold(LookupLock());
         lookup = Lookup();

@@ -4,7 +4,6 @@
 // "Prompt" (the message dialog) and "ScanComplete" (end of a scan).
 #pragma once
 
-#include <functional>
 #include <string>
 
 namespace dravik::messages {
@@ -15,10 +14,5 @@ std::string EventSoundKey(const std::string& event);
 // Asks the installed front end to play the event's sound file; does nothing
 // when none is set or no front end is installed.
 void PlayEventSound(const char* event);
-
-// Reads the default value of a per-user key; empty when the key or value is
-// missing. The default reads the registry store; tests may replace it.
-using SoundFileLookup = std::function<std::string(const std::string& keyPath)>;
-void SetSoundFileLookup(SoundFileLookup lookup);
 
 }  // namespace dravik::messages

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "platform/utf8_text.h"
 #include "program/diag/debug_log.h"
 #include "program/diag/tracked_alloc.h"
 #include "program/messages/event_sound.h"
@@ -32,13 +33,6 @@ MessageContext CurrentContext() {
 }
 const LanguageModule& Language(const MessageContext& context) {
     return context.language ? *context.language : ProgramLanguage();
-}
-
-void CutUtf8(std::string& text, std::size_t limit) {
-    if (text.size() <= limit) return;
-    std::size_t end = limit;
-    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
-    text.resize(end);
 }
 
 void LogText(const std::string& text) {
@@ -97,7 +91,7 @@ int ShowFromAnyThread(unsigned flags, const std::string& text) {
 
 std::string LoadText(const MessageContext& context, unsigned number, std::size_t limit) {
     std::string text = Language(context).Text(number);
-    CutUtf8(text, limit);
+    dravik::text::CutUtf8InPlace(text, limit);
     return text;
 }
 
@@ -135,7 +129,7 @@ std::string FormatMessageText(unsigned number, const std::string& format, va_lis
             diag::DebugPrint("Message %u: its text does not fit its arguments (%s); shown unformatted", number,
                              why.c_str());
         std::string text = format;
-        CutUtf8(text, kMaxMessageText);
+        dravik::text::CutUtf8InPlace(text, kMaxMessageText);
         return text;
     }
     char buffer[kMaxMessageText + 1];
@@ -144,7 +138,7 @@ std::string FormatMessageText(unsigned number, const std::string& format, va_lis
     std::vsnprintf(buffer, sizeof buffer, format.c_str(), copy);
     va_end(copy);
     std::string text = buffer;
-    CutUtf8(text, kMaxMessageText);
+    dravik::text::CutUtf8InPlace(text, kMaxMessageText);
     return text;
 }
 

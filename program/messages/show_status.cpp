@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/utf8_text.h"
 #include "program/diag/debug_log.h"
 #include "program/messages/language_module.h"
 #include "program/messages/message_catalog.h"
@@ -27,13 +28,6 @@ constexpr StatusArguments kStatusArguments[] = {
     {123, "ds"}, {124, "dd"}, {125, "d"}, {129, "ds"}, {130, "ds"}, {149, "dd"}, {173, "ds"}, {221, "ds"}, {251, "dd"}, {1006, "ss"},
 };
 
-void CutUtf8(std::string& text, std::size_t limit) {
-    if (text.size() <= limit) return;
-    std::size_t end = limit;
-    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
-    text.resize(end);
-}
-
 }  // namespace
 
 const char* StatusTextArguments(unsigned number) {
@@ -56,7 +50,7 @@ void ShowStatus(int id, ...) {
             va_end(arguments);
             return;
         }
-        CutUtf8(format, kMaxStatusText);
+        text::CutUtf8InPlace(format, kMaxStatusText);
         // A translated text whose conversions do not fit what the callers
         // pass is shown as it stands rather than read missing arguments.
         if (messages::FormatFitsArguments(format, StatusTextArguments(number))) {

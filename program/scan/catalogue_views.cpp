@@ -34,7 +34,7 @@ void ShowItemInTree(FoundItem* item) {
             request.parent = item->parent->treeView.handle;
         }
         request.item = item;
-        request.text = item->name;
+        request.text = item->Name();
         request.image = (item->flags & ItemDeleted) ? kDeletedFolderImage : kFolderImage;
         request.selectedImage = kOpenFolderImage;
         request.hasChildren = AnyChildHasContents(item);

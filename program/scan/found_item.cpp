@@ -4,6 +4,7 @@
 #include <new>
 #include <vector>
 
+#include "platform/utf8_text.h"
 #include "program/diag/tracked_alloc.h"
 #include "program/scan/catalogue_lock.h"
 #include "program/scan/item_memory.h"
@@ -12,8 +13,6 @@
 namespace dravik::scan {
 
 namespace {
-
-constexpr std::size_t kNameOffset = offsetof(FoundItem, name);
 
 // Roots that AttachRootItem replaced; the views may still show them.
 std::vector<FoundItem*>& ReplacedRoots() {
@@ -25,10 +24,7 @@ std::vector<FoundItem*>& ReplacedRoots() {
 std::size_t StoredNameLength(std::string_view name) {
     std::size_t length = 0;
     while (length < name.size() && name[length] != '\0') ++length;
-    if (length <= kMaxItemNameBytes) return length;
-    length = kMaxItemNameBytes;
-    while (length > 0 && (static_cast<unsigned char>(name[length]) & 0xC0) == 0x80) --length;
-    return length;
+    return text::Utf8CutLength(name.substr(0, length), kMaxItemNameBytes);
 }
 
 void ReleaseExtentList(FoundItem* item) {
@@ -56,15 +52,14 @@ FoundItem* NewFoundItem(std::string_view name, std::size_t minNameRoom) {
     const std::size_t length = StoredNameLength(name);
     std::size_t room = length + 1;
     if (room < minNameRoom) room = minNameRoom;
-    // The record's tail padding may reach past a short name.
-    std::size_t bytes = kNameOffset + room;
-    if (bytes < sizeof(FoundItem)) bytes = sizeof(FoundItem);
+    // The name follows the fixed fields in the same block (FoundItem::Name).
+    const std::size_t bytes = sizeof(FoundItem) + room;
     void* block = AllocateItemMemory(bytes);
     if (!block) return nullptr;
     std::memset(block, 0, bytes);
     auto* item = new (block) FoundItem;
-    std::memcpy(item->name, name.data(), length);
-    item->name[length] = '\0';
+    std::memcpy(item->Name(), name.data(), length);
+    item->Name()[length] = '\0';
     return item;
 }
 

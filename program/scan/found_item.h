@@ -92,13 +92,18 @@ struct FoundItem {
     // UDF reader abandons partial trees on tracks that still say ISO, where
     // extents holds a block number.
     std::uint16_t extentRoom;
-    char name[];  // NUL-terminated, UTF-8
+
+    // The NUL-terminated UTF-8 name. It is not a member: NewFoundItem
+    // allocates it with the item, in the bytes right after the fixed fields,
+    // so each item is one block however long its name.
+    char* Name() { return reinterpret_cast<char*>(this + 1); }
+    const char* Name() const { return reinterpret_cast<const char*>(this + 1); }
 };
 
 // An ISO directory's own entry and its parent's entry are kept as items
 // named by the single bytes 0x00 and 0x01; they are never counted or shown.
 bool IsHiddenEntryName(const char* name);
-inline bool IsHiddenEntry(const FoundItem* item) { return IsHiddenEntryName(item->name); }
+inline bool IsHiddenEntry(const FoundItem* item) { return IsHiddenEntryName(item->Name()); }
 
 // The name of a track's root item: "\\ <volume> (Session <session>)".
 std::string RootItemName(std::string_view volume, int session);

@@ -97,7 +97,7 @@ void FileListModel::SortBy(int state) {
             // One key per name instead of a locale comparison per pair.
             std::vector<QCollatorSortKey> keys;
             keys.reserve(rows_.size());
-            for (scan::FoundItem* item : rows_) keys.push_back(names_.sortKey(QString::fromUtf8(item->name)));
+            for (scan::FoundItem* item : rows_) keys.push_back(names_.sortKey(QString::fromUtf8(item->Name())));
             std::vector<std::size_t> order(rows_.size());
             std::iota(order.begin(), order.end(), 0);
             std::stable_sort(order.begin(), order.end(), [&](std::size_t x, std::size_t y) {
@@ -166,7 +166,7 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
         case Qt::ToolTipRole: {
             scan::CatalogueGuard hold;
             switch (index.column()) {
-                case 0: return ListNameText(item->name, settings::ProgramSettings.RemoveVersion != 0);
+                case 0: return ListNameText(item->Name(), settings::ProgramSettings.RemoveVersion != 0);
                 case 1: return ListStartText(item->start);
                 case 2: return ListSizeText(item->size);
                 case 3: return ListDateText(item->date);

@@ -49,7 +49,7 @@ int CompareListItems(const scan::FoundItem& a, const scan::FoundItem& b, int col
             const bool aDir = (a.flags & scan::ItemDirectory) != 0;
             const bool bDir = (b.flags & scan::ItemDirectory) != 0;
             if (aDir != bDir) return aDir ? -1 : 1;
-            return names.compare(QString::fromUtf8(a.name), QString::fromUtf8(b.name));
+            return names.compare(QString::fromUtf8(a.Name()), QString::fromUtf8(b.Name()));
         }
         case 2: return a.start < b.start ? -1 : a.start > b.start ? 1 : 0;
         case 3: return a.size < b.size ? -1 : a.size > b.size ? 1 : 0;

@@ -18,6 +18,7 @@
 #include "device/cddevice/transport_choice.h"
 #include "device/regstore/registry_store.h"
 #include "device/request/dev_request.h"
+#include "device/test_seams.h"
 #include "device/transport/device_intf.h"
 #include "device/transport/transport_timing.h"
 #include "platform/hive_locations.h"
@@ -216,18 +217,18 @@ protected:
 
     void SetUp() override {
         setenv(platform::kConfigDirVariable, config.path().c_str(), 1);
-        RegistryStore::ForgetNamesForTesting();
-        SetTransportSleepForTesting([](uint32_t) {});
+        test_seams::ForgetRegistryNames();
+        test_seams::SetTransportSleep([](uint32_t) {});
         table.passThrough = {&Start, &Create};
-        SetTransportStartersForTesting(&table);
+        test_seams::SetTransportStarters(&table);
         ASSERT_TRUE(CDDevice::Initialize(nullptr, nullptr));
     }
     void TearDown() override {
         CDDevice::Terminate();
-        SetTransportStartersForTesting(nullptr);
-        SetTransportSleepForTesting(nullptr);
+        test_seams::SetTransportStarters(nullptr);
+        test_seams::SetTransportSleep(nullptr);
         unsetenv(platform::kConfigDirVariable);
-        RegistryStore::ForgetNamesForTesting();
+        test_seams::ForgetRegistryNames();
         VirtualDriveTransport::drives.clear();
         ScriptedTransport::answer = nullptr;
         ScriptedTransport::sent.clear();

@@ -16,7 +16,9 @@
 #include "device/cddevice/cddevice.h"
 #include "device/cddevice/transport_choice.h"
 #include "device/ddb/ddb_info.h"
+#include "device/test_seams.h"
 #include "device/transport/spti_intf.h"
+#include "platform/byte_order.h"
 #include "support/disc_builder.h"
 #include "transport_fakes.h"
 #include "vdrive/virtual_drive.h"
@@ -72,13 +74,13 @@ protected:
         DeviceMessages().clear();
         DeviceDumps().clear();
         starters.passThrough = {&StartPassThrough, &device::CreateSPTIIntf};
-        device::SetTransportStartersForTesting(&starters);
+        device::test_seams::SetTransportStarters(&starters);
         ASSERT_TRUE(device::CDDevice::Initialize(nullptr, RecordMessage));
     }
     void TearDown() override {
         dev.reset();
         device::CDDevice::Terminate();
-        device::SetTransportStartersForTesting(nullptr);
+        device::test_seams::SetTransportStarters(nullptr);
         TransportTest::TearDown();
     }
 
@@ -164,7 +166,7 @@ protected:
     // The first eight bytes the disc builder stamps into a block: its
     // address and its track number.
     static uint32_t StampedBlock(const uint8_t* data) {
-        return uint32_t(data[0]) << 24 | uint32_t(data[1]) << 16 | uint32_t(data[2]) << 8 | data[3];
+        return bytes::GetBe32(data);
     }
 
     TempDir dir;

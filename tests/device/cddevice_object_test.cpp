@@ -12,6 +12,7 @@
 #include "device/cddevice/cddevice.h"
 #include "device/ddb/ddb_info.h"
 #include "device/regstore/registry_store.h"
+#include "device/test_seams.h"
 #include "platform/hive_locations.h"
 #include "support/temp_dir.h"
 
@@ -31,19 +32,19 @@ class CDDeviceObjectTest : public ::testing::Test {
 protected:
     void SetUp() override {
         setenv(dravik::platform::kConfigDirVariable, dir.path().c_str(), 1);
-        RegistryStore::ForgetNamesForTesting();
+        dravik::device::test_seams::ForgetRegistryNames();
         FakeTransport::ResetCounters();
         FakeStarters::Reset();
         FakeStarters::succeeds[1] = true;
         table = FakeStarters::Table();
-        dravik::device::SetTransportStartersForTesting(&table);
+        dravik::device::test_seams::SetTransportStarters(&table);
         ASSERT_TRUE(CDDevice::Initialize(nullptr, LogRecorder::Record));
     }
     void TearDown() override {
         CDDevice::Terminate();
-        dravik::device::SetTransportStartersForTesting(nullptr);
+        dravik::device::test_seams::SetTransportStarters(nullptr);
         unsetenv(dravik::platform::kConfigDirVariable);
-        RegistryStore::ForgetNamesForTesting();
+        dravik::device::test_seams::ForgetRegistryNames();
     }
 
     TempDir dir;

@@ -13,8 +13,8 @@ using namespace dravik::test;
 
 namespace {
 
-uint32_t BE16(const uint8_t* p) { return uint32_t(p[0]) << 8 | p[1]; }
-uint32_t BE32(const uint8_t* p) { return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3]; }
+uint32_t BE16(const uint8_t* p) { return bytes::GetBe16(p); }
+uint32_t BE32(const uint8_t* p) { return bytes::GetBe32(p); }
 int MsfBlocks(const uint8_t* msf) { return msf[0] * 4500 + msf[1] * 75 + msf[2] - 150; }
 
 class QueryDiscTest : public DriveDeviceTest {

@@ -10,6 +10,7 @@
 #include "cddevice_fakes.h"
 #include "device/cddevice/cddevice.h"
 #include "device/regstore/registry_store.h"
+#include "device/test_seams.h"
 #include "platform/hive_locations.h"
 #include "support/temp_dir.h"
 
@@ -37,21 +38,21 @@ class CDDeviceSenseTest : public ::testing::Test {
 protected:
     void SetUp() override {
         setenv(dravik::platform::kConfigDirVariable, dir.path().c_str(), 1);
-        RegistryStore::ForgetNamesForTesting();
+        dravik::device::test_seams::ForgetRegistryNames();
         FakeTransport::ResetCounters();
         FakeStarters::Reset();
         FakeStarters::succeeds[1] = true;
         table = FakeStarters::Table();
-        dravik::device::SetTransportStartersForTesting(&table);
+        dravik::device::test_seams::SetTransportStarters(&table);
         languageModule = dlopen((BuildDir() + "/bin/liblangres.so").c_str(), RTLD_NOW | RTLD_LOCAL);
         ASSERT_NE(languageModule, nullptr) << dlerror();
     }
     void TearDown() override {
         CDDevice::Terminate();
         if (languageModule) dlclose(languageModule);
-        dravik::device::SetTransportStartersForTesting(nullptr);
+        dravik::device::test_seams::SetTransportStarters(nullptr);
         unsetenv(dravik::platform::kConfigDirVariable);
-        RegistryStore::ForgetNamesForTesting();
+        dravik::device::test_seams::ForgetRegistryNames();
     }
 
     // A device of a library started with `module`, holding the given sense.

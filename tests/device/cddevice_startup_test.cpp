@@ -9,6 +9,7 @@
 #include "device/cddevice/cddevice.h"
 #include "device/cddevice/os_version.h"
 #include "device/regstore/registry_store.h"
+#include "device/test_seams.h"
 #include "platform/hive_locations.h"
 #include "support/temp_dir.h"
 
@@ -33,25 +34,25 @@ class CDDeviceStartupTest : public ::testing::Test {
 protected:
     void SetUp() override {
         setenv(dravik::platform::kConfigDirVariable, dir.path().c_str(), 1);
-        RegistryStore::ForgetNamesForTesting();
+        dravik::device::test_seams::ForgetRegistryNames();
         FakeTransport::ResetCounters();
         FakeStarters::Reset();
         LogRecorder::entries.clear();
         table = FakeStarters::Table();
-        dravik::device::SetTransportStartersForTesting(&table);
+        dravik::device::test_seams::SetTransportStarters(&table);
         OsVersion os;
         os.major = 6;
         os.minor = 1;
         os.build = 76;
         os.servicePack = "Linux";
-        dravik::device::SetOsVersionForTesting(&os);
+        dravik::device::test_seams::SetOsVersion(&os);
     }
     void TearDown() override {
         CDDevice::Terminate();
-        dravik::device::SetTransportStartersForTesting(nullptr);
-        dravik::device::SetOsVersionForTesting(nullptr);
+        dravik::device::test_seams::SetTransportStarters(nullptr);
+        dravik::device::test_seams::SetOsVersion(nullptr);
         unsetenv(dravik::platform::kConfigDirVariable);
-        RegistryStore::ForgetNamesForTesting();
+        dravik::device::test_seams::ForgetRegistryNames();
     }
 
     void SetValue(const char* name, bool on) {
@@ -108,7 +109,7 @@ TEST_F(CDDeviceStartupTest, CrashMarkerOutsideTheNTFamilyChangesNothing) {
     os.build = 2222;
     os.servicePack = "A";
     os.platformId = dravik::device::kPlatformWin9x;
-    dravik::device::SetOsVersionForTesting(&os);
+    dravik::device::test_seams::SetOsVersion(&os);
     SetValue("CrashDetect", true);
     FakeStarters::succeeds[kVxd] = true;
     ASSERT_TRUE(CDDevice::Initialize(nullptr, LogRecorder::Record));

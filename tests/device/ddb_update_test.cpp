@@ -12,9 +12,10 @@
 
 #include "ddb_messages.h"
 #include "device/ddb/ddb_info.h"
-#include "device/ddb/ddb_test_hooks.h"
+#include "device/test_seams.h"
 #include "platform/atomic_file.h"
 #include "platform/file_lock.h"
+#include "platform/test_seams.h"
 #include "support/temp_dir.h"
 
 using namespace dravik::device::ddb;
@@ -40,8 +41,8 @@ DDBInfo LookedUp(const std::string& path, const char* device) {
 // Clears the fault hooks when a test ends, however it ends.
 struct HookReset {
     ~HookReset() {
-        dravik::platform::SetWriteFaultHookForTesting(nullptr);
-        SetUpdateOpenFaultHookForTesting(nullptr);
+        dravik::platform::test_seams::SetWriteFaultHook(nullptr);
+        dravik::device::test_seams::SetUpdateOpenFaultHook(nullptr);
     }
 };
 
@@ -149,11 +150,11 @@ TEST(DDBUpdate, AFailedWriteLeavesTheOldFileWhole) {
         std::string path = dir.Write("ASPIDEV.DDB", content);
         DDBInfo info = LookedUp(path, "ACME CDR-1");
         info.SetLoadDisc(true);
-        dravik::platform::SetWriteFaultHookForTesting(
+        dravik::platform::test_seams::SetWriteFaultHook(
             [&](std::string_view s) { return s == stage ? ENOSPC : 0; });
         Raised().clear();
         EXPECT_FALSE(info.UpdateDeviceInfo()) << stage;
-        dravik::platform::SetWriteFaultHookForTesting(nullptr);
+        dravik::platform::test_seams::SetWriteFaultHook(nullptr);
         EXPECT_EQ(dir.Read("ASPIDEV.DDB"), content) << stage;
         ASSERT_EQ(CountOf(3207), 1) << stage;
         EXPECT_EQ(Raised()[0].args[0], dir.File("ASPIDEV.$$$")) << stage;
@@ -169,7 +170,7 @@ TEST(DDBUpdate, TheTemporaryNameReplacesTheExtensionOfTheNameOnly) {
     std::string path = dir.Write("a.b/DATABASE", "[ACME]\r\n");
     DDBInfo info = LookedUp(path, "ACME CDR-1");
     info.SetModified(true);
-    dravik::platform::SetWriteFaultHookForTesting([](std::string_view) { return EIO; });
+    dravik::platform::test_seams::SetWriteFaultHook([](std::string_view) { return EIO; });
     Raised().clear();
     EXPECT_FALSE(info.UpdateDeviceInfo());
     ASSERT_EQ(CountOf(3207), 1);
@@ -184,17 +185,17 @@ TEST(DDBUpdate, AFileTheUserMayNotWriteFailsWithoutAMessage) {
     DDBInfo info = LookedUp(path, "ACME CDR-1");
     info.SetLoadDisc(true);
     for (int denied : {EACCES, EPERM, EROFS}) {
-        SetUpdateOpenFaultHookForTesting([&](const std::string&) { return denied; });
+        dravik::device::test_seams::SetUpdateOpenFaultHook([&](const std::string&) { return denied; });
         Raised().clear();
         EXPECT_FALSE(info.UpdateDeviceInfo()) << denied;
         EXPECT_TRUE(Raised().empty()) << denied;
     }
-    SetUpdateOpenFaultHookForTesting([](const std::string&) { return EIO; });
+    dravik::device::test_seams::SetUpdateOpenFaultHook([](const std::string&) { return EIO; });
     Raised().clear();
     EXPECT_FALSE(info.UpdateDeviceInfo());
     ASSERT_EQ(CountOf(3203), 1) << "other failures are reported";
     EXPECT_EQ(Raised()[0].args[0], path);
-    SetUpdateOpenFaultHookForTesting(nullptr);
+    dravik::device::test_seams::SetUpdateOpenFaultHook(nullptr);
     EXPECT_EQ(dir.Read("ASPIDEV.DDB"), content);
     EXPECT_TRUE(info.UpdateDeviceInfo());
 

@@ -8,6 +8,7 @@
 #include "device/cddevice/cddevice.h"
 #include "device/regstore/registry_store.h"
 #include "device/request/dev_command.h"
+#include "device/test_seams.h"
 #include "platform/hive_locations.h"
 #include "support/temp_dir.h"
 
@@ -25,21 +26,21 @@ class DevCommandTest : public ::testing::Test {
 protected:
     void SetUp() override {
         setenv(dravik::platform::kConfigDirVariable, dir.path().c_str(), 1);
-        RegistryStore::ForgetNamesForTesting();
+        dravik::device::test_seams::ForgetRegistryNames();
         FakeTransport::ResetCounters();
         FakeStarters::Reset();
         FakeStarters::succeeds[1] = true;
         table = FakeStarters::Table();
-        dravik::device::SetTransportStartersForTesting(&table);
+        dravik::device::test_seams::SetTransportStarters(&table);
         ASSERT_TRUE(CDDevice::Initialize(nullptr, LogRecorder::Record));
         device = std::make_unique<CDDevice>();
     }
     void TearDown() override {
         device.reset();
         CDDevice::Terminate();
-        dravik::device::SetTransportStartersForTesting(nullptr);
+        dravik::device::test_seams::SetTransportStarters(nullptr);
         unsetenv(dravik::platform::kConfigDirVariable);
-        RegistryStore::ForgetNamesForTesting();
+        dravik::device::test_seams::ForgetRegistryNames();
     }
 
     TempDir dir;

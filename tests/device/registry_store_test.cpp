@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "device/regstore/registry_store.h"
+#include "device/test_seams.h"
 #include "platform/hive_locations.h"
 #include "support/run_unprivileged.h"
 #include "support/temp_dir.h"
@@ -25,11 +26,11 @@ class RegistryStoreTest : public ::testing::Test {
 protected:
     void SetUp() override {
         setenv(kConfigDirVariable, dir.path().c_str(), 1);
-        RegistryStore::ForgetNamesForTesting();
+        dravik::device::test_seams::ForgetRegistryNames();
     }
     void TearDown() override {
         unsetenv(kConfigDirVariable);
-        RegistryStore::ForgetNamesForTesting();
+        dravik::device::test_seams::ForgetRegistryNames();
     }
 
     // Looks at the hive directly, beside the store.
@@ -79,7 +80,7 @@ TEST_F(RegistryStoreTest, FirstApplicationNameIsRememberedForOpensThatNameNone) 
     ASSERT_TRUE(HiveValue(HiveRoot::CurrentUser, "Software\\Quenby\\Dravik", "Where", value));
     EXPECT_EQ(value.data, "remembered");
 
-    RegistryStore::ForgetNamesForTesting();
+    dravik::device::test_seams::ForgetRegistryNames();
     std::string longName(100, 'n');
     ASSERT_TRUE(store.Open(longName.c_str()));
     EXPECT_EQ(RegistryStore::RememberedApplicationName(), std::string(79, 'n'));
@@ -234,7 +235,7 @@ TEST_F(RegistryStoreTest, UserWithoutRightsToTheMachineKeyReadsItAndWritesNothin
     chmod(dir.File("machine.reg").c_str(), 0444);
     chmod(dir.path().c_str(), 0555);
     int failed = dravik::test::RunUnprivileged([] {
-        RegistryStore::ForgetNamesForTesting();
+        dravik::device::test_seams::ForgetRegistryNames();
         RegistryStore store;
         if (!store.Open(".DeviceIntf")) return 1;
         if (!store.ReadFlag("UseSPTI", false)) return 2;

@@ -15,10 +15,11 @@
 #include <thread>
 
 #include "device/cddevice/cddevice.h"
+#include "device/test_seams.h"
 #include "device/transport/aspi_intf.h"
 #include "device/transport/aspi_library.h"
 #include "platform/aspi_srb.h"
-#include "platform/le_fields.h"
+#include "platform/byte_order.h"
 #include "platform/win_event.h"
 #include "support/disc_builder.h"
 #include "support/test_paths.h"
@@ -29,8 +30,6 @@ using namespace dravik;
 using namespace dravik::device;
 using namespace dravik::test;
 using namespace dravik::platform::aspi;
-using platform::GetLe32;
-using platform::GetPointer;
 
 namespace {
 
@@ -65,12 +64,12 @@ class AspiTest : public TransportTest {
 protected:
     void SetUp() override {
         TransportTest::SetUp();
-        SetAspiModuleNameForTesting(BuildDir() + "/bin/libwnaspi32.so");
+        test_seams::SetAspiModuleName(BuildDir() + "/bin/libwnaspi32.so");
     }
     void TearDown() override {
         ShutdownAspi();
-        SetAspiModuleNameForTesting({});
-        ASPIIntf::SetCompletionWaitForTesting(0);
+        test_seams::SetAspiModuleName({});
+        test_seams::SetAspiCompletionWait(0);
         if (languageModule) dlclose(languageModule);
         TransportTest::TearDown();
     }
@@ -142,7 +141,7 @@ TEST_F(AspiTest, StartCountsAdaptersOrExplainsWhyNot) {
     EXPECT_EQ(Aspi().module, nullptr);
     EXPECT_EQ(aspi.GetVersion(), "*** Unknown ***");
 
-    SetAspiModuleNameForTesting(BuildDir() + "/bin/no-such-aspi.so");
+    test_seams::SetAspiModuleName(BuildDir() + "/bin/no-such-aspi.so");
     EXPECT_FALSE(StartASPIIntf(languageModule, RecordMessage));
     ASSERT_EQ(Messages().size(), 2u);
     EXPECT_EQ(Messages()[1].first, 3004);
@@ -248,13 +247,13 @@ TEST_F(AspiTest, RequestBlocksCarryTheRequestAsLaidOut) {
     EXPECT_EQ(timeout[kCmd], SC_GETSET_TIMEOUTS);
     EXPECT_EQ(timeout[kFlags], 0x10);
     EXPECT_EQ(timeout[timeouts::kLun], 0xFF);
-    EXPECT_EQ(GetLe32(timeout.data() + 10), 220u) << "110 s in half-seconds, at offset 10";
+    EXPECT_EQ(bytes::GetLe32(timeout.data() + 10), 220u) << "110 s in half-seconds, at offset 10";
     EXPECT_TRUE(aspi.TimeoutsSet());
 
     const auto& srb = ScriptedManager::blocks[1];
     EXPECT_EQ(srb[kCmd], SC_EXEC_SCSI_CMD);
     EXPECT_EQ(srb[kFlags], 0x08 | 0x40 | 0x04);
-    EXPECT_EQ(GetLe32(srb.data() + 12), 2048u) << "SRB_BufLen keeps its published offset";
+    EXPECT_EQ(bytes::GetLe32(srb.data() + 12), 2048u) << "SRB_BufLen keeps its published offset";
     EXPECT_EQ(GetPointer<uint8_t>(srb.data() + exec::kBufPointer), buffer);
     EXPECT_EQ(srb[exec::kSenseLen], 14);
     EXPECT_EQ(srb[exec::kCdbLen], 10);
@@ -396,7 +395,7 @@ TEST_F(AspiTest, AHangingDriveTimesOutAndIsNeverWrittenBack) {
     });
     ASPIIntf aspi;
     StartOn({hanging}, aspi, 1);
-    ASPIIntf::SetCompletionWaitForTesting(200);
+    test_seams::SetAspiCompletionWait(200);
     auto buffer = std::make_unique<uint8_t[]>(2048);
     DevRequest read = Read10(buffer.get(), 0, 2048);
     EXPECT_FALSE(aspi.Execute(&read, true));
@@ -489,7 +488,7 @@ TEST_F(AspiTest, ReadsThroughTheVirtualDrive) {
     uint8_t buffer[2048] = {};
     DevRequest read = Read10(buffer, 20, sizeof buffer);
     ASSERT_TRUE(aspi.Execute(&read, true));
-    EXPECT_EQ(platform::GetBe32(buffer), 20u);
+    EXPECT_EQ(bytes::GetBe32(buffer), 20u);
     DevRequest bad = Read10(buffer, 40, sizeof buffer);
     EXPECT_FALSE(aspi.Execute(&bad, true));
     EXPECT_EQ(bad.senseKey & 0x0F, 3);

@@ -18,10 +18,12 @@
 #include <vector>
 
 #include "device/regstore/registry_store.h"
+#include "device/test_seams.h"
 #include "device/transport/transport_timing.h"
 #include "platform/drive_source.h"
 #include "platform/hive_locations.h"
 #include "platform/scsi_drive.h"
+#include "platform/test_seams.h"
 #include "platform/win_device_io.h"
 #include "support/temp_dir.h"
 
@@ -130,25 +132,25 @@ class TransportTest : public ::testing::Test {
 protected:
     void SetUp() override {
         setenv(platform::kConfigDirVariable, settings.path().c_str(), 1);
-        RegistryStore::ForgetNamesForTesting();
+        device::test_seams::ForgetRegistryNames();
         {
             std::lock_guard lock(Recorded().mutex);
             Recorded().lines.clear();
             Recorded().messages.clear();
         }
-        device::SetTransportSleepForTesting([this](uint32_t ms) {
+        device::test_seams::SetTransportSleep([this](uint32_t ms) {
             std::lock_guard lock(sleepMutex);
             sleeps.push_back(ms);
         });
-        platform::ClearDeviceIoFaultsForTesting();
+        platform::test_seams::ClearDeviceIoFaults();
         SetDrives({});
     }
     void TearDown() override {
         platform::SetDriveLister({});
-        platform::ClearDeviceIoFaultsForTesting();
-        device::SetTransportSleepForTesting({});
+        platform::test_seams::ClearDeviceIoFaults();
+        device::test_seams::SetTransportSleep({});
         unsetenv(platform::kConfigDirVariable);
-        RegistryStore::ForgetNamesForTesting();
+        device::test_seams::ForgetRegistryNames();
     }
 
     // Drives get letters D, E, F, ... in order.

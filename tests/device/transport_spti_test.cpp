@@ -6,11 +6,13 @@
 
 #include "device/cddevice/cddevice.h"
 #include "device/cddevice/os_version.h"
+#include "device/test_seams.h"
 #include "device/transport/driver_starts.h"
 #include "device/transport/recovery_policy.h"
 #include "device/transport/spti_intf.h"
-#include "platform/le_fields.h"
+#include "platform/byte_order.h"
 #include "platform/scsi_pass_through.h"
+#include "platform/test_seams.h"
 #include "platform/win_errors.h"
 #include "support/disc_builder.h"
 #include "transport_fakes.h"
@@ -19,8 +21,6 @@
 using namespace dravik;
 using namespace dravik::device;
 using namespace dravik::test;
-using platform::GetLe16;
-using platform::GetLe32;
 
 namespace {
 
@@ -65,7 +65,7 @@ DevRequest Inquiry(uint8_t* buffer, uint32_t length) {
 
 TEST_F(SptiTest, EnumeratesOpticalLettersAndSkipsSubstitutedOnes) {
     SetDrives({std::make_shared<FakeDrive>(), std::make_shared<FakeDrive>(), std::make_shared<FakeDrive>()});
-    platform::SetSubstitutedDriveForTesting('E', "\\??\\D:\\folder");
+    platform::test_seams::SetSubstitutedDrive('E', "\\??\\D:\\folder");
     SPTIIntf spti;
     spti.debugCallback = RecordDebugLine;
     spti.debugLevel = 1;
@@ -77,7 +77,7 @@ TEST_F(SptiTest, EnumeratesOpticalLettersAndSkipsSubstitutedOnes) {
     ASSERT_TRUE(spti.NextDevice());
     EXPECT_STREQ(spti.GetDeviceId(), "F:") << "E: is substituted onto a folder";
     EXPECT_FALSE(spti.NextDevice());
-    EXPECT_EQ(platform::OpenHandleCountForTesting(), 0u) << "the walk closes what it opened";
+    EXPECT_EQ(platform::test_seams::OpenHandleCount(), 0u) << "the walk closes what it opened";
     EXPECT_TRUE(Logged("Opening access to type 5 device at \\\\.\\D:"));
     EXPECT_FALSE(Logged("Opening access to type 5 device at \\\\.\\E:"));
 }
@@ -107,7 +107,7 @@ TEST_F(SptiTest, OpenFallsBackToReadOnlyAndReportsRefusals) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.readWrite * 1000 + row.readOnly);
         Recorded().messages.clear();
-        platform::SetOpenFaultForTesting('D', row.readWrite, row.readOnly);
+        platform::test_seams::SetOpenFault('D', row.readWrite, row.readOnly);
         SPTIIntf spti;
         spti.messageCallback = RecordMessage;
         EXPECT_EQ(spti.FirstDevice(), row.opens);
@@ -128,35 +128,35 @@ TEST_F(SptiTest, RecordCarriesTheRequestAsTabled) {
     DevRequest read = Read10(buffer, 0x01020304, sizeof buffer);
     BuildPassThroughRecord(read, 77, record);
     using namespace platform::sptd;
-    EXPECT_EQ(GetLe16(record + 0), 44);
+    EXPECT_EQ(bytes::GetLe16(record + 0), 44);
     EXPECT_EQ(record[3], 0);
     EXPECT_EQ(record[4], 1) << "TargetId";
     EXPECT_EQ(record[6], 10);
     EXPECT_EQ(record[7], 32);
     EXPECT_EQ(record[8], 1) << "data in";
-    EXPECT_EQ(GetLe32(record + 12), 2048u);
-    EXPECT_EQ(GetLe32(record + 16), 30u);
-    EXPECT_EQ(GetLe32(record + 20), 77u) << "buffer token";
-    EXPECT_EQ(GetLe32(record + 24), 48u);
+    EXPECT_EQ(bytes::GetLe32(record + 12), 2048u);
+    EXPECT_EQ(bytes::GetLe32(record + 16), 30u);
+    EXPECT_EQ(bytes::GetLe32(record + 20), 77u) << "buffer token";
+    EXPECT_EQ(bytes::GetLe32(record + 24), 48u);
     EXPECT_EQ(0, std::memcmp(record + 28, read.cdb, 16));
     for (size_t i = 44; i < 80; ++i) EXPECT_EQ(record[i], 0) << i;
 
     read.direction = kRequestDataOut | kRequestLongTimeout;
     BuildPassThroughRecord(read, 0, record);
     EXPECT_EQ(record[8], 0) << "data out";
-    EXPECT_EQ(GetLe32(record + 16), 180u);
+    EXPECT_EQ(bytes::GetLe32(record + 16), 180u);
     read.direction = kRequestNoData;
     BuildPassThroughRecord(read, 0, record);
     EXPECT_EQ(record[8], 2);
 
     BuildTestUnitReadyRecord(record);
-    EXPECT_EQ(GetLe16(record + 0), 44);
+    EXPECT_EQ(bytes::GetLe16(record + 0), 44);
     EXPECT_EQ(record[4], 0);
     EXPECT_EQ(record[6], 6);
     EXPECT_EQ(record[8], 2);
-    EXPECT_EQ(GetLe32(record + 12), 0u);
-    EXPECT_EQ(GetLe32(record + 16), 30u);
-    EXPECT_EQ(GetLe32(record + 24), 48u);
+    EXPECT_EQ(bytes::GetLe32(record + 12), 0u);
+    EXPECT_EQ(bytes::GetLe32(record + 16), 30u);
+    EXPECT_EQ(bytes::GetLe32(record + 24), 48u);
     for (size_t i = 28; i < 44; ++i) EXPECT_EQ(record[i], 0);
 }
 
@@ -358,7 +358,7 @@ TEST_F(SptiTest, BadRequestsFailWithClearCodes) {
     DevRequest reopened = Inquiry(buffer, 36);
     EXPECT_TRUE(spti.Execute(&reopened, true));
     spti.CloseDevice();
-    platform::SetOpenFaultForTesting('D', platform::kErrorGenFailure, 0);
+    platform::test_seams::SetOpenFault('D', platform::kErrorGenFailure, 0);
     DevRequest refused = Inquiry(buffer, 36);
     EXPECT_FALSE(spti.Execute(&refused, true));
     EXPECT_EQ(refused.senseKey, 0xFE);
@@ -409,11 +409,11 @@ TEST_F(SptiTest, StartsOnTheNtFamilyOnlyAndDriverStartsFail) {
 
     OsVersion nine;
     nine.platformId = kPlatformWin9x;
-    SetOsVersionForTesting(&nine);
+    test_seams::SetOsVersion(&nine);
     EXPECT_FALSE(StartSPTIIntf(nullptr, RecordMessage));
     EXPECT_FALSE(StartDACCIntf(nullptr, RecordMessage));
     EXPECT_FALSE(StartVXDIntf(nullptr, RecordMessage));
-    SetOsVersionForTesting(nullptr);
+    test_seams::SetOsVersion(nullptr);
     EXPECT_EQ(Messages().size(), 1u);
 }
 
@@ -432,7 +432,7 @@ TEST_F(SptiTest, ReadsThroughTheVirtualDrive) {
     DevRequest read = Read10(buffer, 20, sizeof buffer);
     ASSERT_TRUE(spti.Execute(&read, true)) << "the not-ready wait covers the drive's start; sense "
                                             << int(read.senseKey) << "/" << int(read.asc) << "/" << int(read.ascq);
-    EXPECT_EQ(platform::GetBe32(buffer), 20u) << "the block's own address";
+    EXPECT_EQ(bytes::GetBe32(buffer), 20u) << "the block's own address";
     EXPECT_EQ(read.dataLength, 2048u);
     DevRequest bad = Read10(buffer, 40, sizeof buffer);
     EXPECT_FALSE(spti.Execute(&bad, true));

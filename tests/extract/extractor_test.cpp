@@ -15,6 +15,7 @@
 
 #include "program/extract/extractor.h"
 #include "program/extract/output_folder.h"
+#include "program/extract/test_seams.h"
 #include "program/scan/found_item.h"
 #include "program/scan/track_list.h"
 #include "support/temp_dir.h"
@@ -80,7 +81,7 @@ protected:
         target_ = dir_.File("out");
     }
     void TearDown() override {
-        SetOutputFaultHookForTesting(nullptr);
+        test_seams::SetOutputFaultHook(nullptr);
         scan::ClearTrackList(false);
     }
 
@@ -261,7 +262,7 @@ TEST_F(ExtractorTest, AFileThatAppearsDuringTheCopyIsKeptUnlessOverwriting) {
     // Another program writes the name after the check for an existing
     // file, just before the finished copy is renamed onto it.
     const std::string theirs = target_ + "/DISC (Session 1)/FILE.TXT";
-    SetOutputFaultHookForTesting([&theirs](std::string_view stage, std::uint64_t) {
+    test_seams::SetOutputFaultHook([&theirs](std::string_view stage, std::uint64_t) {
         if (stage == "commit") std::ofstream(theirs) << "theirs";
         return 0;
     });
@@ -285,7 +286,7 @@ TEST_F(ExtractorTest, AFailedWriteLeavesNoHalfFile) {
     fs::create_directories(target_ + "/DISC (Session 1)");
     std::ofstream(target_ + "/DISC (Session 1)/BIG.BIN") << "old contents";
     // The disc fills up 64 KiB into each file.
-    SetOutputFaultHookForTesting([](std::string_view stage, std::uint64_t written) {
+    test_seams::SetOutputFaultHook([](std::string_view stage, std::uint64_t written) {
         return stage == "write" && written >= 64 * 1024 ? ENOSPC : 0;
     });
 

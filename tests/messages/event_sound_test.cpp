@@ -4,6 +4,7 @@
 
 #include "messages_fixture.h"
 #include "platform/registry_hive.h"
+#include "program/messages/test_seams.h"
 
 namespace dravik::test {
 namespace {
@@ -17,7 +18,7 @@ protected:
         hadConfig_ = old != nullptr;
         if (old) savedConfig_ = old;
         setenv("DRAVIK_CONFIG_DIR", settings_.path().c_str(), 1);
-        messages::SetSoundFileLookup(nullptr);  // the registry store
+        messages::test_seams::SetSoundFileLookup(nullptr);  // the registry store
     }
     void TearDown() override {
         if (hadConfig_)

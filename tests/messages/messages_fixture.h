@@ -13,6 +13,7 @@
 #include "program/messages/event_sound.h"
 #include "program/messages/language_module.h"
 #include "program/messages/show_message.h"
+#include "program/messages/test_seams.h"
 #include "support/recording_shell_port.h"
 #include "support/temp_dir.h"
 
@@ -36,7 +37,7 @@ protected:
         port::InstallShellPort(port_.get());
         savedLog_ = diag::LogPath();
         diag::SetLogPath(dir_.File("messages.DBG"));
-        messages::SetSoundFileLookup([this](const std::string& key) {
+        messages::test_seams::SetSoundFileLookup([this](const std::string& key) {
             lookedUp_.push_back(key);
             return key.find("Prompt") != std::string::npos ? std::string("/sounds/prompt.wav") : std::string();
         });
@@ -44,7 +45,7 @@ protected:
     void TearDown() override {
         port::InstallShellPort(nullptr);
         messages::SetMessageContext({});
-        messages::SetSoundFileLookup(nullptr);
+        messages::test_seams::SetSoundFileLookup(nullptr);
         diag::DebugMode = false;
         diag::TrackAllocations = false;
         diag::SetLogPath(savedLog_);

@@ -71,6 +71,7 @@ TEST_F(ProgressTest, CancelSetsTheAbortFlagLogsAndShowsTheStatusText) {
 struct Node {
     const char* name;
     const Node* parent;
+    const char* Name() const { return name; }
 };
 
 TEST(DisplayPathTest, ShortPathsShowEveryDirectory) {

@@ -11,6 +11,7 @@
 
 #include "platform/atomic_file.h"
 #include "platform/file_lock.h"
+#include "platform/test_seams.h"
 #include "support/run_unprivileged.h"
 #include "support/temp_dir.h"
 
@@ -77,9 +78,9 @@ TEST(AtomicFile, AFailureAtAnyStageLeavesTheOldFileWhole) {
     for (const char* stage : {"write", "sync", "rename"}) {
         TempDir dir;
         std::string p = dir.Write("db", "precious");
-        SetWriteFaultHookForTesting([&](std::string_view s) { return s == stage ? ENOSPC : 0; });
+        test_seams::SetWriteFaultHook([&](std::string_view s) { return s == stage ? ENOSPC : 0; });
         EXPECT_EQ(WriteFileAtomically(p, "replacement", dir.File("db.$$$")), ENOSPC) << stage;
-        SetWriteFaultHookForTesting(nullptr);
+        test_seams::SetWriteFaultHook(nullptr);
         EXPECT_EQ(dir.Read("db"), "precious") << stage;
         EXPECT_NE(access(dir.File("db.$$$").c_str(), F_OK), 0) << "temporary left behind at " << stage;
     }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/hive_text.h"
+#include "platform/utf8_text.h"
 
 using namespace dravik::platform;
 
@@ -54,7 +55,7 @@ TEST(HiveText, EveryTypeAndAwkwardTextRoundTrips) {
     root.SubkeyCreated("AppEvents");
 
     std::string text = FormatHiveText(root, "test hive");
-    EXPECT_TRUE(IsValidUtf8(text));
+    EXPECT_TRUE(dravik::text::IsValidUtf8(text));
     EXPECT_EQ(text.find('\0'), std::string::npos);
     for (size_t start = 0, end; start < text.size(); start = end + 1) {
         end = text.find('\n', start);

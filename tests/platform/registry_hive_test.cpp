@@ -14,6 +14,7 @@
 #include "platform/atomic_file.h"
 #include "platform/hive_locations.h"
 #include "platform/registry_hive.h"
+#include "platform/test_seams.h"
 #include "support/run_unprivileged.h"
 #include "support/temp_dir.h"
 
@@ -26,7 +27,7 @@ class RegistryHive : public ::testing::Test {
 protected:
     void SetUp() override { setenv(kConfigDirVariable, dir.path().c_str(), 1); }
     void TearDown() override {
-        SetWriteFaultHookForTesting(nullptr);
+        test_seams::SetWriteFaultHook(nullptr);
         unsetenv(kConfigDirVariable);
     }
 
@@ -193,16 +194,16 @@ TEST_F(RegistryHive, FailedWriteLeavesTheOldHive) {
     ASSERT_EQ(key.SetValue("Width", REG_DWORD, DwordData(100)), kRegSuccess);
     std::string before = dir.Read("user.reg");
     for (const char* stage : {"write", "sync", "rename"}) {
-        SetWriteFaultHookForTesting([stage](std::string_view at) { return at == stage ? EIO : 0; });
+        test_seams::SetWriteFaultHook([stage](std::string_view at) { return at == stage ? EIO : 0; });
         EXPECT_NE(key.SetValue("Width", REG_DWORD, DwordData(200)), kRegSuccess) << stage;
         EXPECT_NE(key.DeleteValue("Width"), kRegSuccess) << stage;
-        SetWriteFaultHookForTesting(nullptr);
+        test_seams::SetWriteFaultHook(nullptr);
         EXPECT_EQ(dir.Read("user.reg"), before) << stage;
         EXPECT_EQ(Number(key, "Width"), 100u) << stage << ": what a reader sees is what is on disk";
     }
-    SetWriteFaultHookForTesting([](std::string_view) { return ENOSPC; });
+    test_seams::SetWriteFaultHook([](std::string_view) { return ENOSPC; });
     EXPECT_EQ(key.SetValue("Width", REG_DWORD, DwordData(200)), kRegDiskFull);
-    SetWriteFaultHookForTesting(nullptr);
+    test_seams::SetWriteFaultHook(nullptr);
     EXPECT_EQ(FilesInDir(), std::vector<std::string>{"user.reg"}) << "no temporary file is left";
 }
 
@@ -214,7 +215,7 @@ TEST_F(RegistryHive, WritingAValueItAlreadyHasLeavesTheFileAlone) {
     ASSERT_EQ(stat(dir.File("user.reg").c_str(), &before), 0);
 
     int writes = 0;
-    SetWriteFaultHookForTesting([&writes](std::string_view at) {
+    test_seams::SetWriteFaultHook([&writes](std::string_view at) {
         if (at == "write") ++writes;
         return 0;
     });
@@ -228,7 +229,7 @@ TEST_F(RegistryHive, WritingAValueItAlreadyHasLeavesTheFileAlone) {
     EXPECT_EQ(writes, 1) << "a changed value is written";
     EXPECT_EQ(key.SetValue("CrashDetect", REG_SZ, std::string("\0\0\0\0", 4)), kRegSuccess);
     EXPECT_EQ(writes, 2) << "a changed type is a change";
-    SetWriteFaultHookForTesting(nullptr);
+    test_seams::SetWriteFaultHook(nullptr);
     EXPECT_EQ(Number(key, "CrashDetect"), 0xDEADBEEFu);
 }
 

@@ -1,7 +1,9 @@
-// ISO 9660, Joliet and High Sierra structures built byte by byte for
-// tests, so that a test can lay out exactly the (damaged) volume it needs
-// on a DiscBuilder track. Written from the format's definition, not from
-// the reader: real-tool images in other tests guard against both agreeing
+// ISO 9660, Joliet and High Sierra structures for tests, so that a test
+// can lay out exactly the (damaged) volume it needs on a DiscBuilder track.
+// The ISO 9660 structures come from the ISO writer the sample disc uses
+// (program/iso_writer), written from the format's definition, not from the
+// reader; Joliet names and the High Sierra descriptor are added here.
+// Real-tool images in other tests guard against writer and reader agreeing
 // on the same mistake.
 #pragma once
 

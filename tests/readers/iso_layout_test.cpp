@@ -36,7 +36,7 @@ TEST_F(IsoLayoutTest, PlainVolumeGivesEveryItemWithItsPlaceAndReadsOnlyWhatItNee
     scan::TrackNode* track = InsertSample();
     ASSERT_TRUE(Read(track));
     ASSERT_NE(track->rootItem, nullptr);
-    EXPECT_STREQ(track->rootItem->name, "\\ TESTVOL (Session 1)");
+    EXPECT_STREQ(track->rootItem->Name(), "\\ TESTVOL (Session 1)");
     EXPECT_EQ(track->rootItem->start, 20);
     EXPECT_TRUE(track->flags & scan::TrackIso);
     EXPECT_FALSE(track->flags & (scan::TrackJoliet | scan::TrackFilesMissing | scan::TrackRockRidge));
@@ -55,8 +55,8 @@ TEST_F(IsoLayoutTest, PlainVolumeGivesEveryItemWithItsPlaceAndReadsOnlyWhatItNee
     EXPECT_EQ(paths["DIRA"]->count, 3u);
     // The self and parent entries are kept as hidden items.
     ASSERT_NE(track->rootItem->firstChild, nullptr);
-    EXPECT_EQ(track->rootItem->firstChild->name[0], '\0');
-    EXPECT_EQ(track->rootItem->firstChild->next->name[0], '\1');
+    EXPECT_EQ(track->rootItem->firstChild->Name()[0], '\0');
+    EXPECT_EQ(track->rootItem->firstChild->next->Name()[0], '\1');
 
     // Descriptor, the supplementary search, the displacement check, then
     // each directory once.
@@ -75,7 +75,7 @@ TEST_F(IsoLayoutTest, UnreadableDescriptorWithRootCloseByIsReadThroughABuiltDesc
     EXPECT_TRUE(Shown(MessageText(156, 1, 20)));
     EXPECT_EQ(CountLike(155), 0);
     ASSERT_NE(track->rootItem, nullptr);
-    EXPECT_STREQ(track->rootItem->name, "\\  (Session 1)");
+    EXPECT_STREQ(track->rootItem->Name(), "\\  (Session 1)");
     const auto sizes = FileSizes(track);
     EXPECT_EQ(sizes, (std::map<std::string, std::uint32_t>{
                          {"FILE1.TXT", 5000}, {"DIRA/FILE2.TXT", 100}, {"DIRA/SUBB/FILE3.TXT", 10}}));
@@ -126,7 +126,7 @@ TEST_F(IsoLayoutTest, EmptyJolietTreeStaysShownAndThePrimaryTreeIsRead) {
     AddLeadOut(300);
     ASSERT_TRUE(Read(track));
     EXPECT_TRUE(LogHas("No directory information collected."));
-    EXPECT_STREQ(track->rootItem->name, "\\ TESTVOL (Session 1)");
+    EXPECT_STREQ(track->rootItem->Name(), "\\ TESTVOL (Session 1)");
     EXPECT_EQ(Paths(track).count("DIRA/SUBB/FILE3.TXT;1"), 1u);
     EXPECT_FALSE(track->flags & scan::TrackJoliet);
     // Both roots were shown: the empty Joliet one first.
@@ -496,7 +496,7 @@ TEST_F(IsoLayoutTest, HighSierraVolumeIsReadWithItsOwnRecordLayout) {
     AddLeadOut(300);
     ASSERT_TRUE(Read(track));
     EXPECT_TRUE(track->flags & scan::TrackHighSierra);
-    EXPECT_STREQ(track->rootItem->name, "\\ OLDDISC (Session 1)");
+    EXPECT_STREQ(track->rootItem->Name(), "\\ OLDDISC (Session 1)");
     EXPECT_EQ(FileSizes(track), (std::map<std::string, std::uint32_t>{{"README.TXT", 77}, {"SUB/INNER.DAT", 5}}));
     EXPECT_EQ(shell_.StatusTexts().back(), "Reading track 1: High Sierra volume OLDDISC");
 }

@@ -291,7 +291,7 @@ private:
         if (depth > 64) return;
         for (const scan::FoundItem* item = dir->firstChild; item; item = item->next) {
             if (scan::IsHiddenEntry(item)) continue;
-            const std::string path = prefix + item->name;
+            const std::string path = prefix + item->Name();
             paths[path] = item;
             if (item->flags & scan::ItemDirectory) Collect(item, path + "/", paths, depth + 1);
         }

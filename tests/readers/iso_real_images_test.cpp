@@ -10,7 +10,7 @@
 #include <sstream>
 
 #include "iso_reader_fixture.h"
-#include "program/readers/byte_fields.h"
+#include "platform/byte_order.h"
 #include "program/scan/driver/scan_thread.h"
 
 namespace dravik::test {
@@ -70,14 +70,14 @@ protected:
         std::vector<std::uint8_t> pvd(2048);
         file.seekg(16 * 2048);
         file.read(reinterpret_cast<char*>(pvd.data()), 2048);
-        const std::uint32_t size = readers::Le32(pvd.data() + 132);
+        const std::uint32_t size = bytes::GetLe32(pvd.data() + 132);
         std::vector<std::uint8_t> table(size);
-        file.seekg(std::streamoff(readers::Le32(pvd.data() + 140)) * 2048);
+        file.seekg(std::streamoff(bytes::GetLe32(pvd.data() + 140)) * 2048);
         file.read(reinterpret_cast<char*>(table.data()), size);
         for (std::size_t at = 0; at + 8 <= table.size() && table[at];) {
             const std::size_t length = table[at];
             if (std::string(reinterpret_cast<const char*>(&table[at + 8]), length) == name)
-                return static_cast<std::int32_t>(readers::Le32(&table[at + 2]));
+                return static_cast<std::int32_t>(bytes::GetLe32(&table[at + 2]));
             at += 8 + length + length % 2;
         }
         return -1;
@@ -117,7 +117,7 @@ TEST_F(RealImageTest, PlainIsoFromGenisoimage) {
     scan::TrackNode* track = AddTrack(0, Blocks(image));
     AddLeadOut(Blocks(image));
     ASSERT_TRUE(Read(track));
-    EXPECT_STREQ(track->rootItem->name, "\\ PLAINVOL (Session 1)");
+    EXPECT_STREQ(track->rootItem->Name(), "\\ PLAINVOL (Session 1)");
     ExpectFiles(track);
     ExpectContents(track);
     EXPECT_TRUE(DialogTexts().empty());
@@ -233,7 +233,7 @@ TEST_F(RealImageTest, MultiSessionImageFromGenisoimage) {
     EXPECT_EQ(FileSizes(first), firstFiles);
     ExpectContents(first);
     ASSERT_TRUE(Read(second));
-    EXPECT_STREQ(second->rootItem->name, "\\ MULTI (Session 2)");
+    EXPECT_STREQ(second->rootItem->Name(), "\\ MULTI (Session 2)");
     ExpectFiles(second);  // both sessions' files
     ExpectContents(second);
     const auto paths = Paths(second);
@@ -269,8 +269,8 @@ TEST_F(RealImageTest, WholeScanReadsBothSessionsOfATwoSessionDisc) {
     ASSERT_EQ(data.size(), 2u);
     ASSERT_NE(data[0]->rootItem, nullptr);
     ASSERT_NE(data[1]->rootItem, nullptr);
-    EXPECT_STREQ(data[0]->rootItem->name, "\\ SCANNED (Session 1)");
-    EXPECT_STREQ(data[1]->rootItem->name, "\\ SCANNED (Session 2)");
+    EXPECT_STREQ(data[0]->rootItem->Name(), "\\ SCANNED (Session 1)");
+    EXPECT_STREQ(data[1]->rootItem->Name(), "\\ SCANNED (Session 2)");
     EXPECT_EQ(FileSizes(data[0]), (std::map<std::string, std::uint32_t>{{"FIRST.TXT", 3000}}));
     ExpectFiles(data[1]);
     ExpectContents(data[1]);
@@ -291,7 +291,7 @@ TEST_F(RealImageTest, ZeroedPrimaryDescriptorIsReadThroughTheJolietDescriptor) {
     AddLeadOut(Blocks(image));
     ASSERT_TRUE(Read(track));
     EXPECT_TRUE(track->flags & scan::TrackJoliet);
-    EXPECT_STREQ(track->rootItem->name, "\\ ZEROED (Session 1)");
+    EXPECT_STREQ(track->rootItem->Name(), "\\ ZEROED (Session 1)");
     ExpectFiles(track);
     ExpectContents(track);
     EXPECT_TRUE(LogHas("block 16 holds no volume descriptor"));

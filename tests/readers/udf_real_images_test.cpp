@@ -4,14 +4,14 @@
 #include <fstream>
 #include <functional>
 
-#include "program/readers/byte_fields.h"
+#include "platform/byte_order.h"
 #include "udf_fixture.h"
 
 namespace dravik::test {
 namespace {
 
-using readers::Le16;
-using readers::Le32;
+using bytes::GetLe16;
+using bytes::GetLe32;
 
 // Path -> size of the files a scan found, without entries named by
 // deleted identifiers (the kernel keeps those in the directory).
@@ -89,14 +89,14 @@ std::vector<std::uint8_t> BadChecksum(Clean& c, std::int64_t block) {
 // (short or long descriptors, as the kernel writes them) is at `entry`.
 std::int64_t BlockOfOffset(Clean& c, std::int64_t entry, std::uint64_t offset) {
     const std::uint8_t* fe = c.image.Block(entry);
-    const bool extended = Le16(fe) == 266;
-    const std::uint32_t ea = Le32(fe + (extended ? 208 : 168));
-    const std::uint32_t ads = Le32(fe + (extended ? 212 : 172));
+    const bool extended = GetLe16(fe) == 266;
+    const std::uint32_t ea = GetLe32(fe + (extended ? 208 : 168));
+    const std::uint32_t ads = GetLe32(fe + (extended ? 212 : 172));
     const std::uint8_t* ad = fe + (extended ? 216 : 176) + ea;
     const std::uint32_t step = (fe[34] & 3) == 1 ? 16 : 8;
     for (std::uint32_t at = 0; at + step <= ads; at += step) {
-        const std::uint32_t length = Le32(ad + at) & 0x3FFFFFFF;
-        if (offset < length) return c.partitionStart + Le32(ad + at + 4) + offset / 2048;
+        const std::uint32_t length = GetLe32(ad + at) & 0x3FFFFFFF;
+        if (offset < length) return c.partitionStart + GetLe32(ad + at + 4) + offset / 2048;
         offset -= length;
     }
     return -1;
@@ -119,7 +119,7 @@ const DamageCase kDamageCases[] = {
      [](Clean& c) { return Damage{{{static_cast<std::int32_t>(c.lvdBlock), BadChecksum(c, c.lvdBlock)}}, {}}; }, {}},
     {"FileSetDescriptorZeroed", UdfImageKind::kPlain,
      [](Clean& c) {
-         const std::int64_t fsd = c.partitionStart + Le32(c.image.Block(c.lvdBlock) + 252);
+         const std::int64_t fsd = c.partitionStart + GetLe32(c.image.Block(c.lvdBlock) + 252);
          return Damage{{{static_cast<std::int32_t>(fsd), Zeros()}}, {}};
      },
      {}},
@@ -142,14 +142,14 @@ const DamageCase kDamageCases[] = {
      [](Clean& c) {
          Damage damage;
          const std::uint8_t* map = c.image.Block(c.lvdBlock) + 440;
-         const std::uint32_t packet = Le16(map + 40);
-         const std::int64_t first = Le32(map + 48);
-         const std::int64_t second = Le32(map + 52);
+         const std::uint32_t packet = GetLe16(map + 40);
+         const std::int64_t first = GetLe32(map + 48);
+         const std::int64_t second = GetLe32(map + 52);
          damage.blocks[static_cast<std::int32_t>(first)] = Zeros();
          std::vector<std::uint8_t> table = Copy(c, second);
          const std::int64_t logical = c.items.at("Docs/big.bin")->start - c.partitionStart;
          const std::uint32_t packetStart = static_cast<std::uint32_t>(logical - logical % packet);
-         const std::uint32_t mapped = Le32(table.data() + 56 + 4);
+         const std::uint32_t mapped = GetLe32(table.data() + 56 + 4);
          for (int i = 0; i < 4; ++i) table[56 + i] = static_cast<std::uint8_t>(packetStart >> (8 * i));
          damage.blocks[static_cast<std::int32_t>(second)] = table;
          for (std::uint32_t k = 0; k < packet; ++k) {

@@ -43,14 +43,14 @@ struct WalkResult {
 
 void CheckItem(const FoundItem* item, const FoundItem* dir, const FoundItem* previous, WalkResult& result) {
     auto fault = [&](const std::string& what) {
-        if (result.faults.size() < 20) result.faults.push_back(std::string(item->name) + ": " + what);
+        if (result.faults.size() < 20) result.faults.push_back(std::string(item->Name()) + ": " + what);
     };
     if (item->parent != dir) fault("parent");
     if (item->prev != previous) fault("prev");
     if (item->track != dir->track) fault("track");
-    const char letter = item->name[0];
+    const char letter = item->Name()[0];
     if (letter != 'F' && letter != 'D' && letter != 'S') return fault("name");
-    const int number = std::atoi(item->name + 1);
+    const int number = std::atoi(item->Name() + 1);
     if (item->start != number) fault("start");
     // A multi-extent file's size grows by each extent's 2048 bytes.
     const std::uint32_t extraExtents = (item->flags & ItemFragmented) ? item->count - 1 : 0;

@@ -85,16 +85,16 @@ protected:
     }
     static std::vector<std::string> Names(const scan::FoundItem* dir) {
         std::vector<std::string> names;
-        for (const scan::FoundItem* item = dir->firstChild; item; item = item->next) names.emplace_back(item->name);
+        for (const scan::FoundItem* item = dir->firstChild; item; item = item->next) names.emplace_back(item->Name());
         return names;
     }
     // prev/next/parent/track agree all through the directory.
     static void ExpectConsistent(const scan::FoundItem* dir) {
         const scan::FoundItem* previous = nullptr;
         for (const scan::FoundItem* item = dir->firstChild; item; item = item->next) {
-            EXPECT_EQ(item->prev, previous) << item->name;
-            EXPECT_EQ(item->parent, dir) << item->name;
-            EXPECT_EQ(item->track, dir->track) << item->name;
+            EXPECT_EQ(item->prev, previous) << item->Name();
+            EXPECT_EQ(item->parent, dir) << item->Name();
+            EXPECT_EQ(item->track, dir->track) << item->Name();
             previous = item;
         }
     }

@@ -17,8 +17,8 @@ TEST_F(FoundItemTest, NameIsStoredInlineAfterZeroedFields) {
     for (const std::string& name : names) {
         FoundItem* item = NewFoundItem(name);
         ASSERT_NE(item, nullptr);
-        EXPECT_EQ(std::string(item->name), name);
-        EXPECT_EQ(reinterpret_cast<char*>(item) + offsetof(FoundItem, name), item->name);
+        EXPECT_EQ(std::string(item->Name()), name);
+        EXPECT_EQ(reinterpret_cast<char*>(item) + sizeof(FoundItem), item->Name());
         EXPECT_EQ(item->next, nullptr);
         EXPECT_EQ(item->firstChild, nullptr);
         EXPECT_EQ(item->track, nullptr);
@@ -36,17 +36,17 @@ TEST_F(FoundItemTest, NameIsStoredInlineAfterZeroedFields) {
 TEST_F(FoundItemTest, OverlongNamesAreCutOnACharacterBoundary) {
     std::string ascii(kMaxItemNameBytes + 500, 'a');
     FoundItem* item = NewFoundItem(ascii);
-    EXPECT_EQ(std::strlen(item->name), kMaxItemNameBytes);
+    EXPECT_EQ(std::strlen(item->Name()), kMaxItemNameBytes);
     DiscardFoundItem(item);
 
     // Three-byte characters: the limit falls inside one, which is dropped whole.
     std::string wide;
     while (wide.size() < kMaxItemNameBytes + 10) wide += "\xE6\x97\xA5";
     item = NewFoundItem(wide);
-    std::size_t stored = std::strlen(item->name);
+    std::size_t stored = std::strlen(item->Name());
     EXPECT_LE(stored, kMaxItemNameBytes);
     EXPECT_EQ(stored % 3, 0u);
-    EXPECT_EQ(std::string(item->name), wide.substr(0, stored));
+    EXPECT_EQ(std::string(item->Name()), wide.substr(0, stored));
     DiscardFoundItem(item);
 }
 
@@ -59,7 +59,7 @@ TEST_F(FoundItemTest, HiddenEntriesAreTheOneByteNamesZeroAndOne) {
     EXPECT_FALSE(IsHiddenEntry(file));
     // A name with a NUL inside keeps what comes before it.
     FoundItem* cut = NewFoundItem(std::string_view("AB\0CD", 5));
-    EXPECT_STREQ(cut->name, "AB");
+    EXPECT_STREQ(cut->Name(), "AB");
     for (FoundItem* item : {self, parent, file, cut}) DiscardFoundItem(item);
 }
 
@@ -71,7 +71,7 @@ TEST_F(FoundItemTest, RootNameRoomHoldsLongerNamesWhole) {
     label += " (Session 255)";
     ASSERT_GT(label.size() + 1, kRootNameRoom);
     FoundItem* root = NewFoundItem(label, kRootNameRoom);
-    EXPECT_EQ(std::string(root->name), label);
+    EXPECT_EQ(std::string(root->Name()), label);
     DiscardFoundItem(root);
 }
 
@@ -110,7 +110,7 @@ TEST_F(FoundItemTest, UnlinkJoinsNeighboursAndMovesFirstChild) {
     std::size_t before = LiveBlocks();
 
     UnlinkItem(a);
-    EXPECT_EQ(root->firstChild->name, std::string("B"));
+    EXPECT_EQ(root->firstChild->Name(), std::string("B"));
     UnlinkItem(c);
     UnlinkItem(d);
     EXPECT_EQ(Names(root), std::vector<std::string>{"B"});
@@ -239,7 +239,7 @@ TEST_F(FoundItemTest, ReplacedRootStaysUntilTheListIsCleared) {
     FoundItem* iso = AddRoot(track, "\\ ISO (Session 1)");
     EXPECT_EQ(track->rootItem, iso);
     EXPECT_EQ(ReplacedRootItemCount(), 1u);
-    EXPECT_STREQ(joliet->firstChild->name, "SHOWN") << "still alive for the views";
+    EXPECT_STREQ(joliet->firstChild->Name(), "SHOWN") << "still alive for the views";
     ClearTrackList(true);
     EXPECT_EQ(ReplacedRootItemCount(), 0u);
     EXPECT_EQ(LiveBlocks(), 1u);

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "device/cddevice/cddevice.h"
+#include "platform/byte_order.h"
 #include "platform/drive_source.h"
 #include "platform/hive_locations.h"
 #include "program/diag/debug_log.h"
@@ -116,14 +117,12 @@ inline bool IsReadToc(const platform::ScsiRequest& r, int format) {
 }
 inline bool IsTrackInfo(const platform::ScsiRequest& r) { return r.cdb[0] == 0x52; }
 inline int TrackInfoNumber(const platform::ScsiRequest& r) {
-    return static_cast<int>((std::uint32_t{r.cdb[2]} << 24) | (r.cdb[3] << 16) | (r.cdb[4] << 8) | r.cdb[5]);
+    return static_cast<int>(dravik::bytes::GetBe32(r.cdb + 2));
 }
 inline bool IsDiscInfo(const platform::ScsiRequest& r) { return r.cdb[0] == 0x51; }
 
 inline void PutBe32(std::vector<std::uint8_t>& bytes, std::size_t at, std::int64_t value) {
-    const auto v = static_cast<std::uint32_t>(value);
-    bytes[at] = std::uint8_t(v >> 24), bytes[at + 1] = std::uint8_t(v >> 16);
-    bytes[at + 2] = std::uint8_t(v >> 8), bytes[at + 3] = std::uint8_t(v);
+    dravik::bytes::PutBe32(&bytes[at], static_cast<std::uint32_t>(value));
 }
 
 // A mode 0 TOC of (control, track, start) descriptors whose length field
@@ -135,7 +134,7 @@ struct TocEntry {
 inline std::vector<std::uint8_t> Mode0Toc(const std::vector<TocEntry>& entries) {
     std::vector<std::uint8_t> bytes(4 + 8 * entries.size(), 0);
     const std::size_t length = bytes.size() - 2;
-    bytes[0] = std::uint8_t(length >> 8), bytes[1] = std::uint8_t(length);
+    dravik::bytes::PutBe16(bytes.data(), static_cast<std::uint16_t>(length));
     bytes[2] = 1, bytes[3] = entries.empty() ? 1 : entries.back().track;
     for (std::size_t i = 0; i < entries.size(); ++i) {
         bytes[4 + 8 * i + 1] = entries[i].control;
@@ -253,7 +252,7 @@ protected:
         for (scan::TrackNode* node = scan::TrackListHead; node; node = node->next) nodes.push_back(node);
         return nodes;
     }
-    std::string RootName(const scan::TrackNode* node) const { return node->rootItem ? node->rootItem->name : ""; }
+    std::string RootName(const scan::TrackNode* node) const { return node->rootItem ? node->rootItem->Name() : ""; }
 
     std::vector<std::string> LogMessages() const {
         std::vector<std::string> lines;

@@ -42,9 +42,9 @@ TEST_F(TrackLabelsTest, AudioTracksAreLabelledWithTheirMinutesAndSeconds) {
     LabelAudioTrack(two);
     LabelAudioTrack(three);
     ASSERT_NE(one->rootItem, nullptr);
-    EXPECT_STREQ(one->rootItem->name, "Audio 3:07");
-    EXPECT_STREQ(two->rootItem->name, "Audio 1:18") << "20000 - 14099 = 5901 blocks";
-    EXPECT_STREQ(three->rootItem->name, "Audio 0:00") << "the last track has no length";
+    EXPECT_STREQ(one->rootItem->Name(), "Audio 3:07");
+    EXPECT_STREQ(two->rootItem->Name(), "Audio 1:18") << "20000 - 14099 = 5901 blocks";
+    EXPECT_STREQ(three->rootItem->Name(), "Audio 0:00") << "the last track has no length";
     EXPECT_EQ(one->rootItem->flags, ItemUnnamed);
     EXPECT_EQ(one->rootItem->track, one);
     EXPECT_EQ(one->rootItem->parent, nullptr);
@@ -70,9 +70,9 @@ TEST_F(TrackLabelsTest, LeadOutUnrecognisedAndSamplerLabels) {
     LabelUnrecognisedTrack(data);
     LabelSamplerTrack(sampler);
     LabelLeadOut(leadOut);
-    EXPECT_STREQ(data->rootItem->name, "Unknown data, 2000 blocks");
-    EXPECT_STREQ(sampler->rootItem->name, "Sampler 1000");
-    EXPECT_STREQ(leadOut->rootItem->name, "Lead-out 4000");
+    EXPECT_STREQ(data->rootItem->Name(), "Unknown data, 2000 blocks");
+    EXPECT_STREQ(sampler->rootItem->Name(), "Sampler 1000");
+    EXPECT_STREQ(leadOut->rootItem->Name(), "Lead-out 4000");
     EXPECT_EQ(leadOut->rootItem->flags, 0);
     EXPECT_EQ(Shown().size(), 3u);
 }

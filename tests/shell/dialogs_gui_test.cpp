@@ -20,6 +20,7 @@
 #include "program/messages/message_catalog.h"
 #include "program/messages/scan_progress.h"
 #include "program/messages/show_message.h"
+#include "program/messages/test_seams.h"
 #include "program/shell/form_loader.h"
 #include "program/shell/progress_dialog.h"
 
@@ -128,7 +129,7 @@ TEST_F(MessageDialogTest, AutoAnswerPressesTheFirstButtonAfterTwentySeconds) {
 }
 
 TEST_F(MessageDialogTest, EventSoundsPlayOnlyWhenAFileIsSet) {
-    messages::SetSoundFileLookup([](const std::string& key) {
+    messages::test_seams::SetSoundFileLookup([](const std::string& key) {
         return key.find("Dravik-Prompt") != std::string::npos ? std::string("/sounds/prompt.wav") : std::string();
     });
     WhenMessageBoxOpens([](QDialog* box) { PressMessageButton(box, 1); });

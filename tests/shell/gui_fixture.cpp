@@ -11,6 +11,7 @@
 #include "program/messages/event_sound.h"
 #include "program/messages/language_module.h"
 #include "program/messages/show_message.h"
+#include "program/messages/test_seams.h"
 #include "program/shell/form_loader.h"
 #include "program/shell/message_box.h"
 #include "support/test_paths.h"
@@ -86,7 +87,7 @@ void GuiTest::SetUp() {
     port_ = std::make_unique<shell::QtShellPort>();
     port_->SetSoundPlayer([this](const std::string& path) { soundsPlayed_.push_back(path); });
     port::InstallShellPort(port_.get());
-    messages::SetSoundFileLookup([](const std::string&) { return std::string(); });
+    messages::test_seams::SetSoundFileLookup([](const std::string&) { return std::string(); });
 }
 
 void GuiTest::TearDown() {

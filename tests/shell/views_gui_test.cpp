@@ -114,7 +114,7 @@ protected:
     static int RowNamed(CatalogueViews& views, const char* name) {
         const auto& rows = views.ListModel()->Items();
         for (std::size_t i = 0; i < rows.size(); ++i)
-            if (std::string(rows[i]->name) == name) return static_cast<int>(i);
+            if (std::string(rows[i]->Name()) == name) return static_cast<int>(i);
         return -1;
     }
     static QString Cell(CatalogueViews& views, const char* name, int column) {
@@ -123,7 +123,7 @@ protected:
     }
     static std::vector<std::string> Names(CatalogueViews& views) {
         std::vector<std::string> names;
-        for (FoundItem* item : views.ListModel()->Items()) names.push_back(item->name);
+        for (FoundItem* item : views.ListModel()->Items()) names.push_back(item->Name());
         return names;
     }
     std::unique_ptr<shell::Program> program_;
@@ -207,7 +207,7 @@ TEST_F(ViewsTest, SortingByColumnsWithDirectoriesFirstAndTheHeaderTurningTheOrde
     views.Details()->selectionModel()->select(views.ListModel()->index(RowNamed(views, "HUGE.DAT"), 0),
                                               QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     click(1);
-    EXPECT_EQ(views.NextSelectedListItem(nullptr)->name, std::string("HUGE.DAT"));
+    EXPECT_EQ(views.NextSelectedListItem(nullptr)->Name(), std::string("HUGE.DAT"));
 }
 
 TEST_F(ViewsTest, StatusTextsForDirectoriesFilesAndSeveralFiles) {
@@ -374,7 +374,7 @@ TEST_F(ViewsTest, DirectoryOfFiftyThousandEntriesOpensAtOnce) {
         QApplication::processEvents();
         EXPECT_LT(clock.elapsed(), 4000) << "style " << style;
         ASSERT_EQ(views.ListModel()->rowCount(), 50000);
-        EXPECT_EQ(views.ListModel()->ItemAt(0)->name, std::string("FILE00000.DAT;1"));
+        EXPECT_EQ(views.ListModel()->ItemAt(0)->Name(), std::string("FILE00000.DAT;1"));
         views.Tree()->setCurrentIndex(QModelIndex());
         EXPECT_EQ(views.ListModel()->rowCount(), 0) << "leaving a directory empties the list";
     }

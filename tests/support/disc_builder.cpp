@@ -5,6 +5,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "platform/byte_order.h"
+
 namespace dravik::test {
 
 namespace {
@@ -76,7 +78,7 @@ int DiscBuilder::Track(TrackKind kind, int32_t length, const TrackOptions& optio
         for (int32_t b = 0; b < length; ++b) {
             uint8_t* p = &t.data[size_t(b) * sector];
             const uint32_t lba = uint32_t(t.start + b);
-            p[0] = uint8_t(lba >> 24), p[1] = uint8_t(lba >> 16), p[2] = uint8_t(lba >> 8), p[3] = uint8_t(lba);
+            bytes::PutBe32(p, lba);
             p[7] = uint8_t(tracks_.size() + 1);
         }
     }

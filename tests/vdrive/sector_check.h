@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/byte_order.h"
+
 namespace dravik::test {
 
 // CRC with the generator x^32+x^31+x^16+x^15+x^4+x^3+x+1, bits taken least
@@ -70,7 +72,7 @@ inline bool EccConsistent(const uint8_t* sector) {
 }
 
 inline uint32_t LittleEndian32(const uint8_t* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+    return bytes::GetLe32(p);
 }
 
 }  // namespace dravik::test

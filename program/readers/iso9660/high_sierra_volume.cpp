@@ -16,10 +16,10 @@ namespace dravik::readers::iso {
 bool ReadHighSierraVolume(IsoTrackState& state, const std::uint8_t* descriptor) {
     scan::TrackNode* track = state.track;
     SetTrackFlags(track, scan::TrackHighSierra);
-    state.readLimit = ReadLimitFor(track, Le32(descriptor + kHsVolumeSpace));
+    state.readLimit = ReadLimitFor(track, bytes::GetLe32(descriptor + kHsVolumeSpace));
     const std::string volume = TrimVolumeIdentifier(IsoBytesToUtf8(descriptor + kHsVolumeId, 32));
-    scan::FoundItem* root = MakeRootItem(state, volume, Le32(descriptor + kHsRootExtent),
-                                         Le32(descriptor + kHsRootLength), descriptor + kHsRootDate);
+    scan::FoundItem* root = MakeRootItem(state, volume, bytes::GetLe32(descriptor + kHsRootExtent),
+                                         bytes::GetLe32(descriptor + kHsRootLength), descriptor + kHsRootDate);
     if (!root) return false;
     messages::ShowStatus(kHighSierraStatus, int{track->number}, volume.c_str());
     BeginTree(state);

@@ -83,7 +83,7 @@ std::int32_t StoredStart(std::int64_t block) {
 void CheckMissing(IsoTrackState& state, scan::FoundItem* item, std::int64_t start) {
     if (!(start > state.readLimit || (start == state.readLimit && item->size > 0))) return;
     if (Verbose())
-        diag::DebugPrint("File missing from disc: %s %d end:%d", item->name, StoredStart(start), state.readLimit);
+        diag::DebugPrint("File missing from disc: %s %d end:%d", item->Name(), StoredStart(start), state.readLimit);
     item->flags |= scan::ItemMissing;
     SetTrackFlags(state.track, scan::TrackFilesMissing);
     if (!settings::ProgramSettings.ShowAll) item->start = scan::StartNotAvailable;
@@ -96,12 +96,12 @@ void AppendContinuation(IsoTrackState& state, ExtentChain& chain, const std::uin
     const std::int64_t block = MapLocation(state, RecordExtent(record));
     const std::uint32_t length = RecordDataLength(record);
     if (!scan::AppendItemExtent(item, StoredStart(block), length)) {
-        if (Verbose()) diag::DebugPrint("Extent list of %s is full, extent at %lld dropped", item->name, (long long)block);
+        if (Verbose()) diag::DebugPrint("Extent list of %s is full, extent at %lld dropped", item->Name(), (long long)block);
         return;
     }
     if (length > 0 && block + (std::int64_t{length} + kBlockBytes - 1) / kBlockBytes > state.readLimit &&
         !(item->flags & scan::ItemMissing)) {
-        if (Verbose()) diag::DebugPrint("File missing from disc: %s %d end:%d", item->name, StoredStart(block), state.readLimit);
+        if (Verbose()) diag::DebugPrint("File missing from disc: %s %d end:%d", item->Name(), StoredStart(block), state.readLimit);
         scan::SetItemFlags(item, scan::ItemMissing);
         SetTrackFlags(state.track, scan::TrackFilesMissing);
     }

@@ -1,35 +1,13 @@
 #include "program/readers/iso9660/iso_names.h"
 
+#include <string_view>
+
+#include "platform/utf8_text.h"
 #include "program/readers/iso9660/iso_structures.h"
 
 namespace dravik::readers::iso {
 
 namespace {
-
-// Length of the UTF-8 sequence starting at `at`, or 0 when it is not one.
-std::size_t Utf8SequenceLength(const std::uint8_t* bytes, std::size_t length, std::size_t at) {
-    const std::uint8_t lead = bytes[at];
-    if (lead < 0x80) return 1;
-    std::size_t count = 0;
-    std::uint32_t minimum = 0;
-    if ((lead & 0xE0) == 0xC0) {
-        count = 2, minimum = 0x80;
-    } else if ((lead & 0xF0) == 0xE0) {
-        count = 3, minimum = 0x800;
-    } else if ((lead & 0xF8) == 0xF0) {
-        count = 4, minimum = 0x10000;
-    } else {
-        return 0;
-    }
-    if (at + count > length) return 0;
-    std::uint32_t code = lead & (0x7F >> count);
-    for (std::size_t i = 1; i < count; ++i) {
-        if ((bytes[at + i] & 0xC0) != 0x80) return 0;
-        code = (code << 6) | (bytes[at + i] & 0x3F);
-    }
-    if (code < minimum || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
-    return count;
-}
 
 void AppendUtf8(std::string& out, std::uint32_t code) {
     if (code < 0x80) {
@@ -52,13 +30,8 @@ void AppendUtf8(std::string& out, std::uint32_t code) {
 }  // namespace
 
 std::string IsoBytesToUtf8(const std::uint8_t* bytes, std::size_t length) {
-    bool valid = true;
-    for (std::size_t at = 0; at < length && valid;) {
-        const std::size_t step = Utf8SequenceLength(bytes, length, at);
-        valid = step != 0;
-        at += step;
-    }
-    if (valid) return std::string(reinterpret_cast<const char*>(bytes), length);
+    const std::string_view recorded(reinterpret_cast<const char*>(bytes), length);
+    if (text::IsValidUtf8(recorded)) return std::string(recorded);
     std::string out;
     out.reserve(length * 2);
     for (std::size_t i = 0; i < length; ++i) AppendUtf8(out, bytes[i]);
@@ -69,9 +42,9 @@ std::string Ucs2BeToUtf8(const std::uint8_t* bytes, std::size_t length, bool& fa
     std::string out;
     const std::size_t characters = length / 2;
     for (std::size_t i = 0; i < characters; ++i) {
-        std::uint32_t code = Be16(bytes + 2 * i);
+        std::uint32_t code = dravik::bytes::GetBe16(bytes + 2 * i);
         if (code >= 0xD800 && code <= 0xDBFF && i + 1 < characters) {
-            const std::uint32_t low = Be16(bytes + 2 * (i + 1));
+            const std::uint32_t low = dravik::bytes::GetBe16(bytes + 2 * (i + 1));
             if (low >= 0xDC00 && low <= 0xDFFF) {
                 AppendUtf8(out, 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00));
                 ++i;

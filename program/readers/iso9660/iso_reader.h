@@ -162,7 +162,9 @@ void RecoverThroughPathTable(IsoTrackState& state, scan::FoundItem* root, const 
 // The volumes.
 bool ReadJolietVolume(IsoTrackState& state, const std::uint8_t* svd);
 bool ReadHighSierraVolume(IsoTrackState& state, const std::uint8_t* descriptor);
-// Steps 10-16 of ReadIsoTrack over a primary descriptor (read or built).
+// Reads the tree of a primary descriptor (read from the disc or built by
+// the directory search) into the catalogue and shows it; the last part of
+// ReadIsoTrack.
 bool ReadPrimaryVolume(IsoTrackState& state, const std::uint8_t* descriptor);
 
 }  // namespace dravik::readers::iso

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "program/readers/byte_fields.h"
+#include "platform/byte_order.h"
 
 namespace dravik::readers::iso {
 
@@ -85,8 +85,8 @@ inline bool HoldsKnownDescriptor(const std::uint8_t* block) {
 }
 
 // The record's own fields (the record is at least kDrMinimumBytes long).
-inline std::uint32_t RecordExtent(const std::uint8_t* record) { return Le32(record + kDrExtent); }
-inline std::uint32_t RecordDataLength(const std::uint8_t* record) { return Le32(record + kDrDataLength); }
+inline std::uint32_t RecordExtent(const std::uint8_t* record) { return bytes::GetLe32(record + kDrExtent); }
+inline std::uint32_t RecordDataLength(const std::uint8_t* record) { return bytes::GetLe32(record + kDrDataLength); }
 inline std::uint8_t RecordIdLength(const std::uint8_t* record) { return record[kDrIdLength]; }
 // The directory's own entry: identifier of one byte 0.
 inline bool IsSelfEntry(const std::uint8_t* record) { return record[kDrIdLength] == 1 && record[kDrId] == 0; }

@@ -81,39 +81,44 @@ Rescue RescueVolumeWithoutDescriptor(IsoTrackState& state, std::uint8_t* descrip
 
 bool ReadPrimaryVolume(IsoTrackState& state, const std::uint8_t* descriptor) {
     scan::TrackNode* track = state.track;
-    // 10.
+    // A cancel that came while the descriptors were being looked at ends
+    // the track before its tree is started.
     if (AbortRequested(state)) {
         LogAbort(state);
         return false;
     }
-    // 11.
-    const std::uint32_t rootExtent = Le32(descriptor + kVdRootExtent);
+    // A root directory recorded below the track's first block cannot be
+    // read as this track's: tell the user and take the ISO mark off.
+    const std::uint32_t rootExtent = bytes::GetLe32(descriptor + kVdRootExtent);
     if (std::int64_t{rootExtent} < track->start) {
         if (Verbose()) diag::DebugPrint("Directory before track, trying offset: %d, %d", static_cast<int>(rootExtent), track->start);
         messages::ShowMessage(messages::MessageIdWithFlags(kRootBeforeTrackMessage), int{track->number});
         ClearTrackFlags(track, scan::TrackIso);
         return false;
     }
-    // 12, 13.
-    const std::uint32_t volumeSpace = Le32(descriptor + kVdVolumeSpace);
+    // Reads stay inside the volume (or the track), and a path table found a
+    // few blocks after its recorded place tells how far the image is shifted.
+    const std::uint32_t volumeSpace = bytes::GetLe32(descriptor + kVdVolumeSpace);
     state.readLimit = ReadLimitFor(track, volumeSpace);
-    FindImageOffset(state, Le32(descriptor + kVdPathTableL), rootExtent);
-    // 14.
+    FindImageOffset(state, bytes::GetLe32(descriptor + kVdPathTableL), rootExtent);
+    // The root item carries the volume's name; the status line shows it.
     const std::string volume =
         TrimVolumeIdentifier(IsoBytesToUtf8(descriptor + kVdVolumeId, 32));
-    std::uint32_t rootSize = Le32(descriptor + kVdRootLength);
+    std::uint32_t rootSize = bytes::GetLe32(descriptor + kVdRootLength);
     if (rootSize == 0) rootSize = kBlockBytes;
     scan::FoundItem* root = MakeRootItem(state, volume, MapLocation(state, rootExtent), rootSize, descriptor + kVdRootDate);
     if (!root) return false;
     messages::ShowStatus(kIsoVolumeStatus, int{track->number}, volume.c_str());
-    // 15.
+    // Walk the tree quietly, then reach through the path table the
+    // directories the walk could not.
     BeginTree(state);
     {
         QuietReads quiet(state);
         ReadIsoDirectory(state, root, root->start, root->size, DirectoryFormat::kIso);
         if (!AbortRequested(state)) RecoverThroughPathTable(state, root, descriptor, DirectoryFormat::kIso);
     }
-    // 16.
+    // Show what was found, even after a cancel, and tell about unreadable
+    // blocks and about files whose data lies beyond what can be read.
     if (AbortRequested(state)) LogAbort(state);
     ShowTrackTree(root);
     if (state.badBlocks != 0) messages::ShowMessage(messages::MessageIdWithFlags(kBadBlocksMessage), state.badBlocks);
@@ -128,7 +133,7 @@ bool ReadIsoTrack(scan::TrackNode* track, int) {
     using namespace iso;
     device::CDDevice* device = scan::SelectedDevice();
     if (!track || !device) return false;
-    // 1.
+    // A cancel left over from an earlier track must not stop this one.
     device->ClearAbortFlag();
     IsoTrackState state;
     state.device = device;
@@ -139,24 +144,27 @@ bool ReadIsoTrack(scan::TrackNode* track, int) {
     std::uint8_t* probe = work.data() + kBlockBytes;
     const bool ignoreJoliet = settings::ProgramSettings.IgnoreJoliet != 0;
 
-    // 2.
+    // A packet-written track (or one followed by a packet-written track)
+    // holds UDF first of all; try it before any ISO descriptor.
     const bool packet = (track->flags & scan::TrackPacket) || (track->next && (track->next->flags & scan::TrackPacket));
     if (packet && !ignoreJoliet && TryUdf(track, probe)) return true;
 
-    // 3.
+    // Block 16 holds the first volume descriptor.
     if (!ReadBlock(state, std::int64_t{track->start} + kDescriptorBlock, descriptor)) {
-        // 9.
+        // It cannot be read: search the blocks after the descriptor area
+        // for a root directory and build a primary descriptor around it.
         if (!LocateRootByScanning(state, descriptor)) {
             messages::ShowMessage(messages::MessageIdWithFlags(kNoDirectoryMessage), int{track->number});
             return false;
         }
         return ReadPrimaryVolume(state, descriptor);
     }
-    // 4.
+    // High Sierra discs predate ISO 9660 and keep their fields elsewhere.
     if (Verbose()) diag::DebugDumpSector(descriptor, track->start + kDescriptorBlock, "ISO:PVD/SVD");
     if (IsHighSierraDescriptor(descriptor)) return ReadHighSierraVolume(state, descriptor);
 
-    // 5.
+    // No primary descriptor at block 16: the track may be UDF or HFS, or
+    // the descriptor may be damaged and the volume still findable.
     if (!IsPrimaryDescriptor(descriptor)) {
         if (!ignoreJoliet) {
             if (TryUdf(track, probe)) return true;
@@ -174,18 +182,21 @@ bool ReadIsoTrack(scan::TrackNode* track, int) {
         }
     }
 
-    // 6.
+    // An ISO volume (a CD-i bridge disc is marked as such too). A UDF
+    // volume beside it, as on UDF bridge discs, is preferred when it reads.
     SetTrackFlags(track, scan::TrackIso);
     if (IsCdiBridge(descriptor)) SetTrackFlags(track, scan::TrackCdiBridge);
     if (!(track->flags & scan::TrackUdfFound) && !ignoreJoliet && TryUdf(track, probe)) return true;
 
-    // 7.
+    // A volume larger than its track goes on over the following tracks of
+    // the session; their ends become this track's end.
     bool overwritten = false;
-    const std::uint32_t volumeSpace = Le32(descriptor + kVdVolumeSpace);
+    const std::uint32_t volumeSpace = bytes::GetLe32(descriptor + kVdVolumeSpace);
     if (std::int64_t{track->end} < std::int64_t{track->start} + volumeSpace)
         overwritten = CheckTrackContinuation(state, descriptor);
 
-    // 8.
+    // Joliet's long Unicode names beat the primary tree's; the primary
+    // descriptor is read again when the continuation check reused its buffer.
     if (!ignoreJoliet && TryJolietDescriptors(state, probe, false)) return true;
     if (overwritten && !ReadBlock(state, std::int64_t{track->start} + kDescriptorBlock, descriptor)) {
         messages::ShowMessage(messages::MessageIdWithFlags(kNoDirectoryMessage), int{track->number});

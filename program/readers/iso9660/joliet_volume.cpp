@@ -48,31 +48,37 @@ void DetectOffsetImage(IsoTrackState& state, const std::uint8_t* svd, std::uint3
 
 bool ReadJolietVolume(IsoTrackState& state, const std::uint8_t* svd) {
     scan::TrackNode* track = state.track;
-    // 1, 2.
+    // A CD-i bridge system id marks the track whatever the descriptor; only
+    // a descriptor with a Joliet escape sequence (UCS-2 levels 1 to 3) is
+    // read as a Joliet volume.
     if (IsCdiBridge(svd)) SetTrackFlags(track, scan::TrackCdiBridge);
     if (!IsJolietEscape(svd)) return false;
     if (Verbose()) {
         diag::DebugPrint("Joliet format SVD encountered with code \"%3.3s\"", reinterpret_cast<const char*>(svd + kVdEscapes));
         diag::DebugDump(svd, kBlockBytes, "Joliet SVD");
     }
-    // 3.
+    // Reads stay inside the volume (or the track); name failures are counted
+    // afresh for this tree.
     SetTrackFlags(track, scan::TrackJoliet);
     state.nameFailed = false;
-    state.readLimit = ReadLimitFor(track, Le32(svd + kVdVolumeSpace));
-    // 4.
-    const std::uint32_t rootExtent = Le32(svd + kVdRootExtent);
+    state.readLimit = ReadLimitFor(track, bytes::GetLe32(svd + kVdVolumeSpace));
+    // A root recorded below the track start may be an image mastered for
+    // block 0 and written later on the disc.
+    const std::uint32_t rootExtent = bytes::GetLe32(svd + kVdRootExtent);
     if (std::int64_t{rootExtent} < track->start) DetectOffsetImage(state, svd, rootExtent);
-    // 5.
+    // A root beyond the readable end cannot be walked; otherwise look for
+    // a path table displaced from its recorded place.
     if (state.readLimit < std::int64_t{rootExtent}) {
         ClearTrackFlags(track, scan::TrackJoliet);
         return false;
     }
-    FindImageOffset(state, Le32(svd + kVdPathTableL), rootExtent);
-    // 6.
+    FindImageOffset(state, bytes::GetLe32(svd + kVdPathTableL), rootExtent);
+    // The root item carries the volume's name; walk the tree quietly, then
+    // reach the directories the walk could not through the path table.
     bool volumeFailed = false;
     const std::string volume = TrimVolumeIdentifier(Ucs2BeToUtf8(svd + kVdVolumeId, 32, volumeFailed));
     scan::FoundItem* root =
-        MakeRootItem(state, volume, MapLocation(state, rootExtent), Le32(svd + kVdRootLength), svd + kVdRootDate);
+        MakeRootItem(state, volume, MapLocation(state, rootExtent), bytes::GetLe32(svd + kVdRootLength), svd + kVdRootDate);
     if (!root) {
         ClearTrackFlags(track, scan::TrackJoliet);
         return false;
@@ -88,7 +94,8 @@ bool ReadJolietVolume(IsoTrackState& state, const std::uint8_t* svd) {
         if (root->firstChild && !AbortRequested(state))
             RecoverThroughPathTable(state, root, svd, DirectoryFormat::kJoliet);
     }
-    // 7.
+    // An empty Joliet tree still shows its root, but the track is then
+    // read through the primary descriptor instead.
     const bool gotEntries = root->firstChild != nullptr;
     if (gotEntries) {
         ShowTrackTree(root);

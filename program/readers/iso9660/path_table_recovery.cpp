@@ -52,8 +52,8 @@ std::vector<PathEntry> ParsePathTable(const std::vector<std::uint8_t>& table, bo
         const std::size_t idLength = record[kPtIdLength];
         if (idLength == 0 || at + kPtId + idLength > table.size()) break;
         PathEntry entry;
-        entry.extent = bigEndian ? Be32(record + kPtExtent) : Le32(record + kPtExtent);
-        entry.parent = bigEndian ? Be16(record + kPtParent) : Le16(record + kPtParent);
+        entry.extent = bigEndian ? bytes::GetBe32(record + kPtExtent) : bytes::GetLe32(record + kPtExtent);
+        entry.parent = bigEndian ? bytes::GetBe16(record + kPtParent) : bytes::GetLe16(record + kPtParent);
         entry.identifier.assign(reinterpret_cast<const char*>(record + kPtId), idLength);
         entries.push_back(std::move(entry));
         at += kPtId + idLength + (idLength % 2);
@@ -112,8 +112,8 @@ scan::FoundItem* RecoverDirectory(IsoTrackState& state, scan::FoundItem* parent,
     if (state.nestLevel < kMaxNestLevel) ReadIsoDirectory(state, item, block, length, format);
     state.nestLevel = 0;
     if (Verbose())
-        diag::DebugPrint("Directory %s at block %d recovered through the path table under %s", item->name,
-                         static_cast<int>(block), parent->name);
+        diag::DebugPrint("Directory %s at block %d recovered through the path table under %s", item->Name(),
+                         static_cast<int>(block), parent->Name());
     return item;
 }
 
@@ -122,13 +122,13 @@ scan::FoundItem* RecoverDirectory(IsoTrackState& state, scan::FoundItem* parent,
 void RecoverThroughPathTable(IsoTrackState& state, scan::FoundItem* root, const std::uint8_t* descriptor,
                              DirectoryFormat format) {
     if (state.badBlocks == 0 && state.directoriesCut == 0) return;
-    const std::uint32_t size = Le32(descriptor + kVdPathTableSize);
+    const std::uint32_t size = bytes::GetLe32(descriptor + kVdPathTableSize);
     if (size == 0 || size > kMaxPathTableBytes) return;
     if (Verbose()) diag::DebugPrint("Directory walk met damage; looking for unreached directories in the path table");
-    std::optional<std::vector<std::uint8_t>> table = ReadPathTable(state, Le32(descriptor + kVdPathTableL), size);
+    std::optional<std::vector<std::uint8_t>> table = ReadPathTable(state, bytes::GetLe32(descriptor + kVdPathTableL), size);
     bool bigEndian = false;
     if (!table) {
-        table = ReadPathTable(state, Be32(descriptor + kVdPathTableM), size);
+        table = ReadPathTable(state, bytes::GetBe32(descriptor + kVdPathTableM), size);
         bigEndian = true;
     }
     if (!table) {

@@ -27,7 +27,7 @@ bool IsValidSelfEntry(const std::uint8_t* block) {
 }
 
 bool IsRootPathRecord(const std::uint8_t* block, std::uint32_t rootExtent) {
-    return block[kPtIdLength] == 1 && block[kPtExtAttrLength] == 0 && Le32(block + kPtExtent) == rootExtent;
+    return block[kPtIdLength] == 1 && block[kPtExtAttrLength] == 0 && bytes::GetLe32(block + kPtExtent) == rootExtent;
 }
 
 }  // namespace
@@ -84,8 +84,8 @@ bool LocateRootByScanning(IsoTrackState& state, std::uint8_t* descriptor, bool a
     messages::ShowMessage(messages::MessageIdWithFlags(kRootFoundMessage), int{track->number}, static_cast<int>(found));
     std::memset(descriptor, 0, kBlockBytes);
     const auto put32 = [&](std::size_t at, std::uint32_t value) {
-        for (int i = 0; i < 4; ++i) descriptor[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
-        for (int i = 0; i < 4; ++i) descriptor[at + 4 + i] = static_cast<std::uint8_t>(value >> (8 * (3 - i)));
+        bytes::PutLe32(descriptor + at, value);
+        bytes::PutBe32(descriptor + at + 4, value);
     };
     put32(kVdRootExtent, static_cast<std::uint32_t>(found));
     put32(kVdRootLength, RecordDataLength(block));
@@ -95,7 +95,7 @@ bool LocateRootByScanning(IsoTrackState& state, std::uint8_t* descriptor, bool a
 
 bool CheckTrackContinuation(IsoTrackState& state, std::uint8_t* descriptor) {
     scan::TrackNode* track = state.track;
-    const std::uint32_t volumeSpace = Le32(descriptor + kVdVolumeSpace);
+    const std::uint32_t volumeSpace = bytes::GetLe32(descriptor + kVdVolumeSpace);
     bool overwritten = false;
     for (scan::TrackNode* other = track->next; other; other = other->next) {
         if (other->session != track->session || !(other->control & scan::kControlData) ||

@@ -39,16 +39,16 @@ bool AllocationWalker::Next(AllocationDescriptor& out) {
         if (AllZero(d, size_)) return false;
         at_ += size_;
         AllocationDescriptor next;
-        next.lengthField = Le32(d);
+        next.lengthField = GetLe32(d);
         if (size_ == kShortDescriptorBytes) {
-            next.position = Le32(d + 4);
+            next.position = GetLe32(d + 4);
             next.reference = reference_;
         } else if (size_ == kLongDescriptorBytes) {
-            next.position = Le32(d + 4);
-            next.reference = Le16(d + 8);
+            next.position = GetLe32(d + 4);
+            next.reference = GetLe16(d + 8);
         } else {
-            next.position = Le32(d + 12);
-            next.reference = Le16(d + 16);
+            next.position = GetLe32(d + 12);
+            next.reference = GetLe16(d + 16);
         }
         if (TypeOfExtent(next.lengthField) != ExtentType::kNextDescriptors) {
             out = next;
@@ -74,7 +74,7 @@ bool AllocationWalker::FollowContinuation(const AllocationDescriptor& next) {
     if (TagId(continuation_.data()) != kTagAllocationExtent || TagProblem(continuation_.data(), false) != kTagGood)
         return false;
     list_ = continuation_.data() + kAedDescriptors;
-    length_ = std::min<std::size_t>(Le32(continuation_.data() + kAedDescriptorsLength), kBlockBytes - kAedDescriptors);
+    length_ = std::min<std::size_t>(GetLe32(continuation_.data() + kAedDescriptorsLength), kBlockBytes - kAedDescriptors);
     at_ = 0;
     return true;
 }
@@ -82,8 +82,8 @@ bool AllocationWalker::FollowContinuation(const AllocationDescriptor& next) {
 bool DescriptorArea(const std::uint8_t* fileEntry, std::size_t available, std::size_t& start, std::size_t& length) {
     if (available < kEfeExtendedAttributes) return false;
     const EntryFields fields = FieldsOf(fileEntry);
-    const std::uint64_t extended = Le32(fileEntry + fields.extendedAttributesLength);
-    const std::uint64_t descriptors = Le32(fileEntry + fields.descriptorsLength);
+    const std::uint64_t extended = GetLe32(fileEntry + fields.extendedAttributesLength);
+    const std::uint64_t descriptors = GetLe32(fileEntry + fields.descriptorsLength);
     if (fields.extendedAttributes + extended + descriptors > available) return false;
     start = fields.extendedAttributes + static_cast<std::size_t>(extended);
     length = static_cast<std::size_t>(descriptors);
@@ -105,7 +105,7 @@ FileLayout ReadFileLayout(const UdfVolumeMap& map, const ReadBlockFunction& read
     std::size_t length = 0;
     if (!DescriptorArea(entry, available, start, length)) return layout;
     layout.valid = true;
-    layout.size = Le32(entry + kFeInformationLength) | (std::uint64_t{Le32(entry + kFeInformationLength + 4)} << 32);
+    layout.size = GetLe32(entry + kFeInformationLength) | (std::uint64_t{GetLe32(entry + kFeInformationLength + 4)} << 32);
     const int type = DescriptorType(entry);
     if (type == kEmbeddedData) {
         layout.embedded = true;

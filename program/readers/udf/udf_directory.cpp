@@ -32,8 +32,8 @@ std::size_t DirectoryDescriptorStart(const std::uint8_t* entry, std::size_t avai
     const std::size_t base = FieldsOf(entry).extendedAttributes;
     const std::uint8_t* header = entry + base;
     if (base + kEaFarLocation + 4 > available || TagId(header) != kTagExtendedAttributes) return normal;
-    std::uint64_t offset = Le32(header + kEaApplicationLocation);
-    offset = offset > 2046 ? Le32(header + kEaFarLocation) : (offset + 3) & ~std::uint64_t{3};
+    std::uint64_t offset = GetLe32(header + kEaApplicationLocation);
+    offset = offset > 2046 ? GetLe32(header + kEaFarLocation) : (offset + 3) & ~std::uint64_t{3};
     const std::uint64_t start = base + offset;
     return start <= available ? static_cast<std::size_t>(start) : normal;
 }
@@ -118,8 +118,8 @@ scan::FoundItem* ReadUdfDirectory(UdfState& state, scan::FoundItem* dirItem, con
         return nullptr;
     }
     const int type = DescriptorType(entry);
-    std::uint32_t size = Le32(entry + kFeInformationLength);
-    if (Le32(entry + kFeInformationLength + 4) != 0 || size > kMaxDirectoryBytes) size = kMaxDirectoryBytes;
+    std::uint32_t size = GetLe32(entry + kFeInformationLength);
+    if (GetLe32(entry + kFeInformationLength + 4) != 0 || size > kMaxDirectoryBytes) size = kMaxDirectoryBytes;
 
     std::vector<std::uint8_t> data;
     if (type == kEmbeddedData) {
@@ -158,7 +158,7 @@ scan::FoundItem* ReadFidStream(UdfState& state, std::uint8_t* data, std::uint32_
     if (length >= kEaHeaderBytes && TagId(data) == kTagExtendedAttributes) {
         at = kEaHeaderBytes;
         while (at + 12 <= length) {
-            const std::uint32_t attribute = Le32(data + at + 8);
+            const std::uint32_t attribute = GetLe32(data + at + 8);
             if (attribute == 0 || attribute >= length || data[at + 5] || data[at + 6] || data[at + 7] ||
                 attribute > length - at)
                 break;
@@ -191,11 +191,11 @@ scan::FoundItem* ReadFidStream(UdfState& state, std::uint8_t* data, std::uint32_
         std::uint8_t* fid = data + at;
         if (TagId(fid) != kTagFileIdentifier) break;
         const std::size_t bytes =
-            (kFidFixedBytes + Le16(fid + kFidImplementationLength) + fid[kFidNameLength] + 3) & ~std::size_t{3};
+            (kFidFixedBytes + GetLe16(fid + kFidImplementationLength) + fid[kFidNameLength] + 3) & ~std::size_t{3};
         if (bytes > length - at) break;
         at += bytes;
         if (fid[kFidCharacteristics] & kFidParent) continue;
-        const std::int64_t entryBlock = MapBlock(state, Le32(fid + kFidIcbBlock), Le16(fid + kFidIcbPartition));
+        const std::int64_t entryBlock = MapBlock(state, GetLe32(fid + kFidIcbBlock), GetLe16(fid + kFidIcbPartition));
         if (entryBlock != kNoBlock && dirItem->fsId != 0 && entryBlock == std::int64_t{dirItem->fsId}) {
             scan::SetItemFlags(dirItem, scan::ItemSelfLink);
             fid[kFidCharacteristics] |= kFidParent;

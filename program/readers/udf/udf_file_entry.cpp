@@ -65,14 +65,14 @@ bool MarkLongExtents(UdfState& state, const std::uint8_t* descriptors, std::size
 scan::FoundItem* AddUdfItem(UdfState& state, scan::FoundItem* dirItem, scan::FoundItem* prevItem,
                             const std::uint8_t* fid, std::size_t fidBytes) {
     messages::ProgressTick();
-    const std::size_t implementation = Le16(fid + kFidImplementationLength);
+    const std::size_t implementation = GetLe16(fid + kFidImplementationLength);
     const std::size_t nameLength = fid[kFidNameLength];
     if (kFidFixedBytes + implementation + nameLength > fidBytes) return nullptr;
     std::string name = UdfName(nameLength, fid + kFidFixedBytes + implementation);
     if (name.empty()) name = kNoName;
 
-    const std::uint32_t icbBlock = Le32(fid + kFidIcbBlock);
-    const std::uint32_t reference = Le16(fid + kFidIcbPartition);
+    const std::uint32_t icbBlock = GetLe32(fid + kFidIcbBlock);
+    const std::uint32_t reference = GetLe16(fid + kFidIcbPartition);
     const std::int64_t entryBlock = MapBlock(state, icbBlock, reference);
     if (Verbose())
         diag::DebugPrint("Reading file entry at block %d(%d:%d) for %s", static_cast<int>(entryBlock),
@@ -81,7 +81,7 @@ scan::FoundItem* AddUdfItem(UdfState& state, scan::FoundItem* dirItem, scan::Fou
     const std::uint8_t* entry = nullptr;
     int code = 0;
     const bool checks = !state.ignoreChecksums && settings::ProgramSettings.IgnoreChecksums == 0;
-    if ((Le32(fid + kFidIcbLength) == 0 && icbBlock == 0) || entryBlock == kNoBlock ||
+    if ((GetLe32(fid + kFidIcbLength) == 0 && icbBlock == 0) || entryBlock == kNoBlock ||
         entryBlock >= state.mediaBlocks || !ReadBlock(state, entryBlock, block.data())) {
         code = kEntryUnreadable;
     } else if (checks) {
@@ -97,7 +97,7 @@ scan::FoundItem* AddUdfItem(UdfState& state, scan::FoundItem* dirItem, scan::Fou
     std::size_t available = entry ? kBlockBytes - static_cast<std::size_t>(entry - block.data()) : 0;
     std::size_t adStart = 0;
     std::size_t adLength = 0;
-    if (entry && (Le32(entry + FieldsOf(entry).extendedAttributesLength) > kMaxExtendedAttributes ||
+    if (entry && (GetLe32(entry + FieldsOf(entry).extendedAttributesLength) > kMaxExtendedAttributes ||
                   !DescriptorArea(entry, available, adStart, adLength))) {
         if (Verbose()) diag::DebugDump(entry, static_cast<int>(available), "Invalid ExtAttrLength in FE");
         entry = nullptr;
@@ -122,24 +122,24 @@ scan::FoundItem* AddUdfItem(UdfState& state, scan::FoundItem* dirItem, scan::Fou
     } else {
         ++state.fileCount;
         item->fsId = static_cast<std::uint32_t>(entryBlock);
-        item->size = Le32(entry + kFeInformationLength);
+        item->size = GetLe32(entry + kFeInformationLength);
         item->date = UdfDate(entry + FieldsOf(entry).modificationTime);
         directory = entry[kFeFileType] == kFileTypeDirectory;
         const std::uint8_t* ads = entry + adStart;
         std::int64_t start = kNoBlock;
         switch (DescriptorType(entry)) {
             case kShortDescriptors:
-                if (adLength >= kShortDescriptorBytes) start = MapBlock(state, Le32(ads + 4), reference);
+                if (adLength >= kShortDescriptorBytes) start = MapBlock(state, GetLe32(ads + 4), reference);
                 if (!directory && MarkShortExtents(state, ads, adLength, reference)) item->flags |= scan::ItemFragmented;
                 break;
             case kLongDescriptors:
-                if (adLength >= kLongDescriptorBytes) start = MapBlock(state, Le32(ads + 4), Le16(ads + 8));
+                if (adLength >= kLongDescriptorBytes) start = MapBlock(state, GetLe32(ads + 4), GetLe16(ads + 8));
                 if (!directory && MarkLongExtents(state, ads, adLength, item)) item->flags |= scan::ItemFragmented;
                 break;
             case kExtendedDescriptors:
                 if (adLength >= kExtendedDescriptorBytes) {
-                    start = MapBlock(state, Le32(ads + 12), Le16(ads + 16));
-                    if (LengthOfExtent(Le32(ads)) != item->size || Le32(entry + kFeInformationLength + 4) != 0)
+                    start = MapBlock(state, GetLe32(ads + 12), GetLe16(ads + 16));
+                    if (LengthOfExtent(GetLe32(ads)) != item->size || GetLe32(entry + kFeInformationLength + 4) != 0)
                         item->flags |= scan::ItemFragmented;
                 }
                 break;
@@ -168,7 +168,7 @@ scan::FoundItem* AddUdfItem(UdfState& state, scan::FoundItem* dirItem, scan::Fou
     if (entry && directory) {
         scan::SetItemFlags(item, scan::ItemDirectory);
         if (Verbose())
-            diag::DebugPrint("UDF Dir: %s\\%s at %d for %d (%x), FE at %d", dirItem->name, item->name, item->start,
+            diag::DebugPrint("UDF Dir: %s\\%s at %d for %d (%x), FE at %d", dirItem->Name(), item->Name(), item->start,
                              static_cast<int>(item->size), code, static_cast<int>(entryBlock));
         // A directory met again (two directories naming each other, or a
         // link back up the tree) is not read again.
@@ -182,7 +182,7 @@ scan::FoundItem* AddUdfItem(UdfState& state, scan::FoundItem* dirItem, scan::Fou
         }
         --state.nestLevel;
     } else if (Verbose()) {
-        diag::DebugPrint("UDF File: %s\\%s at %d for %d (%x), FE at %d", dirItem->name, item->name, item->start,
+        diag::DebugPrint("UDF File: %s\\%s at %d for %d (%x), FE at %d", dirItem->Name(), item->Name(), item->start,
                          static_cast<int>(item->size), code, static_cast<int>(entryBlock));
     }
     if (entry) MarkUsed(state, entryBlock);

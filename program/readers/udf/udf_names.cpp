@@ -1,6 +1,6 @@
 #include "program/readers/udf/udf_names.h"
 
-#include "program/readers/byte_fields.h"
+#include "platform/byte_order.h"
 #include "program/readers/iso9660/iso_names.h"
 
 namespace dravik::readers::udf {
@@ -47,7 +47,7 @@ std::string UdfDString(const std::uint8_t* field, std::size_t size) {
 }
 
 scan::ItemDate UdfDate(const std::uint8_t* stamp) {
-    const int year = static_cast<std::int16_t>(Le16(stamp + 2));
+    const int year = static_cast<std::int16_t>(bytes::GetLe16(stamp + 2));
     return scan::ItemDateFromFields(year, stamp[4], stamp[5], stamp[6], stamp[7], stamp[8]);
 }
 

@@ -107,10 +107,10 @@ void TakeFileSet(UdfState& state, const std::uint8_t* fsd, VolumeFacts& facts, R
     if (facts.name.empty()) facts.name = "Unknown";
     if (TagId(fsd) == kTagCompressedFileSet) SetFlags(state.track, scan::TrackCompressed);
     if (facts.directCdCompressed) SetFlags(state.track, scan::TrackCompressed | scan::TrackDirectCdCompressed);
-    root.reference = Le16(fsd + kFsdRootPartition);
-    root.logical = Le32(fsd + kFsdRootBlock);
-    root.block = MarkUsed(state, MapBlock(state, Le32(fsd + kFsdRootBlock), root.reference));
-    root.size = LengthOfExtent(Le32(fsd + kFsdRootLength));
+    root.reference = GetLe16(fsd + kFsdRootPartition);
+    root.logical = GetLe32(fsd + kFsdRootBlock);
+    root.block = MarkUsed(state, MapBlock(state, GetLe32(fsd + kFsdRootBlock), root.reference));
+    root.size = LengthOfExtent(GetLe32(fsd + kFsdRootLength));
     root.date = UdfDate(fsd + kFsdRecordingDate);
     root.found = true;
 }

@@ -9,9 +9,12 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "program/readers/byte_fields.h"
+#include "platform/byte_order.h"
 
 namespace dravik::readers::udf {
+
+using bytes::GetLe16;
+using bytes::GetLe32;
 
 constexpr int kBlockBytes = 2048;
 
@@ -145,8 +148,8 @@ enum class ExtentType { kRecorded = 0, kAllocated = 1, kUnallocated = 2, kNextDe
 inline ExtentType TypeOfExtent(std::uint32_t length) { return static_cast<ExtentType>(length >> 30); }
 inline std::uint32_t LengthOfExtent(std::uint32_t length) { return length & kExtentLengthMask; }
 
-inline std::uint16_t TagId(const std::uint8_t* descriptor) { return Le16(descriptor + kTagId); }
-inline std::uint32_t TagLocation(const std::uint8_t* descriptor) { return Le32(descriptor + kTagLocation); }
+inline std::uint16_t TagId(const std::uint8_t* descriptor) { return GetLe16(descriptor + kTagId); }
+inline std::uint32_t TagLocation(const std::uint8_t* descriptor) { return GetLe32(descriptor + kTagLocation); }
 inline int DescriptorType(const std::uint8_t* fileEntry) { return fileEntry[kFeIcbFlags] & 3; }
 
 // A tag that names a file's entry, plain or extended.

@@ -12,10 +12,10 @@ std::uint8_t TagChecksum(const std::uint8_t* descriptor) {
 }
 
 int TagProblem(const std::uint8_t* descriptor, bool checkChecksum) {
-    const std::uint16_t version = Le16(descriptor + kTagVersion);
+    const std::uint16_t version = GetLe16(descriptor + kTagVersion);
     if (version < 1 || version > 3) return kTagBadVersion;
     if (descriptor[kTagReserved] != 0) return kTagBadReserved;
-    if (Le16(descriptor + kTagCrcLength) > kBlockBytes) return kTagBadCrcLength;
+    if (GetLe16(descriptor + kTagCrcLength) > kBlockBytes) return kTagBadCrcLength;
     if (checkChecksum && TagChecksum(descriptor) != descriptor[kTagChecksum]) return kTagBadChecksum;
     return kTagGood;
 }

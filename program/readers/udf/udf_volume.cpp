@@ -139,11 +139,11 @@ bool ReadSequence(UdfState& state, std::uint8_t* buffer, std::uint32_t location,
             facts.implementation.assign(id, strnlen(id, 23));
             facts.directCd = std::memcmp(id, kDirectCdId, sizeof kDirectCdId) == 0;
         } else if (tag == kTagPartition) {
-            const std::uint32_t access = Le32(buffer + kPdAccessType);
+            const std::uint32_t access = GetLe32(buffer + kPdAccessType);
             if (!found.partition) {
                 found.partition = true;
-                state.map.partitionStart = Le32(buffer + kPdStart);
-                const std::uint32_t length = Le32(buffer + kPdLength);
+                state.map.partitionStart = GetLe32(buffer + kPdStart);
+                const std::uint32_t length = GetLe32(buffer + kPdLength);
                 state.partitionLength =
                     length == 0xFFFFFFFFu ? static_cast<std::uint32_t>(track->end - track->start) : length;
                 found.readOnly = access == kAccessReadOnly;
@@ -160,8 +160,8 @@ bool ReadSequence(UdfState& state, std::uint8_t* buffer, std::uint32_t location,
             found.logicalVolume = true;
             facts.lvdBlock = at;
             facts.name = UdfDString(buffer + kLvdVolumeId, kLvdVolumeIdBytes);
-            facts.fsdLocation = Le32(buffer + kLvdFsdBlock);
-            facts.fsdReference = Le16(buffer + kLvdFsdBlock + 4);
+            facts.fsdLocation = GetLe32(buffer + kLvdFsdBlock);
+            facts.fsdReference = GetLe16(buffer + kLvdFsdBlock + 4);
             ReadPartitionMaps(buffer, state.map);
             bool sparable = false;
             for (int m = 0; m < state.map.mapCount; ++m) sparable |= state.map.kinds[m] == PartitionKind::kSparable;
@@ -293,10 +293,10 @@ Recognition RecogniseVolume(UdfState& state, std::uint8_t* buffer, VolumeFacts& 
         laidOut = true;
     } else {
         const std::int64_t anchorBlock = TagLocation(buffer);
-        const std::uint32_t mainLength = Le32(buffer + kAnchorMainLength);
-        const std::uint32_t mainLocation = Le32(buffer + kAnchorMainLocation);
-        const std::uint32_t reserveLength = Le32(buffer + kAnchorReserveLength);
-        const std::uint32_t reserveLocation = Le32(buffer + kAnchorReserveLocation);
+        const std::uint32_t mainLength = GetLe32(buffer + kAnchorMainLength);
+        const std::uint32_t mainLocation = GetLe32(buffer + kAnchorMainLocation);
+        const std::uint32_t reserveLength = GetLe32(buffer + kAnchorReserveLength);
+        const std::uint32_t reserveLocation = GetLe32(buffer + kAnchorReserveLocation);
         facts.reserveLocation = reserveLocation;
         if (Verbose())
             diag::DebugPrint("Located track %d AVDP at %d pointing to %d for %d bytes", track->number,

@@ -46,8 +46,8 @@ bool MapNamed(const std::uint8_t* entry, const char* name) {
 bool ReadPartitionMaps(const std::uint8_t* lvd, UdfVolumeMap& map) {
     map.mapCount = 0;
     map.sparingLocations.clear();
-    const std::uint32_t tableLength = Le32(lvd + kLvdMapTableLength);
-    const std::uint32_t count = Le32(lvd + kLvdMapCount);
+    const std::uint32_t tableLength = GetLe32(lvd + kLvdMapTableLength);
+    const std::uint32_t count = GetLe32(lvd + kLvdMapCount);
     const std::size_t end = kLvdMaps + std::min<std::size_t>(tableLength, kBlockBytes - kLvdMaps);
     std::size_t at = kLvdMaps;
     for (std::uint32_t index = 0; index < count && index < kMaxPartitionMaps; ++index) {
@@ -62,12 +62,12 @@ bool ReadPartitionMaps(const std::uint8_t* lvd, UdfVolumeMap& map) {
             const std::uint8_t* entry = lvd + at;
             if (MapNamed(entry, kSparableMapId)) {
                 kind = PartitionKind::kSparable;
-                map.packetLength = Le16(entry + kMapPacketLength);
+                map.packetLength = GetLe16(entry + kMapPacketLength);
                 const std::uint32_t copies = std::min<std::uint32_t>(entry[kMapSparingTableCount], kMaxSparingCopies);
                 for (std::uint32_t copy = 0; copy < copies; ++copy) {
                     const std::size_t field = kMapSparingTables + 4 * copy;
                     if (field + 4 > length) break;
-                    map.sparingLocations.push_back(Le32(entry + field));
+                    map.sparingLocations.push_back(GetLe32(entry + field));
                 }
             } else if (MapNamed(entry, kVirtualMapId)) {
                 kind = PartitionKind::kVirtual;
@@ -124,7 +124,7 @@ bool LoadSparingTable(UdfVolumeMap& map, const ReadBlockFunction& read,
         if (TagId(block.data()) != 0 || TagProblem(block.data(), true) != kTagGood ||
             std::memcmp(block.data() + kSparingId, kSparingTableId, sizeof kSparingTableId) != 0)
             continue;
-        const std::uint32_t count = std::min<std::uint32_t>(Le16(block.data() + kSparingEntryCount), kMaxSparingEntries);
+        const std::uint32_t count = std::min<std::uint32_t>(GetLe16(block.data() + kSparingEntryCount), kMaxSparingEntries);
         const std::size_t bytes = kSparingEntries + std::size_t{count} * kSparingEntryBytes;
         std::vector<std::uint8_t> table(bytes);
         bool whole = true;
@@ -143,7 +143,7 @@ bool LoadSparingTable(UdfVolumeMap& map, const ReadBlockFunction& read,
         map.sparing.clear();
         for (std::uint32_t i = 0; i < count; ++i) {
             const std::uint8_t* entry = table.data() + kSparingEntries + std::size_t{i} * kSparingEntryBytes;
-            map.sparing.push_back({Le32(entry), Le32(entry + 4)});
+            map.sparing.push_back({GetLe32(entry), GetLe32(entry + 4)});
         }
         map.sparingLoaded = true;
         ChooseMappings(map);

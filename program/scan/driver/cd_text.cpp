@@ -95,7 +95,7 @@ int ReadCdText() {
     std::memset(buffer.get(), 0, kCdTextBufferBytes);
     if (!ReadCdTextReply(device, buffer.get())) return 0;
 
-    const int length = ReplyBe16(buffer.get());
+    const int length = bytes::GetBe16(buffer.get());
     if (length <= 2 || buffer[2] != 0 || buffer[3] != 0) return 0;
     if (diag::DebugMode) diag::DebugDump(buffer.get(), DumpLength(static_cast<std::size_t>(length), kCdTextReplyBytes), "CD-TEXT data");
     std::string text;

@@ -89,11 +89,11 @@ int ReadDiscInfoLayout(std::uint8_t* buffer) {
             diag::DebugPrint("Read Disc Info failed for %s (%s).", device->GetDeviceId(), device->GetDeviceName());
         return 0;
     }
-    DumpReply(buffer, ReplyBe16(buffer), "Disc Information");
+    DumpReply(buffer, bytes::GetBe16(buffer), "Disc Information");
     const int status = buffer[2] & 0x03;
     if (status == 0) {
         std::memset(buffer, 0, kInfoReplyBytes);
-        if (device->ReadCDRWInfo(buffer, 1)) DumpReply(buffer, ReplyBe16(buffer) > 255 ? 255 : ReplyBe16(buffer), "Blank track information");
+        if (device->ReadCDRWInfo(buffer, 1)) DumpReply(buffer, bytes::GetBe16(buffer) > 255 ? 255 : bytes::GetBe16(buffer), "Blank track information");
         return MakeBlankDiscTrack(ReplyBlock(buffer + 16));
     }
     if (status != 1) {
@@ -114,7 +114,7 @@ int ReadDiscInfoLayout(std::uint8_t* buffer) {
             n = kIncompleteTrack - 1;  // the loop's step asks for the incomplete track next
             continue;
         }
-        const int length = ReplyBe16(buffer);
+        const int length = bytes::GetBe16(buffer);
         char title[48];
         std::snprintf(title, sizeof title, "Track %d Information", n);
         if (length == 0) break;

@@ -1,21 +1,18 @@
-// Fields of the drive's replies: big-endian numbers read byte by byte,
-// block sums that cannot overflow, and the minutes/seconds/frames form.
+// Fields of the drive's replies: signed block addresses, block sums that
+// cannot overflow, and the minutes/seconds/frames form. Plain big-endian
+// numbers are read through platform/byte_order.h, included here.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/byte_order.h"
+
 namespace dravik::scan {
 
-inline std::uint16_t ReplyBe16(const std::uint8_t* at) {
-    return static_cast<std::uint16_t>((at[0] << 8) | at[1]);
-}
-inline std::uint32_t ReplyBe32(const std::uint8_t* at) {
-    return (std::uint32_t{at[0]} << 24) | (std::uint32_t{at[1]} << 16) | (std::uint32_t{at[2]} << 8) | at[3];
-}
 // A block address as the drive sends it (two's complement, so the pre-gap
 // of a first track can be negative).
-inline std::int32_t ReplyBlock(const std::uint8_t* at) { return static_cast<std::int32_t>(ReplyBe32(at)); }
+inline std::int32_t ReplyBlock(const std::uint8_t* at) { return static_cast<std::int32_t>(bytes::GetBe32(at)); }
 
 // start + count, held within the 32-bit block range a node can record.
 inline std::int32_t AddBlocks(std::int64_t start, std::int64_t count) {

@@ -84,8 +84,8 @@ bool WaitForDrive(device::CDDevice* device) {
     return device->CheckDevice(true);
 }
 
-// Step 5: the layout from the TOC and the track information, or from the
-// disc information when there is no TOC.
+// Builds the track list: from the TOC and the track information, or from
+// the disc information when there is no TOC (a blank or unclosed disc).
 bool BuildLayout(std::uint8_t* buffer) {
     if (ReadTocLayout(buffer)) {
         if (!ReadMmcTrackInfo(buffer)) ReadNonMmcTrackInfo(buffer);
@@ -94,8 +94,9 @@ bool BuildLayout(std::uint8_t* buffer) {
     return ReadDiscInfoLayout(buffer) != 0;
 }
 
-// Step 6: when nothing says packet-written and the first track is not
-// incremental, the incremental data tracks are taken as packet-written.
+// When the layout marked no track packet-written and the first track is
+// not incremental, the incremental data tracks are taken as packet-written
+// (so their readers try UDF first).
 void MarkPacketTracks() {
     CatalogueGuard guard;
     if (!TrackListHead || (TrackListHead->control & kControlIncremental)) return;
@@ -105,7 +106,9 @@ void MarkPacketTracks() {
         if (node->control & kControlIncremental) node->flags |= TrackPacket;
 }
 
-// Step 7; false when memory ran out.
+// With ShowAll on, a disc whose first track starts after block 0 gets a
+// node for the area before it, so that area can be searched too; false
+// when memory ran out.
 bool AddPregapNode() {
     TrackNode* head = TrackListHead;
     if (!head || head->start <= 0 || !settings::ProgramSettings.ShowAll) return true;
@@ -128,7 +131,9 @@ void RaiseLeadOutStart() {
         tail->start = tail->prev->end;
 }
 
-// Step 9.
+// Reads the CD-Text once when the disc has an audio track (a blank disc
+// has none), and leaves the drive in its ordinary read mode for the
+// track readers.
 void ReadCdTextOnce(device::CDDevice* device) {
     const TrackNode* head = TrackListHead;
     const bool blankDisc = head && !head->next && head->control == 0 && (head->flags & TrackBlank);
@@ -143,7 +148,8 @@ void ReadCdTextOnce(device::CDDevice* device) {
     if (device->InRawMode()) device->SetRawSectorMode(false);
 }
 
-// Step 12.
+// Several UDF tracks of one disc list the same files again: keep one
+// entry per file and mark the shared extents.
 void RunDuplicatePass() {
     int udfTracks = 0;
     for (const TrackNode* node = TrackListHead; node; node = node->next)
@@ -152,7 +158,8 @@ void RunDuplicatePass() {
     if (udfTracks > 1 && udf && udf->removeDuplicates) udf->removeDuplicates(nullptr);
 }
 
-// Step 13.
+// Selects the first root in the tree, takes the volume name from it when
+// none was found, and shows the window caption and the summary line.
 void FinishScan() {
     messages::ProgressTick();
     if (!TrackListHead) {
@@ -167,13 +174,15 @@ void FinishScan() {
             handle = root->treeView.handle;
         }
         if (handle) WithShell([handle](port::ShellPort& shell) { shell.SelectTreeItem(handle); });
-        if (VolumeName.empty()) SetVolumeName(VolumeNameFromRootName(root->name));
+        if (VolumeName.empty()) SetVolumeName(VolumeNameFromRootName(root->Name()));
     }
     WithShell([](port::ShellPort& shell) { shell.SetCaption(ScanCaption(false)); });
     messages::ShowStatus(static_cast<int>(kScanSummaryStatus), TrackCountWithoutLeadOut(), int{TrackListTail->session});
 }
 
-// Steps 1 to 14.
+// The scan from start to end: wait for the drive, reject media the scan
+// cannot read, build the track list, then let each track's reader fill the
+// catalogue. g_outcome says how it ended.
 void RunScanSteps(device::CDDevice* device) {
     device->SetFakeMode3(false);
     InstallProgramFileSystems();
@@ -231,7 +240,8 @@ void RunScanSteps(device::CDDevice* device) {
     g_outcome = device->IsAbortSet() ? ScanOutcome::Cancelled : ScanOutcome::Completed;
 }
 
-// Step 15.
+// After every scan, whatever its outcome: log the final track list, play
+// the sound, show the results unless cancelled and give the menus back.
 void EndScan(device::CDDevice* device) {
     if (diag::DebugMode) {
         diag::DebugPrint("Final TOC information...");

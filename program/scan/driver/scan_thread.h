@@ -19,7 +19,8 @@ enum class ScanOutcome {
     Failed,         // an exception ended the scan
 };
 
-// The scan itself: steps 1 to 15, on the calling thread.
+// The scan itself, on the calling thread: from waiting for the drive to
+// showing the results and enabling the menus again.
 void ScanThread();
 
 ScanOutcome LastScanOutcome();

@@ -44,7 +44,7 @@ bool ReadSessionsFromFullToc(device::CDDevice* device, std::uint8_t* buffer) {
     if (diag::DebugMode) diag::DebugDump(buffer, static_cast<int>(kLayoutBufferBytes), "Mode 2 TOC");
     // Byte 0 above 8 means a length beyond the buffer: not used.
     if (buffer[0] >= 9) return true;
-    const int length = ReplyBe16(buffer);
+    const int length = bytes::GetBe16(buffer);
     const int descriptors = length >= 2 ? (length - 2) / kFullTocDescriptorBytes : 0;
     const std::uint8_t lastSession = buffer[3];
     CatalogueGuard guard;
@@ -132,7 +132,7 @@ int ReadTocLayout(std::uint8_t* buffer) {
 
     // A length below 10 holds no whole descriptor: counting it as
     // descriptors would make tracks out of the zeros after the header.
-    const int length = ReplyBe16(buffer);
+    const int length = bytes::GetBe16(buffer);
     int count = length >= 10 ? (length - 2) / kTocDescriptorBytes : 0;
     if (count > kMaxTocDescriptors) {
         if (diag::DebugMode) diag::DebugPrint("TOC claims %d descriptors; the first %d are used", count, kMaxTocDescriptors);

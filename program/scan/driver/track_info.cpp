@@ -31,7 +31,7 @@ struct MmcTrackInfo {
 
 MmcTrackInfo ParseMmcTrackInfo(const std::uint8_t* reply) {
     MmcTrackInfo info{};
-    info.length = ReplyBe16(reply);
+    info.length = bytes::GetBe16(reply);
     info.number = reply[2];
     info.session = reply[3];
     info.mode = reply[5];
@@ -143,7 +143,7 @@ int ReadMmcTrackInfo(std::uint8_t* buffer) {
             diag::DebugPrint("Read Disc Info failed for %s (%s).", device->GetDeviceId(), device->GetDeviceName());
         return 0;
     }
-    const int discLength = ReplyBe16(buffer);
+    const int discLength = bytes::GetBe16(buffer);
     if (diag::DebugMode) diag::DebugDump(buffer, DumpLength(static_cast<std::size_t>(discLength), kInfoReplyBytes), "Disc Information");
     if (discLength == 0) return 0;
     const bool incomplete = (buffer[2] & 0x03) == 1;
