@@ -5,6 +5,7 @@
 #pragma once
 
 #include <filesystem>
+#include <fstream>
 
 #include "iso_reader_fixture.h"
 #include "program/extract/extractor.h"

@@ -15,6 +15,9 @@ namespace {
 constexpr int kMaxContinuations = 1024;
 // Pieces of one file's layout; more are taken as a broken list.
 constexpr std::size_t kMaxPieces = 1 << 20;
+// A file larger than this is taken as this large (more than any disc the
+// reader meets holds).
+constexpr std::uint64_t kMaxFileBytes = std::uint64_t{16} << 30;
 
 std::size_t DescriptorBytes(int type) {
     switch (type) {
@@ -105,7 +108,7 @@ FileLayout ReadFileLayout(const UdfVolumeMap& map, const ReadBlockFunction& read
     std::size_t length = 0;
     if (!DescriptorArea(entry, available, start, length)) return layout;
     layout.valid = true;
-    layout.size = GetLe32(entry + kFeInformationLength) | (std::uint64_t{GetLe32(entry + kFeInformationLength + 4)} << 32);
+    layout.size = std::min(bytes::GetLe64(entry + kFeInformationLength), kMaxFileBytes);
     const int type = DescriptorType(entry);
     if (type == kEmbeddedData) {
         layout.embedded = true;

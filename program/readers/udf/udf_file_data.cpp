@@ -53,6 +53,12 @@ bool UdfFileData(const scan::FoundItem* root, const scan::FoundItem* item, const
             AddRun(runs, scan::FileDataRun::Kind::kZeros, 0, piece.length);
             continue;
         }
+        if (piece.reference < static_cast<std::uint32_t>(map.mapCount) &&
+            map.kinds[piece.reference] == PartitionKind::kPhysical) {
+            AddRun(runs, scan::FileDataRun::Kind::kBlocks, MapLogicalBlock(map, piece.position, piece.reference),
+                   piece.length);
+            continue;
+        }
         // Block by block: a sparable partition may have moved any packet.
         for (std::uint64_t done = 0; done < piece.length; done += kBlockBytes) {
             const std::uint64_t logical = std::uint64_t{piece.position} + done / kBlockBytes;
