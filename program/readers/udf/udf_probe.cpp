@@ -226,6 +226,13 @@ bool ProbeUdf(scan::TrackNode* track, std::uint8_t* buffer) {
     UdfState state;
     state.device = device;
     state.track = track;
+    // A track whose end the layout left unset (an image without an ISO
+    // volume size) ends where the next node starts: the anchors at its end
+    // are then found too.
+    if (track->end <= track->start && track->next && track->next->start > track->start) {
+        scan::CatalogueGuard guard;
+        track->end = track->next->start;
+    }
     const scan::TrackNode* next = track->next && track->next->number != scan::kLeadOutNumber ? track->next : nullptr;
     state.readLimit = next ? next->end : track->end;
     if (state.readLimit <= track->start) state.readLimit = kMinMediaBlocks;

@@ -22,8 +22,8 @@ bool ReadSparingTable(UdfState& state, std::uint8_t* buffer) {
     try {
         QuietReads quiet(state);
         if (LoadSparingTable(state.map, read, logFailure) && Verbose()) {
-            // The first block of the table as it was loaded.
-            if (ReadBlock(state, state.map.sparingLocations.front(), buffer))
+            // The first block of the copy that was loaded.
+            if (ReadBlock(state, state.map.sparingLoadedFrom, buffer))
                 diag::DebugDump(buffer, 2048, "UDF Sparing table");
             diag::DebugPrint("Sparing table: %d entries, packets of %u blocks", static_cast<int>(state.map.sparing.size()),
                              state.map.packetLength);

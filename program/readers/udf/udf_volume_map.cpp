@@ -146,6 +146,7 @@ bool LoadSparingTable(UdfVolumeMap& map, const ReadBlockFunction& read,
             map.sparing.push_back({GetLe32(entry), GetLe32(entry + 4)});
         }
         map.sparingLoaded = true;
+        map.sparingLoadedFrom = location;
         ChooseMappings(map);
         return true;
     }

@@ -53,6 +53,7 @@ struct UdfVolumeMap {
     bool sparingLoaded = false;
     std::vector<SparingEntry> sparing;
     std::vector<std::uint32_t> sparingLocations;  // from the sparable map
+    std::uint32_t sparingLoadedFrom = 0;          // the copy that was loaded
 };
 
 // Kinds of the maps of a logical volume descriptor (a whole block), with
