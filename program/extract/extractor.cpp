@@ -158,7 +158,9 @@ private:
                      OutputDir& dir) {
         FileReport report{FileOutcome::kFailed, false, discPath, {}, {}, {}};
         const bool udf = IsUdfTrack(root);
-        const bool extentsKnown = udf || !(item->flags & scan::ItemFragmented) || scan::ItemExtentList(item);
+        const scan::FileSystemReader* udfReader = udf ? scan::FindFileSystem(scan::FileSystemKind::kUdf) : nullptr;
+        const bool extentsKnown = udf ? udfReader && udfReader->fileData
+                                      : !(item->flags & scan::ItemFragmented) || scan::ItemExtentList(item);
         if (!(udf || IsIsoTrack(root)) || !extentsKnown) {
             report.outcome = FileOutcome::kUnsupported;
             report.error = "files of this file system cannot be extracted yet";
