@@ -40,6 +40,9 @@ TEST_P(UdfCleanImageTest, EveryFileIsFoundAndCopiedWhole) {
         // The kernel put the large file around a hole and kept the tiny one in its entry.
         EXPECT_TRUE(paths.at("Docs/big.bin")->flags & scan::ItemFragmented);
         EXPECT_EQ(paths.at("tiny.txt")->start, static_cast<std::int32_t>(paths.at("tiny.txt")->fsId));
+        // The removed folder's identifier stays in the directory, marked deleted.
+        ASSERT_EQ(paths.count("filler"), 1u);
+        EXPECT_TRUE(paths.at("filler")->flags & scan::ItemDeleted);
     }
     extract::ExtractSummary summary;
     const std::string folder = ExtractAll(track, summary);
@@ -68,6 +71,7 @@ struct Clean {
     std::map<std::string, const scan::FoundItem*> items;
     std::int64_t partitionStart = 0;
     std::int64_t lvdBlock = 0;
+    std::int64_t rootEntry = 0;
 };
 
 struct Damage {
@@ -102,12 +106,41 @@ std::int64_t BlockOfOffset(Clean& c, std::int64_t entry, std::uint64_t offset) {
     return -1;
 }
 
+// Points the identifier named `name` in the directory whose entry (data
+// embedded, as the kernel keeps small directories) is at `entry` at the
+// File Entry of logical block `target`.
+Damage Relink(Clean& c, std::int64_t entry, const std::string& name, std::uint32_t target) {
+    std::vector<std::uint8_t> fe = Copy(c, entry);
+    const bool extended = GetLe16(fe.data()) == 266;
+    const std::size_t start = (extended ? 216 : 176) + GetLe32(fe.data() + (extended ? 208 : 168));
+    const std::size_t end = start + GetLe32(fe.data() + (extended ? 212 : 172));
+    for (std::size_t at = start; at + 38 <= end && GetLe16(fe.data() + at) == 257;) {
+        const std::size_t nameLength = fe[at + 19];
+        const std::size_t use = GetLe16(fe.data() + at + 36);
+        const std::string fidName(reinterpret_cast<const char*>(fe.data() + at + 38 + use + 1),
+                                  nameLength > 0 ? nameLength - 1 : 0);
+        if (fidName == name) {
+            for (int i = 0; i < 4; ++i) fe[at + 24 + i] = static_cast<std::uint8_t>(target >> (8 * i));
+            return Damage{{{static_cast<std::int32_t>(entry), fe}}, {}};
+        }
+        at += (38 + use + nameLength + 3) & ~std::size_t{3};
+    }
+    ADD_FAILURE() << name << " not found in the directory at " << entry;
+    return {};
+}
+
+std::uint32_t Logical(Clean& c, const std::string& path) {
+    return static_cast<std::uint32_t>(c.items.at(path)->fsId - c.partitionStart);
+}
+
 struct DamageCase {
     const char* name;
     UdfImageKind kind;
     std::function<Damage(Clean&)> make;
     std::set<std::string> missing;  // files that must show as missing
     bool directoryCut = false;      // "Many" loses the entries after its unreadable block
+    std::set<std::string> absent;   // files no directory reaches any more
+    std::function<void(const scan::TrackNode*, const std::map<std::string, const scan::FoundItem*>&)> check = {};
 };
 
 const DamageCase kDamageCases[] = {
@@ -135,6 +168,36 @@ const DamageCase kDamageCases[] = {
          return Damage{{}, {static_cast<std::int32_t>(block)}};
      },
      {}, true},
+    // Every File Entry fails its tag check: the tree is read again with
+    // checksums ignored.
+    {"EveryFileEntryChecksumWrong", UdfImageKind::kPlain,
+     [](Clean& c) {
+         Damage damage;
+         for (const auto& [path, item] : c.items) damage.blocks[static_cast<std::int32_t>(item->fsId)] = BadChecksum(c, item->fsId);
+         damage.blocks[static_cast<std::int32_t>(c.rootEntry)] = BadChecksum(c, c.rootEntry);
+         return damage;
+     },
+     {}, false, {},
+     [](const scan::TrackNode* track, const std::map<std::string, const scan::FoundItem*>&) {
+         EXPECT_TRUE(track->flags & scan::TrackChecksumRecycled);
+     }},
+    // "Docs" lists itself in the place of "Deep".
+    {"DirectoryListsItself", UdfImageKind::kPlain,
+     [](Clean& c) { return Relink(c, c.items.at("Docs")->fsId, "Deep", Logical(c, "Docs")); },
+     {}, false, {"Docs/Deep/Deeper/nested.txt"},
+     [](const scan::TrackNode*, const std::map<std::string, const scan::FoundItem*>& found) {
+         EXPECT_TRUE(found.at("Docs")->flags & scan::ItemSelfLink);
+         EXPECT_EQ(found.count("Docs/Deep"), 0u);
+     }},
+    // "Deep" names "Docs" (its parent) as "Deeper": the loop is not followed.
+    {"DirectoriesNameEachOther", UdfImageKind::kPlain,
+     [](Clean& c) { return Relink(c, c.items.at("Docs/Deep")->fsId, "Deeper", Logical(c, "Docs")); },
+     {}, false, {"Docs/Deep/Deeper/nested.txt"},
+     [](const scan::TrackNode*, const std::map<std::string, const scan::FoundItem*>& found) {
+         const scan::FoundItem* again = found.at("Docs/Deep/Deeper");
+         EXPECT_TRUE(again->flags & scan::ItemDirectory);
+         EXPECT_EQ(again->firstChild, nullptr);
+     }},
     // The first sparing table is gone; the second one moves the packet
     // holding the large file's first block to a spare area whose blocks
     // hold its data, while the packet's own blocks read as zeros.
@@ -175,6 +238,7 @@ TEST_P(UdfDamagedImageTest, EveryReachableFileIsStillFoundAndCopied) {
     clean.items = Paths(track);
     clean.partitionStart = track->udfBlock;
     clean.lvdBlock = track->rootItem->extents.block;
+    clean.rootEntry = track->rootItem->fsId;
     const Damage damage = damageCase.make(clean);
     for (const auto& [block, bytes] : damage.blocks) served_->Override(block, bytes);
     for (const std::int32_t block : damage.unreadable) served_->Fail(block);
@@ -189,6 +253,10 @@ TEST_P(UdfDamagedImageTest, EveryReachableFileIsStillFoundAndCopied) {
     for (const auto& [path, size] : UdfTestFiles()) {
         const bool inMany = path.rfind("Many/", 0) == 0;
         const auto item = found.find(path);
+        if (damageCase.absent.count(path)) {
+            EXPECT_EQ(found.count(path), 0u) << path;
+            continue;
+        }
         if (damageCase.directoryCut && inMany) {
             if (item == found.end()) continue;
             ++manyFound;
@@ -206,6 +274,7 @@ TEST_P(UdfDamagedImageTest, EveryReachableFileIsStillFoundAndCopied) {
         EXPECT_LT(manyFound, static_cast<int>(std::count_if(UdfTestFiles().begin(), UdfTestFiles().end(),
                                                             [](const auto& f) { return f.first.rfind("Many/", 0) == 0; })));
     }
+    if (damageCase.check) damageCase.check(track, found);
     if (damageCase.kind == UdfImageKind::kSparable) EXPECT_FALSE(track->flags & scan::TrackNoSparingTable);
 }
 
