@@ -78,12 +78,14 @@ std::int64_t SearchTag(UdfState& state, std::int64_t from, std::int64_t to, std:
     if (to >= state.readLimit) to = state.readLimit - 1;
     if (Verbose()) diag::DebugPrint("Searching for block with tag %d from %d to %d...", tag, static_cast<int>(from), static_cast<int>(to));
     std::int64_t found = 0;
+    std::int64_t last = from;
     {
         QuietReads quiet(state);
         messages::ShowStatus(static_cast<int>(kTagSearchStatus), static_cast<int>(from), static_cast<int>(to));
         for (std::int64_t block = from + 1; block <= to; ++block) {
             messages::ProgressTick();
             if (AbortRequested(state)) break;
+            last = block;
             if ((block - from) % kSearchStatusEvery == 0)
                 messages::ShowStatus(static_cast<int>(0x80000000u | kTagSearchStatus), static_cast<int>(from), static_cast<int>(to));
             int code = 0;
@@ -94,7 +96,7 @@ std::int64_t SearchTag(UdfState& state, std::int64_t from, std::int64_t to, std:
         }
     }
     if (Verbose())
-        diag::DebugPrint("Tag search ended at block %d with value %d returned,  Abort=%d", static_cast<int>(to),
+        diag::DebugPrint("Tag search ended at block %d with value %d returned,  Abort=%d", static_cast<int>(last),
                          static_cast<int>(found), state.device && state.device->IsAbortSet() ? 1 : 0);
     if (state.device) state.device->ClearAbortFlag();
     return found;
