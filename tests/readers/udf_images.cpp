@@ -1,5 +1,9 @@
 #include "udf_images.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -7,6 +11,7 @@
 
 #include "support/kernel_udf_writer.h"
 #include "support/temp_dir.h"
+#include "support/test_paths.h"
 
 namespace dravik::test {
 
@@ -15,6 +20,10 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr int kManyFiles = 40;
+// Made images are kept in the build folder, so that the test processes of
+// one run (and later runs) share them; a change to the tree or the tools'
+// commands needs a new name here.
+constexpr char kImageSet[] = "udf-images-1";
 constexpr std::int64_t kVolumeBlocks = 3000;
 // Written first and removed before the rest of the large file is appended,
 // so that the kernel gives that file several extents.
@@ -134,12 +143,30 @@ const UdfImage& BuiltUdfImage(UdfImageKind kind) {
     auto& images = Store().images;
     auto found = images.find(kind);
     if (found != images.end()) return found->second;
+    static const char* const kNames[] = {"bridge.iso", "PLAIN.img", "SPARABLE.img"};
+    const fs::path cache = fs::path(BuildDir()) / "test-images" / kImageSet;
+    const fs::path kept = cache / kNames[static_cast<int>(kind)];
+    fs::create_directories(cache);
+    // One process makes an image while the others of the run wait for it.
+    const int lock = ::open((cache / ".lock").c_str(), O_CREAT | O_RDWR, 0600);
+    if (lock >= 0) ::flock(lock, LOCK_EX);
     UdfImage image;
-    switch (kind) {
-        case UdfImageKind::kBridge: image = MakeBridge(); break;
-        case UdfImageKind::kPlain: image = MakeKernelVolume("PLAIN.img", "--media-type=hd --blocksize=2048"); break;
-        case UdfImageKind::kSparable: image = MakeKernelVolume("SPARABLE.img", "--media-type=cdrw"); break;
+    if (fs::exists(kept)) {
+        image.path = kept.string();
+    } else {
+        switch (kind) {
+            case UdfImageKind::kBridge: image = MakeBridge(); break;
+            case UdfImageKind::kPlain: image = MakeKernelVolume("PLAIN.img", "--media-type=hd --blocksize=2048"); break;
+            case UdfImageKind::kSparable: image = MakeKernelVolume("SPARABLE.img", "--media-type=cdrw"); break;
+        }
+        if (!image.path.empty()) {
+            std::error_code error;
+            fs::copy_file(image.path, kept.string() + ".part", fs::copy_options::overwrite_existing, error);
+            if (!error) fs::rename(kept.string() + ".part", kept, error);
+            if (!error) image.path = kept.string();
+        }
     }
+    if (lock >= 0) ::close(lock);
     return images[kind] = image;
 }
 

@@ -2,6 +2,8 @@
 // test run: a genisoimage bridge disc, and mkudffs volumes (plain, and
 // CD-RW with a sparable partition) whose files the Linux kernel's UDF
 // driver wrote through user-mode Linux. Every image carries the same tree.
+// The images are kept in the build folder (test-images/) and made again
+// only when they are not there.
 #pragma once
 
 #include <cstdint>
@@ -24,7 +26,7 @@ struct UdfImage {
 
 // path -> size of every file the images carry.
 const std::map<std::string, std::uint32_t>& UdfTestFiles();
-// The image of `kind`, made at the first call.
+// The image of `kind`, made when the build folder does not hold it yet.
 const UdfImage& BuiltUdfImage(UdfImageKind kind);
 
 // Little helpers over a whole image held in memory.
