@@ -41,6 +41,7 @@ constexpr StringEntry kProgramMessages[] = {
     {160, "Unrecognised track (%d blocks)"},
     {165, "The Macintosh (HFS) volume on this disc could not be opened.\n"
           "Its files are not listed."},
+    {173, "Reading track %d: UDF volume %s"},
     {177, "Reading HFS volume %s"},
     {179, "There is not enough memory for the block map of the UDF scan.\n"
           "Close other programs and scan again."},
@@ -71,6 +72,7 @@ constexpr StringEntry kProgramMessages[] = {
           "Check that your user may open the drive devices, then start the program again."},
     {241, "%d directory blocks could not be read and were skipped.\n"
           "Some files may be missing. Cleaning the disc or using another drive may help."},
+    {251, "Searching blocks %d to %d for a lost UDF descriptor"},
     {252, "The UDF file system of track %d looks damaged.\n"
           "Read it anyway?"},
     {253, "A new scan discards the current results.\n"

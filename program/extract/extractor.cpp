@@ -11,6 +11,7 @@
 #include "program/extract/item_paths.h"
 #include "program/extract/output_folder.h"
 #include "program/extract/safe_names.h"
+#include "program/scan/file_systems.h"
 #include "program/scan/mac_file_info.h"
 #include "program/scan/track_list.h"
 
@@ -22,13 +23,13 @@ namespace {
 constexpr int kMaxDepth = 256;
 constexpr std::int64_t kLastBlock = INT32_MAX;
 constexpr std::uint32_t kIsoFamily = scan::TrackIso | scan::TrackJoliet | scan::TrackHighSierra;
-constexpr std::uint32_t kCopiedTracks = kIsoFamily | scan::TrackHfs;
+// The tracks whose files the extractor copies: the ISO 9660 family, UDF
+// (its reader works out each file's data) and HFS.
+constexpr std::uint32_t kCopiedTracks = kIsoFamily | scan::TrackUdf | scan::TrackHfs;
 constexpr std::int64_t kSectorsPerBlock = kBlockBytes / scan::kMacSectorBytes;
 
-struct Extent {
-    std::int64_t start;
-    std::uint64_t length;
-};
+bool IsUdfTrack(const scan::FoundItem* root) { return root->track && (root->track->flags & scan::TrackUdf); }
+bool IsCopiedTrack(const scan::FoundItem* root) { return root->track && (root->track->flags & kCopiedTracks); }
 
 // An output folder, opened (and created) only when something goes in it.
 struct OutputDir {
@@ -82,8 +83,7 @@ public:
             const bool whole = options_.paths.empty() || Selects(root, "");
             // Tracks without a file system (audio, the lead-out) have
             // placeholder roots and get no folder.
-            const bool copied = root->track && (root->track->flags & kCopiedTracks);
-            if (whole && copied) Open(trackDir);
+            if (whole && IsCopiedTrack(root)) Open(trackDir);
             Walk(root, root->firstChild, trackDir, whole, 0);
             FinishFolder(trackDir);
         }
@@ -161,12 +161,20 @@ private:
     void ExtractFile(const scan::FoundItem* root, const scan::FoundItem* item, const std::string& discPath,
                      OutputDir& dir) {
         FileReport report{FileOutcome::kFailed, false, discPath, {}, {}, {}};
-        const bool copied = root->track && (root->track->flags & kCopiedTracks);
+        const bool udf = IsUdfTrack(root);
+        const scan::FileSystemReader* udfReader = udf ? scan::FindFileSystem(scan::FileSystemKind::kUdf) : nullptr;
         const scan::MacFileInfo* mac = scan::ItemMacFileInfo(item);
-        const bool extentsKnown = mac || !(item->flags & scan::ItemFragmented) || scan::ItemExtentList(item);
-        if (!copied || !extentsKnown) {
+        const bool extentsKnown = udf   ? udfReader && udfReader->fileData
+                                  : mac ? true
+                                        : !(item->flags & scan::ItemFragmented) || scan::ItemExtentList(item);
+        if (!IsCopiedTrack(root) || !extentsKnown) {
             report.outcome = FileOutcome::kUnsupported;
             report.error = "files of this file system cannot be extracted yet";
+            return Report(report);
+        }
+        if (udf && (root->track->flags & scan::TrackCompressed)) {
+            report.outcome = FileOutcome::kUnsupported;
+            report.error = "compressed files cannot be extracted yet";
             return Report(report);
         }
         // An HFS file's place is its recorded sectors; an empty data fork
@@ -175,6 +183,11 @@ private:
                                  : ((item->flags & scan::ItemMissing) || item->start < 0);
         if (missing) {
             report.outcome = FileOutcome::kMissing;
+            return Report(report);
+        }
+        std::vector<scan::FileDataRun> runs;
+        if (!mac && !DataRuns(root, item, runs)) {
+            report.error = "its file entry could not be read";
             return Report(report);
         }
         if (const int error = Open(dir)) {
@@ -187,7 +200,7 @@ private:
         report.outputPath = JoinPath(dir.outputPath, name);
         if (safe.rewritten || renamed) Renamed({discPath, report.outputPath});
         const bool written = WriteFile(dir, name, item, report, [&](PartFile& part, std::vector<BlockRange>& unreadable) {
-            return mac ? CopySectors(mac->data, part, unreadable) : CopyData(item, part, unreadable);
+            return mac ? CopySectors(mac->data, part, unreadable) : CopyData(runs, part, unreadable);
         });
         if (written && mac && options_.resourceForks && NeedsAppleDouble(*mac)) {
             bool doubleRenamed = false;
@@ -272,26 +285,48 @@ private:
         return 0;
     }
 
-    static std::vector<Extent> ExtentsOf(const scan::FoundItem* item) {
-        std::vector<Extent> extents;
-        if (const scan::ExtentPair* list = scan::ItemExtentList(item)) {
-            for (std::uint32_t i = 0; i < item->count; ++i) extents.push_back({list[i].start, list[i].length});
-        } else {
-            extents.push_back({item->start, item->size});
+    // The file's data: its extents as the catalogue lists them (ISO), or as
+    // its file system's reader works them out from its entry (UDF).
+    bool DataRuns(const scan::FoundItem* root, const scan::FoundItem* item, std::vector<scan::FileDataRun>& runs) {
+        runs.clear();
+        const scan::FileSystemReader* reader =
+            IsUdfTrack(root) ? scan::FindFileSystem(scan::FileSystemKind::kUdf) : nullptr;
+        if (reader && reader->fileData) {
+            const scan::ReadOneBlock read = [this](std::int64_t block, std::uint8_t* out) {
+                return block >= 0 && block <= kLastBlock && source_.Read(static_cast<std::int32_t>(block), 1, out);
+            };
+            return reader->fileData(root, item, read, runs);
         }
-        return extents;
+        if (IsUdfTrack(root)) return false;
+        if (const scan::ExtentPair* list = scan::ItemExtentList(item)) {
+            for (std::uint32_t i = 0; i < item->count; ++i) runs.push_back({scan::FileDataRun::Kind::kBlocks, list[i].start, list[i].length, {}});
+        } else {
+            runs.push_back({scan::FileDataRun::Kind::kBlocks, item->start, item->size, {}});
+        }
+        return true;
     }
 
-    // Writes the file's extents in order; 0, or the errno of a failed write
+    // Writes the file's runs in order; 0, or the errno of a failed write
     // (ECANCELED when the user stopped).
-    int CopyData(const scan::FoundItem* item, PartFile& part, std::vector<BlockRange>& unreadable) {
-        for (const Extent& extent : ExtentsOf(item)) {
-            std::int64_t block = extent.start;
-            std::uint64_t remaining = extent.length;
+    int CopyData(const std::vector<scan::FileDataRun>& runs, PartFile& part, std::vector<BlockRange>& unreadable) {
+        for (const scan::FileDataRun& run : runs) {
+            if (run.kind == scan::FileDataRun::Kind::kBytes) {
+                if (const int error = part.Write(run.bytes.data(), run.bytes.size())) return error;
+                continue;
+            }
+            std::int64_t block = run.start;
+            std::uint64_t remaining = run.length;
             while (remaining > 0) {
                 if (source_.Aborted()) {
                     summary_.cancelled = true;
                     return ECANCELED;
+                }
+                if (run.kind == scan::FileDataRun::Kind::kZeros) {
+                    const std::uint64_t bytes = std::min<std::uint64_t>(remaining, buffer_.size());
+                    std::memset(buffer_.data(), 0, static_cast<std::size_t>(bytes));
+                    if (const int error = part.Write(buffer_.data(), static_cast<std::size_t>(bytes))) return error;
+                    remaining -= bytes;
+                    continue;
                 }
                 const std::uint64_t blocksLeft = (remaining + kBlockBytes - 1) / kBlockBytes;
                 const int count = static_cast<int>(std::min<std::uint64_t>(kBlocksPerRead, blocksLeft));

@@ -1,9 +1,12 @@
-// Copies found files of ISO 9660, Joliet, High Sierra and HFS tracks from
-// the catalogue into a folder: all of them, or those the user names by
+// Copies found files of ISO 9660, Joliet, High Sierra, UDF and HFS tracks
+// from the catalogue into a folder: all of them, or those the user names by
 // their paths, with their directories. Every extent of a multi-extent file
-// is copied in order; an HFS file's data fork is copied through the
-// sectors the reader recorded, and on request its resource fork and Finder
-// information go beside it as an AppleDouble file "._NAME". A block that cannot be read is written as zeros and the
+// is copied in order; a UDF file's data come from its entry through the UDF
+// reader's entry in the scan's table of file systems (extents allocated but
+// never written become zeros, data kept in the entry are copied from it); an
+// HFS file's data fork is copied through the sectors the reader recorded,
+// and on request its resource fork and Finder information go beside it as an
+// AppleDouble file "._NAME". A block that cannot be read is written as zeros and the
 // file reported as damaged with the unreadable blocks; a file marked
 // missing is reported and not written. Files are written under a
 // temporary name and renamed when complete; existing files are kept unless
@@ -38,7 +41,7 @@ enum class FileOutcome {
     kMissing,      // the catalogue marks its data missing; not written
     kKept,         // a file of that name was there and was kept
     kFailed,       // could not be written (see `error`); nothing left under its name
-    kUnsupported,  // not on a track of a file system the extractor copies from
+    kUnsupported,  // not on a track of a file system the extractor copies from, or compressed
 };
 
 struct BlockRange {

@@ -22,10 +22,12 @@ struct StatusArguments {
 // The status texts raised with arguments: the end of a scan (124: tracks,
 // sessions), a selected file (123: size, date), a directory (125: items),
 // several files (149: count, total size), the device part (1006: id, name),
-// the volume being read (129 ISO, 130 Joliet, 221 High Sierra: track, name;
-// 177 HFS: name).
+// the volume being read (129 ISO, 130 Joliet, 173 UDF, 221 High Sierra:
+// track, name; 177 HFS: name), a UDF descriptor search (251: first and last
+// block).
 constexpr StatusArguments kStatusArguments[] = {
-    {123, "ds"}, {124, "dd"}, {125, "d"}, {129, "ds"}, {130, "ds"}, {149, "dd"}, {177, "s"}, {221, "ds"}, {1006, "ss"},
+    {123, "ds"}, {124, "dd"}, {125, "d"}, {129, "ds"}, {130, "ds"}, {149, "dd"},
+    {173, "ds"}, {177, "s"}, {221, "ds"}, {251, "dd"}, {1006, "ss"},
 };
 
 }  // namespace

@@ -9,11 +9,26 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
+#include <vector>
 
 namespace dravik::scan {
 
 struct TrackNode;
+struct FoundItem;
+
+// One piece of a file's data, in order: blocks on the disc, zeros (space
+// allocated but never written), or bytes kept in the file's entry.
+struct FileDataRun {
+    enum class Kind { kBlocks, kZeros, kBytes };
+    Kind kind = Kind::kBlocks;
+    std::int64_t start = 0;    // first absolute block of kBlocks (negative: nowhere on the disc)
+    std::uint64_t length = 0;  // bytes
+    std::vector<std::uint8_t> bytes;
+};
+// Reads one 2048-byte block; false when it could not be read.
+using ReadOneBlock = std::function<bool(std::int64_t block, std::uint8_t* out)>;
 
 enum class FileSystemKind { kIso9660, kUdf, kHfs };
 
@@ -35,6 +50,12 @@ struct FileSystemReader {
     // After the tracks: reduces entries that several tracks of this kind
     // list for the same file (null: every track).
     void (*removeDuplicates)(TrackNode* track) = nullptr;
+    // For copying a file out after the scan: the runs of `item`'s data
+    // (`root` is its track's root item), read through `read`. False when
+    // the file's entry cannot be read. Null: the file's start and size are
+    // its data.
+    bool (*fileData)(const FoundItem* root, const FoundItem* item, const ReadOneBlock& read,
+                     std::vector<FileDataRun>& runs) = nullptr;
     // State kept across the tracks of one scan, back to zero when a scan
     // starts.
     void (*resetState)() = nullptr;

@@ -52,6 +52,16 @@ public:
         bytes.resize(2048, 0);
         overrides_[block] = std::move(bytes);
     }
+    // Reads that touch `block` fail with MEDIUM ERROR (3/11/00).
+    void Fail(std::int32_t block) {
+        std::lock_guard<std::mutex> hold(lock_);
+        failing_.insert(block);
+    }
+    void ClearOverrides() {
+        std::lock_guard<std::mutex> hold(lock_);
+        overrides_.clear();
+        failing_.clear();
+    }
     std::vector<std::int32_t> Asked() const {
         std::lock_guard<std::mutex> hold(lock_);
         return asked_;
@@ -69,11 +79,35 @@ public:
             const int count = (request.cdb[7] << 8) | request.cdb[8];
             std::lock_guard<std::mutex> hold(lock_);
             for (int i = 0; i < count; ++i) asked_.push_back(block + i);
+            for (int i = 0; i < count; ++i) {
+                if (failing_.count(block + i) == 0) continue;
+                platform::ScsiResult result;
+                result.scsiStatus = platform::kScsiCheckCondition;
+                result.sense[0] = 0x70;
+                result.sense[2] = 0x03;
+                result.sense[7] = 10;
+                result.sense[12] = 0x11;
+                result.senseLength = 18;
+                result.residual = request.dataLength;
+                return result;
+            }
             auto found = overrides_.find(block);
             if (count == 1 && found != overrides_.end() && request.dataLength >= 2048) {
                 std::memcpy(request.data, found->second.data(), 2048);
                 platform::ScsiResult result;
                 result.residual = request.dataLength - 2048;
+                return result;
+            }
+            // A longer read gets the chosen bytes of the blocks it covers.
+            auto first = overrides_.lower_bound(block);
+            if (count > 1 && first != overrides_.end() && first->first < block + count) {
+                platform::ScsiResult result = inner_->Execute(request);
+                auto* data = static_cast<std::uint8_t*>(request.data);
+                for (auto at = first; at != overrides_.end() && at->first < block + count; ++at) {
+                    const std::size_t offset = std::size_t(at->first - block) * 2048;
+                    if (result.Good() && offset + 2048 <= request.dataLength)
+                        std::memcpy(data + offset, at->second.data(), 2048);
+                }
                 return result;
             }
         }
@@ -87,6 +121,7 @@ private:
     std::shared_ptr<platform::ScsiDrive> inner_;
     mutable std::mutex lock_;
     std::map<std::int32_t, std::vector<std::uint8_t>> overrides_;
+    std::set<std::int32_t> failing_;
     std::vector<std::int32_t> asked_;
 };
 

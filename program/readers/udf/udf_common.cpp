@@ -1,0 +1,120 @@
+// Helpers every part of the UDF reader uses: block reads inside the
+// volume's tracks, quiet reads, tag checks and searches, block mapping and
+// the bitmap of used blocks.
+#include <limits>
+
+#include "device/cddevice/cddevice.h"
+#include "program/diag/debug_log.h"
+#include "program/messages/scan_progress.h"
+#include "program/messages/show_status.h"
+#include "program/readers/udf/udf_reader.h"
+#include "program/readers/udf/udf_structures.h"
+#include "program/readers/udf/udf_tags.h"
+#include "program/scan/scan_state.h"
+#include "program/settings/settings.h"
+
+namespace dravik::readers::udf {
+
+namespace {
+
+// A tag search refreshes its status line (without logging: the high bit of
+// the id) this often.
+constexpr std::int64_t kSearchStatusEvery = 50;
+
+}  // namespace
+
+QuietReads::QuietReads(UdfState& state) : state_(state) {
+    if (state_.quietDepth++ == 0 && state_.device) state_.device->SetErrorMode(true);
+}
+
+QuietReads::~QuietReads() {
+    if (--state_.quietDepth == 0 && state_.device) state_.device->SetErrorMode(false);
+}
+
+bool ReadBlock(UdfState& state, std::int64_t block, std::uint8_t* buffer) {
+    if (!state.device || block < 0 || block >= state.readLimit || block > std::numeric_limits<std::int32_t>::max())
+        return false;
+    return state.device->ReadCD(static_cast<int>(block), buffer, 1);
+}
+
+bool AbortRequested(const UdfState& state) {
+    return scan::CloseRequested.load() != 0 || (state.device && state.device->IsAbortSet());
+}
+
+bool Verbose() { return diag::DebugMode.load(); }
+
+bool CheckTag(UdfState& state, const std::uint8_t* descriptor, int& code) {
+    const bool checksums = !state.ignoreChecksums && settings::ProgramSettings.IgnoreChecksums == 0;
+    code = TagProblem(descriptor, checksums);
+    if (code == kTagBadChecksum) state.checksumErrorSeen = true;
+    return code == kTagGood;
+}
+
+bool TagMatches(std::uint16_t found, std::uint16_t wanted) {
+    return found == wanted || (wanted == kTagFileEntry && found == kTagExtendedFileEntry);
+}
+
+const std::uint8_t* DescriptorAt(UdfState& state, const std::uint8_t* block, std::uint16_t tag, int& code) {
+    code = 0;
+    if (TagMatches(TagId(block), tag)) return CheckTag(state, block, code) ? block : nullptr;
+    if (TagId(block) == kTagDirectCdPrefix) {
+        const std::uint8_t* inner = block + kDirectCdPrefixBytes;
+        int innerCode = 0;
+        if (TagMatches(TagId(inner), tag) && CheckTag(state, inner, innerCode)) {
+            if (Verbose()) diag::DebugDump(block, kBlockBytes, "Odd DirectCD prefix on FID block");
+            return inner;
+        }
+        code = 2;
+        return nullptr;
+    }
+    if (!CheckTag(state, block, code)) return nullptr;
+    code = 2;
+    return nullptr;
+}
+
+std::int64_t SearchTag(UdfState& state, std::int64_t from, std::int64_t to, std::uint8_t* buffer, std::uint16_t tag) {
+    // The search never runs past what may be read (a partition of length
+    // 0xFFFFFFFF ends with the track).
+    if (to >= state.readLimit) to = state.readLimit - 1;
+    if (Verbose()) diag::DebugPrint("Searching for block with tag %d from %d to %d...", tag, static_cast<int>(from), static_cast<int>(to));
+    std::int64_t found = 0;
+    std::int64_t last = from;
+    {
+        QuietReads quiet(state);
+        messages::ShowStatus(static_cast<int>(kTagSearchStatus), static_cast<int>(from), static_cast<int>(to));
+        for (std::int64_t block = from + 1; block <= to; ++block) {
+            messages::ProgressTick();
+            if (AbortRequested(state)) break;
+            last = block;
+            if ((block - from) % kSearchStatusEvery == 0)
+                messages::ShowStatus(static_cast<int>(0x80000000u | kTagSearchStatus), static_cast<int>(from), static_cast<int>(to));
+            int code = 0;
+            if (ReadBlock(state, block, buffer) && TagMatches(TagId(buffer), tag) && CheckTag(state, buffer, code)) {
+                found = block;
+                break;
+            }
+        }
+    }
+    if (Verbose())
+        diag::DebugPrint("Tag search ended at block %d with value %d returned,  Abort=%d", static_cast<int>(last),
+                         static_cast<int>(found), state.device && state.device->IsAbortSet() ? 1 : 0);
+    if (state.device) state.device->ClearAbortFlag();
+    return found;
+}
+
+std::int64_t MapBlock(const UdfState& state, std::uint32_t block, std::uint32_t reference) {
+    return MapLogicalBlock(state.map, block, reference);
+}
+
+std::int64_t MarkUsed(UdfState& state, std::int64_t block) {
+    if (state.usedBlocks && block >= 0 && block < state.mediaBlocks)
+        state.usedBlocks[block >> 3] |= static_cast<std::uint8_t>(0x80u >> (block & 7));
+    return block;
+}
+
+bool IsUsed(const UdfState& state, std::int64_t block) {
+    if (!state.usedBlocks || block < 0 || block >= state.mediaBlocks) return false;
+    return (state.usedBlocks[block >> 3] & (0x80u >> (block & 7))) != 0;
+}
+
+}  // namespace dravik::readers::udf

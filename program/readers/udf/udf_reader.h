@@ -1,0 +1,129 @@
+// The UDF reader's parts and the state they share while one track is
+// probed. ProbeUdf (udf_probe.h) is the entry; everything here is for the
+// reader's own files and its tests.
+//
+// A disc is input from a stranger: every length read from it is checked
+// against the buffer it lies in, blocks are only read inside the track
+// (and the tracks the volume covers), a directory is read at most once per
+// tree, nesting stops at kMaxNestLevel, and a directory larger than its
+// entry says is read again once, into a buffer of at most
+// kMaxDirectoryBytes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <set>
+#include <string>
+
+#include "program/readers/udf/udf_volume_map.h"
+
+namespace dravik::device {
+class CDDevice;
+}
+namespace dravik::scan {
+struct FoundItem;
+struct TrackNode;
+}  // namespace dravik::scan
+
+namespace dravik::readers::udf {
+
+// Limits of what one volume may make the reader do.
+constexpr int kMaxNestLevel = 20;
+constexpr std::uint32_t kLargeDirectoryBytes = 0x40000;          // logged as excessive
+constexpr std::uint32_t kMaxDirectoryBytes = 16 * 1024 * 1024;  // larger directories are cut here
+constexpr int kMaxContinuationBlocks = 1024;  // allocation extent descriptors followed per list
+constexpr std::uint32_t kMaxExtendedAttributes = 512;  // L_EA of a File Entry
+constexpr std::int32_t kMinMediaBlocks = 340000;
+
+// Language-module texts of this reader.
+constexpr unsigned kBitmapMemoryMessage = 179;
+constexpr unsigned kLongExtentListMessage = 232;  // path, 14, 5
+constexpr unsigned kUdfVolumeStatus = 173;       // track number, volume name
+constexpr unsigned kTagSearchStatus = 251;       // first block, last block
+
+// `udfStage` values of a probe that gave up early.
+constexpr std::uint8_t kStageNotUdf = 105;     // an ISO track without anchors
+constexpr std::uint8_t kStageNoAnchor = 106;   // the layout was guessed
+
+struct UdfState {
+    device::CDDevice* device = nullptr;
+    scan::TrackNode* track = nullptr;
+    UdfVolumeMap map;
+    std::uint32_t partitionLength = 0;
+    std::int64_t partitionEnd = 0;
+    std::int32_t mediaBlocks = 0;
+    std::int64_t readLimit = 0;  // first block past the tracks the volume covers
+    // One bit per block below mediaBlocks, most significant bit first.
+    std::uint8_t* usedBlocks = nullptr;
+    bool udfError = false;
+    bool readDirectories = false;
+    bool checksumErrorSeen = false;
+    bool ignoreChecksums = false;
+    int fileCount = 0;
+    int nestLevel = 0;
+    int quietDepth = 0;
+    std::set<std::int64_t> directoriesRead;  // directory start blocks of this tree
+};
+
+// The device's error reporting off for reads expected to fail (scopes nest).
+class QuietReads {
+public:
+    explicit QuietReads(UdfState& state);
+    ~QuietReads();
+    QuietReads(const QuietReads&) = delete;
+    QuietReads& operator=(const QuietReads&) = delete;
+
+private:
+    UdfState& state_;
+};
+
+// Reads one block; false for a failed read and for a block outside
+// [0, readLimit).
+bool ReadBlock(UdfState& state, std::int64_t block, std::uint8_t* buffer);
+bool AbortRequested(const UdfState& state);
+bool Verbose();
+
+// Tag check of a descriptor: false with the reason in `code` (udf_tags.h).
+// A checksum mismatch sets checksumErrorSeen; checksums are not checked
+// once ignoreChecksums is set or with the program's checksum switch.
+bool CheckTag(UdfState& state, const std::uint8_t* descriptor, int& code);
+// The first block in (from, to] that reads, carries `tag` and passes
+// CheckTag; 0 when none (or the user stopped). Bounded by readLimit.
+std::int64_t SearchTag(UdfState& state, std::int64_t from, std::int64_t to, std::uint8_t* buffer, std::uint16_t tag);
+
+// The absolute block of a logical block; kNoBlock when the reference names
+// no partition map.
+std::int64_t MapBlock(const UdfState& state, std::uint32_t block, std::uint32_t reference);
+// Marks a block used in the bitmap (when there is one); returns it.
+std::int64_t MarkUsed(UdfState& state, std::int64_t block);
+bool IsUsed(const UdfState& state, std::int64_t block);
+
+// Loads the sparing table of the sparable map read from the logical volume
+// descriptor. False only when memory for it could not be had.
+bool ReadSparingTable(UdfState& state, std::uint8_t* buffer);
+
+// The VAT of a write-once volume: not read by this reader yet, so false
+// (the probe then treats the volume as a VAT disc whose table is lost).
+bool ReadVat(UdfState& state, std::uint8_t* buffer, bool intensive);
+
+// Directories and file entries.
+// `fileEntry` is the directory's File Entry block (2048 bytes); its short
+// allocation descriptors lie in partition `reference`.
+scan::FoundItem* ReadUdfDirectory(UdfState& state, scan::FoundItem* dirItem, const std::uint8_t* fileEntry,
+                                  std::uint32_t reference);
+scan::FoundItem* ReadFidStream(UdfState& state, std::uint8_t* data, std::uint32_t length, scan::FoundItem* dirItem);
+// `fid` holds `fidBytes` bytes (its whole identifier descriptor).
+scan::FoundItem* AddUdfItem(UdfState& state, scan::FoundItem* dirItem, scan::FoundItem* prevItem,
+                            const std::uint8_t* fid, std::size_t fidBytes);
+// Mark the blocks of a file's extents used; true when it has more than one.
+bool MarkShortExtents(UdfState& state, const std::uint8_t* descriptors, std::size_t length, std::uint32_t reference);
+bool MarkLongExtents(UdfState& state, const std::uint8_t* descriptors, std::size_t length, scan::FoundItem* item);
+
+// The tag wanted, or an Extended File Entry where a File Entry is wanted.
+bool TagMatches(std::uint16_t found, std::uint16_t wanted);
+// The descriptor a block holds at its start, or 40 bytes on behind a
+// DirectCD prefix: null when neither is `tag` with a good tag; `code` then
+// holds the CheckTag code (2 for a bad prefixed descriptor).
+const std::uint8_t* DescriptorAt(UdfState& state, const std::uint8_t* block, std::uint16_t tag, int& code);
+
+}  // namespace dravik::readers::udf
