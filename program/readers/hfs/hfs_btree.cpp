@@ -16,7 +16,6 @@
 namespace dravik::readers::hfs {
 
 namespace {
-constexpr std::int64_t kSectorsPerBlock = 4;
 constexpr std::int64_t kLastDiscBlock = std::numeric_limits<std::int32_t>::max();
 }  // namespace
 

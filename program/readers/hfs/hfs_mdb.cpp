@@ -16,7 +16,6 @@ namespace dravik::readers::hfs {
 
 namespace {
 
-constexpr std::int64_t kSectorsPerBlock = 4;
 constexpr std::int64_t kMdbSector = 2;
 constexpr std::size_t kVolumeNameMax = 27;
 constexpr std::size_t kPartitionTextBytes = 32;

@@ -30,6 +30,8 @@ namespace dravik::readers::hfs {
 
 // Limits of what one volume may make the reader do.
 constexpr std::uint32_t kSectorBytes = 512;
+// 512-byte sectors in one 2048-byte block of the disc.
+constexpr std::int64_t kSectorsPerBlock = 4;
 constexpr std::uint32_t kMaxPartitionEntries = 64;           // partition map entries looked at
 constexpr std::uint32_t kMaxAllocationBlockBytes = 1u << 22;  // 4 MiB: the node cache is one block
 constexpr std::uint32_t kMaxNodeBytes = 32768;

@@ -10,7 +10,9 @@
 #include "program/readers/udf/udf_reader.h"
 #include "program/readers/udf/udf_structures.h"
 #include "program/readers/udf/udf_tags.h"
+#include "program/scan/catalogue_lock.h"
 #include "program/scan/scan_state.h"
+#include "program/scan/track_list.h"
 #include "program/settings/settings.h"
 
 namespace dravik::readers::udf {
@@ -42,6 +44,11 @@ bool AbortRequested(const UdfState& state) {
 }
 
 bool Verbose() { return diag::DebugMode.load(); }
+
+void SetFlags(scan::TrackNode* track, std::uint32_t bits) {
+    scan::CatalogueGuard guard;
+    track->flags |= bits;
+}
 
 bool CheckTag(UdfState& state, const std::uint8_t* descriptor, int& code) {
     const bool checksums = !state.ignoreChecksums && settings::ProgramSettings.IgnoreChecksums == 0;

@@ -56,11 +56,6 @@ private:
     std::uint8_t* data_;
 };
 
-void SetFlags(scan::TrackNode* track, std::uint32_t bits) {
-    scan::CatalogueGuard guard;
-    track->flags |= bits;
-}
-
 bool StartsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
 
 // An ISO track that is also UDF (a bridge disc) carries an anchor at 256 or 512.

@@ -82,6 +82,8 @@ private:
 bool ReadBlock(UdfState& state, std::int64_t block, std::uint8_t* buffer);
 bool AbortRequested(const UdfState& state);
 bool Verbose();
+// Sets `bits` of the track's flags under the catalogue lock.
+void SetFlags(scan::TrackNode* track, std::uint32_t bits);
 
 // Tag check of a descriptor: false with the reason in `code` (udf_tags.h).
 // A checksum mismatch sets checksumErrorSeen; checksums are not checked

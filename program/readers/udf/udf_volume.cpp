@@ -37,11 +37,6 @@ constexpr std::int32_t kPartitionAt547 = 547;
 constexpr char kUnknownName[] = "Unknown";
 constexpr char kDirectCdId[] = "*Adaptec DirectCD";
 
-void SetFlags(scan::TrackNode* track, std::uint32_t bits) {
-    scan::CatalogueGuard guard;
-    track->flags |= bits;
-}
-
 bool IsAnchor(UdfState& state, const std::uint8_t* block, std::int64_t at) {
     int code = 0;
     return TagId(block) == kTagAnchor && TagLocation(block) == at && CheckTag(state, block, code);
