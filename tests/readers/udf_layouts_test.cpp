@@ -85,12 +85,17 @@ struct Layout {
 
 // A volume found through its anchor at 256 and both descriptor sequences.
 Layout Described(int32_t blocks, uint32_t partition, const std::string& implementation, const TreeOptions& options,
-                 const std::string& fileSetId = "FILESET") {
+                 const std::string& fileSetId = "FILESET", bool sparable = false) {
     Layout layout{UdfBuilder(blocks, partition), {{0, blocks}}, {}, {}};
     UdfVolume volume;
     volume.partitionStart = partition;
     volume.partitionLength = static_cast<uint32_t>(blocks) - partition;
     volume.implementation = implementation;
+    if (sparable) {
+        volume.sparable = true;
+        volume.sparingTables = {280, 290};
+        layout.udf.SparingTable(290, volume.packetLength);  // the first copy is lost
+    }
     layout.udf.Anchor(256, volume);
     layout.udf.Sequence(volume.mainSequence, volume);
     layout.udf.Sequence(volume.reserveSequence, volume);
@@ -118,10 +123,11 @@ struct LayoutCase {
     std::uint32_t trackFlags = 0;               // must be set on the first track
     std::string volumeName = "LAYOUT";
     std::map<std::string, std::uint32_t> files = kFiles;
-    std::set<std::string> missing;              // found, but marked missing
+    std::set<std::string> missing = {};         // found, but marked missing
     bool acceptErrors = false;
     bool rootSelfLink = false;
     int32_t partitionStart = 300;
+    std::string logLine = "";                   // where only the log tells how the root was found
 };
 
 // A Mount Rainier drive shows logical block b at this physical block.
@@ -141,7 +147,18 @@ const LayoutCase kCases[] = {
          Layout layout = Described(400, 300, "*Prassi abCD", {});
          std::fill_n(layout.udf.Block(300), 2048, 0);
          return layout;
-     }},
+     },
+     0, "LAYOUT", kFiles, {}, false, false, 300, "Found Prassi root directory entry at 301"},
+    {"SparableMapSecondTable", [] { return Described(400, 300, "*Dravik tests", {}, "FILESET", true); },
+     scan::TrackSparing},
+    // One File Entry whose tag checksum is wrong: that file is missing, the others are found.
+    {"EntryWithBadChecksum",
+     [] {
+         Layout layout = Described(400, 300, "*Dravik tests", {});
+         layout.udf.BreakChecksum(layout.udf.Absolute(3));
+         return layout;
+     },
+     0, "LAYOUT", {{"long.bin", 3000}, {"tiny.txt", 20}, {"Sub/inner.txt", 50}}, {"hello.txt"}},
     {"SelfLink", [] { return Described(400, 300, "*Dravik tests", {.selfLink = true}); }, 0, "LAYOUT", kFiles, {}, false,
      true},
     {"RegrownDirectory", [] { return Described(400, 300, "*Dravik tests", {.regrown = true}); }, scan::TrackDirRegrown},
@@ -222,6 +239,11 @@ TEST_P(UdfLayoutTest, ScanFindsTheTreeAndCopiesItOut) {
     ASSERT_NE(track->rootItem, nullptr);
     EXPECT_EQ(std::string(track->rootItem->Name()), scan::RootItemName(c.volumeName, 1));
     EXPECT_EQ((track->rootItem->flags & scan::ItemSelfLink) != 0, c.rootSelfLink);
+    EXPECT_FALSE(track->flags & scan::TrackNoSparingTable);
+    EXPECT_EQ(device_->IsFakeMode3(), layout.place != nullptr);
+    if (!c.logLine.empty()) {
+        EXPECT_TRUE(LogHas(c.logLine)) << c.logLine;
+    }
 
     std::map<std::string, std::uint32_t> found;
     std::set<std::string> missing;
