@@ -128,6 +128,7 @@ struct LayoutCase {
     bool rootSelfLink = false;
     int32_t partitionStart = 300;
     std::string logLine = "";                   // where only the log tells how the root was found
+    std::uint32_t nextTrackFlags = 0;           // must be set on the second track
 };
 
 // A Mount Rainier drive shows logical block b at this physical block.
@@ -197,10 +198,12 @@ const LayoutCase kCases[] = {
     // volume is recognised (partition at 547, or at 513 behind a first
     // track ending at 348), but such a disc's tree is reached through its
     // VAT, which this reader does not read yet: the root stays empty.
+    // The partition at 547 runs to the packet track's end, which the first
+    // track takes over.
     {"Packet512AfterAnchor", [] { return PacketLayout(300, 512, 547, 548, true); }, scan::TrackUdfFound, "Unknown", {},
-     {}, false, false, 0},
+     {}, false, false, 0, "", scan::TrackContinued},
     {"Packet512WithoutAnchor", [] { return PacketLayout(300, 512, 547, 548, false); }, scan::TrackUdfFound, "Unknown", {},
-     {}, false, false, 0},
+     {}, false, false, 0, "", scan::TrackContinued},
     {"Packet348And500", [] { return PacketLayout(348, 500, 513, 1, true); }, scan::TrackUdfFound, "Unknown", {}, {}, false,
      false, 0},
 };
@@ -235,6 +238,7 @@ TEST_P(UdfLayoutTest, ScanFindsTheTreeAndCopiesItOut) {
 
     EXPECT_TRUE(track->flags & scan::TrackUdf);
     EXPECT_EQ(track->flags & c.trackFlags, c.trackFlags);
+    EXPECT_EQ(track->next->flags & c.nextTrackFlags, c.nextTrackFlags);
     EXPECT_EQ(track->udfBlock, c.partitionStart);
     ASSERT_NE(track->rootItem, nullptr);
     EXPECT_EQ(std::string(track->rootItem->Name()), scan::RootItemName(c.volumeName, 1));
