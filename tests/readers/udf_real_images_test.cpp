@@ -275,7 +275,9 @@ TEST_P(UdfDamagedImageTest, EveryReachableFileIsStillFoundAndCopied) {
                                                             [](const auto& f) { return f.first.rfind("Many/", 0) == 0; })));
     }
     if (damageCase.check) damageCase.check(track, found);
-    if (damageCase.kind == UdfImageKind::kSparable) EXPECT_FALSE(track->flags & scan::TrackNoSparingTable);
+    if (damageCase.kind == UdfImageKind::kSparable) {
+        EXPECT_FALSE(track->flags & scan::TrackNoSparingTable);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Damage, UdfDamagedImageTest, ::testing::ValuesIn(kDamageCases),
