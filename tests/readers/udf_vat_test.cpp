@@ -263,6 +263,23 @@ TEST_F(UdfVatTest, LoopingPreviousPointersEnd) {
     }
 }
 
+// The older form is known by its trailing identifier: with three of its
+// characters damaged the newest VAT is still taken, with five it is not
+// a VAT and the search goes on to the previous one.
+TEST_F(UdfVatTest, OlderFormIdentifierMayHaveThreeDamagedCharacters) {
+    for (const int damaged : {3, 5}) {
+        VatDisc disc = BuildVatDisc({.writes = 2, .headerForm = false});
+        // The identifier follows the five entries and its flags byte.
+        uint8_t* identifier = disc.udf.Block(disc.udf.Absolute(disc.vats.back() + 1)) + 5 * 4 + 1;
+        ASSERT_EQ(identifier[0], '*');
+        for (int i = 0; i < damaged; ++i) identifier[2 + 4 * i] = '#';
+        scan::TrackNode* track = ScanDisc(disc);
+        const bool taken = damaged == 3;
+        ExpectTree(track, taken ? 2 : 1);
+        EXPECT_EQ(track->vatBlock, disc.udf.Absolute(disc.vats[taken ? 1 : 0])) << damaged;
+    }
+}
+
 // Empty volumes mkudffs makes for CD-R, open and closed, in both forms:
 // recognised through their VAT, with an empty tree.
 class UdfMkudffsVatTest : public UdfReaderTest, public ::testing::WithParamInterface<const char*> {};
