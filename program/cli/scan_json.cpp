@@ -1,6 +1,8 @@
 // The scan report as JSON:
 //   {"volume": text, "tracks": [{"number", "session", "start", "end",
-//    "control", "flags": [names], "root": item or null}]}
+//    "control", "flags": [names], "root": item or null}]}; a track read
+//    through a VAT also has "vat" (the block of the VAT's File Entry) and
+//    "vatFallbacks" (how many newer VATs were given up for it)
 //   item = {"name", "start", "size", "date" (ISO 8601 or null), "fsId",
 //           "flags": [names], "children": [items]}; an HFS file also has
 //           "rsize" (its resource fork's size), "type" and "creator"
@@ -133,6 +135,10 @@ void WriteScanReportJson(const ReportSink& sink) {
         out += ",\"control\":" + std::to_string(node->control);
         out += ",\"flags\":";
         AppendNames(out, TrackFlagNames(node->flags));
+        if (node->vatBlock != 0 || node->vatFallbacks != 0) {
+            out += ",\"vat\":" + std::to_string(node->vatBlock);
+            out += ",\"vatFallbacks\":" + std::to_string(node->vatFallbacks);
+        }
         out += ",\"root\":";
         if (node->rootItem)
             AppendJsonItem(buffer, node->rootItem, 0);

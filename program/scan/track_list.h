@@ -64,6 +64,8 @@ struct TrackNode {
     std::uint32_t nextWritable;  // 0 when not valid or equal to start
     std::int32_t dirDepth;       // deepest directory level MeasureTrackEnd saw
     std::int32_t udfBlock;       // recorded by the UDF reader
+    std::int32_t vatBlock;       // the File Entry of the VAT the UDF reader used; 0 = none
+    std::int32_t vatFallbacks;   // older VATs the UDF reader fell back to
     FoundItem* rootItem;         // the track's root catalogue item
     std::uint32_t readerWord;    // HFS allocation-block base, or extentTable's entry count
     void* extentTable;           // the overlap check's sorted table (TrackedAlloc)

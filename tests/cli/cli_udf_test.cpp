@@ -54,6 +54,20 @@ TEST_F(CliUdfTest, JsonReportShowsTheUdfFlagsOfEachKindOfVolume) {
     }
 }
 
+// A write-once volume names the VAT it was read through; others name none.
+TEST_F(CliUdfTest, JsonReportNamesTheVatOfAWriteOnceVolume) {
+    if (!HaveTool("mkudffs")) GTEST_SKIP() << "mkudffs is needed";
+    Tool("mkudffs --media-type=cdr --blocksize=2048 --label=WO cdr.img 600");
+    Tool("mkudffs --media-type=hd --blocksize=2048 --label=HD hd.img 3000");
+    const auto blocks = static_cast<long long>(fs::file_size(dir_.File("cdr.img")) / 2048);
+    const CliRun run = Run({"scan", "--json", dir_.File("cdr.img")});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find(R"("vat":)" + std::to_string(blocks - 1) + R"(,"vatFallbacks":0)"), std::string::npos)
+        << run.out;
+    const CliRun plain = Run({"scan", "--json", dir_.File("hd.img")});
+    EXPECT_EQ(plain.out.find(R"("vat":)"), std::string::npos) << plain.out;
+}
+
 TEST_F(CliUdfTest, ExtractCopiesABridgeDiscThroughItsUdfSide) {
     if (!HaveTool("genisoimage")) GTEST_SKIP() << "genisoimage is needed";
     fs::create_directories(dir_.File("src/Sub"));

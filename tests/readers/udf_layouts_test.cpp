@@ -105,8 +105,10 @@ Layout Described(int32_t blocks, uint32_t partition, const std::string& implemen
 
 // A packet layout whose volume descriptors were never written: an anchor
 // (or none) in a short first track and a packet track at `packetStart`;
-// the tree from partition block `first` on.
-Layout PacketLayout(int32_t firstEnd, int32_t packetStart, uint32_t partition, uint32_t first, bool anchor) {
+// the tree from partition block `first` on, and (when asked) a VAT that
+// maps the tree's virtual blocks onto the same partition blocks.
+Layout PacketLayout(int32_t firstEnd, int32_t packetStart, uint32_t partition, uint32_t first, bool anchor,
+                    bool vat = false) {
     const int32_t blocks = static_cast<int32_t>(partition + first) + 80;
     Layout layout{UdfBuilder(blocks, partition), {{0, firstEnd}, {packetStart, blocks, true}}, {}, {}};
     UdfVolume volume;
@@ -114,6 +116,11 @@ Layout PacketLayout(int32_t firstEnd, int32_t packetStart, uint32_t partition, u
     if (anchor) layout.udf.Anchor(256, volume);  // its sequence is all zeros
     else layout.unreadable.push_back(firstEnd - 1);
     StandardTree(layout.udf, first, {});
+    if (vat) {
+        UdfVat table;
+        for (uint32_t block = 0; block < first + 16; ++block) table.entries.push_back(block);
+        layout.udf.Vat(first + 70, table);
+    }
     return layout;
 }
 
@@ -196,14 +203,18 @@ const LayoutCase kCases[] = {
      scan::TrackSparing, "LAYOUT", kFiles, {}, false, false, 513},
     // Write-once packet layouts with their descriptors unreadable: the
     // volume is recognised (partition at 547, or at 513 behind a first
-    // track ending at 348), but such a disc's tree is reached through its
-    // VAT, which this reader does not read yet: the root stays empty.
-    // The partition at 547 runs to the packet track's end, which the first
-    // track takes over.
-    {"Packet512AfterAnchor", [] { return PacketLayout(300, 512, 547, 548, true); }, scan::TrackUdfFound, "Unknown", {},
+    // track ending at 348) and its tree is reached through the VAT at the
+    // end of the packet track. The partition at 547 runs to the packet
+    // track's end, which the first track takes over.
+    {"Packet512AfterAnchor", [] { return PacketLayout(300, 512, 547, 548, true, true); }, 0, "LAYOUT", kFiles, {},
+     false, false, 547, "", scan::TrackContinued},
+    {"Packet512WithoutAnchor", [] { return PacketLayout(300, 512, 547, 548, false, true); }, 0, "LAYOUT", kFiles, {},
+     false, false, 547, "", scan::TrackContinued},
+    // Without a VAT the root stays empty.
+    {"Packet512WithoutVat", [] { return PacketLayout(300, 512, 547, 548, true); }, scan::TrackUdfFound, "Unknown", {},
      {}, false, false, 0, "", scan::TrackContinued},
-    {"Packet512WithoutAnchor", [] { return PacketLayout(300, 512, 547, 548, false); }, scan::TrackUdfFound, "Unknown", {},
-     {}, false, false, 0, "", scan::TrackContinued},
+    // The layout behind a 348-block track has a partition of length 0, so
+    // its root lies outside it: the tree stays empty.
     {"Packet348And500", [] { return PacketLayout(348, 500, 513, 1, true); }, scan::TrackUdfFound, "Unknown", {}, {}, false,
      false, 0},
 };

@@ -101,7 +101,7 @@ void UdfBuilder::Sequence(int32_t at, const UdfVolume& volume) {
     Tag(pvd, kTagPrimaryVolume, static_cast<uint32_t>(at), 512);
 
     uint8_t* pd = Block(at + 1);
-    PutLe32(pd + kPdAccessType, kAccessReadOnly);
+    PutLe32(pd + kPdAccessType, volume.writeOnce ? 2 : kAccessReadOnly);
     PutLe32(pd + kPdStart, volume.partitionStart);
     PutLe32(pd + kPdLength, volume.partitionLength);
     Tag(pd, kTagPartition, static_cast<uint32_t>(at + 1), 512);
@@ -111,6 +111,7 @@ void UdfBuilder::Sequence(int32_t at, const UdfVolume& volume) {
     PutLe32(lvd + 212, kBlockBytes);
     PutLe32(lvd + kLvdFsdLength, kBlockBytes);
     PutLe32(lvd + kLvdFsdBlock, volume.fileSet);
+    PutLe16(lvd + kLvdFsdBlock + 4, volume.fileSetReference);
     uint8_t* map = lvd + kLvdMaps;
     map[0] = kMapPhysical;
     map[1] = 6;
@@ -131,6 +132,15 @@ void UdfBuilder::Sequence(int32_t at, const UdfVolume& volume) {
         ++maps;
         mapBytes += kMapType2Bytes;
     }
+    if (volume.writeOnce) {
+        uint8_t* virt = map + mapBytes;
+        virt[0] = kMapIdentified;
+        virt[1] = kMapType2Bytes;
+        std::memcpy(virt + kMapEntityId, kVirtualMapId, sizeof kVirtualMapId - 1);
+        PutLe16(virt + 36, 1);
+        ++maps;
+        mapBytes += kMapType2Bytes;
+    }
     PutLe32(lvd + kLvdMapTableLength, static_cast<uint32_t>(mapBytes));
     PutLe32(lvd + kLvdMapCount, maps);
     Tag(lvd, kTagLogicalVolume, static_cast<uint32_t>(at + 2), kLvdMaps + mapBytes);
@@ -147,20 +157,21 @@ void UdfBuilder::SparingTable(int32_t at, uint16_t packetLength) {
     Tag(d, 0, static_cast<uint32_t>(at), kSparingEntries);
 }
 
-void UdfBuilder::FileSet(uint32_t at, uint32_t rootEntry, const std::string& fileSetId) {
+void UdfBuilder::FileSet(uint32_t at, uint32_t rootEntry, const std::string& fileSetId, uint16_t rootReference) {
     uint8_t* d = Block(Absolute(at));
     PutTimestamp(d + kFsdRecordingDate);
     PutDString(d + kFsdVolumeId, kLvdVolumeIdBytes, "LAYOUT");
     PutDString(d + kFsdFileSetId, kFsdFileSetIdBytes, fileSetId);
     PutLe32(d + kFsdRootLength, kBlockBytes);
     PutLe32(d + kFsdRootBlock, rootEntry);
+    PutLe16(d + kFsdRootPartition, rootReference);
     Tag(d, kTagFileSet, at, 512);
 }
 
 void UdfBuilder::Entry(uint32_t at, const UdfEntry& entry) {
     uint8_t* d = Block(Absolute(at));
     PutLe16(d + 20, 4);  // strategy type 4
-    d[kFeFileType] = entry.directory ? kFileTypeDirectory : 5;
+    d[kFeFileType] = entry.fileType >= 0 ? static_cast<uint8_t>(entry.fileType) : entry.directory ? kFileTypeDirectory : 5;
     const int kind = entry.kind == UdfData::kShort ? kShortDescriptors
                      : entry.kind == UdfData::kLong ? kLongDescriptors
                                                     : kEmbeddedData;
@@ -209,6 +220,7 @@ uint32_t UdfBuilder::Directory(uint32_t at, const std::vector<UdfFid>& fids, boo
         f[kFidNameLength] = static_cast<uint8_t>(nameBytes);
         PutLe32(f + kFidIcbLength, kBlockBytes);
         PutLe32(f + kFidIcbBlock, fid.entry);
+        PutLe16(f + kFidIcbPartition, fid.reference);
         PutLe16(f + kFidImplementationLength, fid.implementationUse);
         if (nameBytes) {
             f[kFidFixedBytes + fid.implementationUse] = 8;
@@ -229,6 +241,43 @@ void UdfBuilder::Data(uint32_t at, std::span<const uint8_t> bytes) {
     const std::size_t offset = std::size_t(Absolute(at)) * kBlockBytes;
     if (offset + bytes.size() > image_.size()) throw std::out_of_range("UDF test data past the image");
     std::copy(bytes.begin(), bytes.end(), image_.begin() + static_cast<std::ptrdiff_t>(offset));
+}
+
+uint32_t UdfBuilder::Vat(uint32_t at, const UdfVat& vat) {
+    std::vector<uint8_t> table;
+    auto put32 = [&table](uint32_t value) {
+        const std::size_t at = table.size();
+        table.resize(at + 4);
+        PutLe32(table.data() + at, value);
+    };
+    if (vat.headerForm) {
+        table.resize(152, 0);
+        PutLe16(table.data(), 152);
+        PutDString(table.data() + 4, 128, "LAYOUT");
+        PutLe32(table.data() + 132, vat.previous);
+        PutLe16(table.data() + 144, 0x150);
+        PutLe16(table.data() + 146, 0x201);
+        PutLe16(table.data() + 148, 0x201);
+    }
+    for (const uint32_t entry : vat.entries) put32(entry);
+    if (!vat.headerForm) {
+        const std::size_t id = table.size();
+        table.resize(id + 32, 0);
+        PutIdentifier(table.data() + id, "*UDF Virtual Alloc Tbl");
+        PutLe16(table.data() + id + 24, 0x150);
+        put32(vat.previous);
+    }
+    UdfEntry entry{.size = table.size(), .fileType = vat.headerForm ? kFileTypeVat : 0};
+    if (vat.embedded) {
+        entry.kind = UdfData::kEmbedded;
+        entry.embedded = table;
+        Entry(at, entry);
+        return 1;
+    }
+    entry.extents = {{at + 1}};
+    Entry(at, entry);
+    Data(at + 1, table);
+    return 1 + static_cast<uint32_t>((table.size() + kBlockBytes - 1) / kBlockBytes);
 }
 
 void UdfBuilder::PrefixDirectCd(uint32_t at) {

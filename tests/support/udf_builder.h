@@ -39,6 +39,7 @@ struct UdfEntry {
     std::vector<UdfExtent> extents = {};    // short and long descriptors
     std::vector<uint8_t> embedded = {};     // the data of an embedded entry
     uint32_t extendedAttributes = 0;     // bytes of an attribute area (header included) before the descriptors
+    int fileType = -1;                   // -1: directory or plain file as `directory` says
 };
 
 // One File Identifier Descriptor; 8-bit names.
@@ -47,6 +48,7 @@ struct UdfFid {
     uint32_t entry = 0;                  // partition block of its File Entry
     uint8_t characteristics = 0;         // 0x02 directory, 0x04 deleted, 0x08 parent
     uint16_t implementationUse = 0;      // bytes before the name
+    uint16_t reference = 0;              // partition reference of `entry`
 };
 
 struct UdfVolume {
@@ -60,6 +62,19 @@ struct UdfVolume {
     bool sparable = false;               // a sparable map (reference 1) after the physical one
     uint16_t packetLength = 32;
     std::vector<uint32_t> sparingTables; // absolute blocks
+    bool writeOnce = false;              // a write-once partition with a virtual map (reference 1)
+    uint16_t fileSetReference = 0;       // partition reference of `fileSet`
+};
+
+// A Virtual Allocation Table: virtual block i lies at partition block
+// entries[i]. The newer form (file type 248) starts with a header, the
+// older one (file type 0) ends with "*UDF Virtual Alloc Tbl"; both name
+// the previous VAT's File Entry.
+struct UdfVat {
+    std::vector<uint32_t> entries;
+    bool headerForm = true;
+    uint32_t previous = 0xFFFFFFFF;
+    bool embedded = false;               // the table in its File Entry (small tables only)
 };
 
 class UdfBuilder {
@@ -79,12 +94,15 @@ public:
     void SparingTable(int32_t at, uint16_t packetLength);
 
     // Partition contents, at partition blocks.
-    void FileSet(uint32_t at, uint32_t rootEntry, const std::string& fileSetId = "FILESET");
+    void FileSet(uint32_t at, uint32_t rootEntry, const std::string& fileSetId = "FILESET", uint16_t rootReference = 0);
     void Entry(uint32_t at, const UdfEntry& entry);
     // Writes the identifiers from `at` on (after a 40-byte DirectCD prefix
     // when asked); returns the directory's length in bytes.
     uint32_t Directory(uint32_t at, const std::vector<UdfFid>& fids, bool directCdPrefix = false);
     void Data(uint32_t at, std::span<const uint8_t> bytes);
+    // The VAT's File Entry at `at`, its table in the blocks that follow
+    // (unless embedded); returns the blocks it took.
+    uint32_t Vat(uint32_t at, const UdfVat& vat);
     // Moves the descriptor of a block 40 bytes on behind a DirectCD header.
     void PrefixDirectCd(uint32_t at);
 

@@ -247,68 +247,90 @@ bool ProbeUdf(scan::TrackNode* track, std::uint8_t* buffer) {
     // The end of the readable area may have moved with the volume.
     state.readLimit = std::max<std::int64_t>(state.readLimit, track->end);
 
-    // 14.
-    if ((track->flags & scan::TrackSparing) || facts.needsNoVat) {
-        state.readDirectories = true;
-    } else if (!ReadVat(state, buffer, false)) {
-        device->ClearAbortFlag();
-        if (!settings::ProgramSettings.ShowAll && HasIsoDirectory(track, buffer)) {
-            if (Verbose()) diag::DebugPrint("Switching to ISO-9660 directory");
-            SetFlags(track, scan::TrackUdfFound);
-            return false;
-        }
-        if (!ReadVat(state, buffer, true)) {
+    // 14-20, again through an older VAT when none of the files could be
+    // read through the newest. Each retry drops one VAT, and there are at
+    // most as many retries as VATs remembered.
+    for (int retries = 0;; ++retries) {
+        // 14.
+        if ((track->flags & scan::TrackSparing) || facts.needsNoVat) {
+            state.readDirectories = true;
+        } else if (!ReadVat(state, buffer, false)) {
             device->ClearAbortFlag();
-            SetFlags(track, scan::TrackUdfFound);
-            state.udfError = true;
+            if (!settings::ProgramSettings.ShowAll && HasIsoDirectory(track, buffer)) {
+                if (Verbose()) diag::DebugPrint("Switching to ISO-9660 directory");
+                SetFlags(track, scan::TrackUdfFound);
+                return false;
+            }
+            if (!ReadVat(state, buffer, true)) {
+                device->ClearAbortFlag();
+                SetFlags(track, scan::TrackUdfFound);
+                state.udfError = true;
+                state.readDirectories = false;
+            }
+        }
+
+        // 15-17.
+        if (state.map.vatLoaded) state.readDirectories = true;
+        Root root;
+        if (state.readDirectories) {
+            messages::ShowStatus(static_cast<int>(kUdfVolumeStatus), int{track->number}, facts.name.c_str());
+            if (!LocateRoot(state, buffer, facts, root)) return false;
+        }
+        if (root.found) {
+            track->udfBlock = state.map.partitionRelative ? static_cast<std::int32_t>(state.map.partitionStart) : 0;
+            if (Verbose())
+                diag::DebugPrint("Partition starts at %d for %d, Root directory at %d(%d), translated to %d",
+                                 static_cast<int>(state.map.partitionStart), static_cast<int>(state.partitionLength),
+                                 static_cast<int>(root.block - state.map.partitionStart), static_cast<int>(root.reference),
+                                 static_cast<int>(root.block));
+        }
+
+        // 18.
+        scan::FoundItem* rootItem = scan::NewFoundItem(scan::RootItemName(facts.name, track->session), scan::kRootNameRoom);
+        if (!rootItem) return false;
+        rootItem->flags = scan::ItemDirectory;
+        rootItem->start = root.block >= 0 && root.block <= INT32_MAX ? static_cast<std::int32_t>(root.block) : scan::StartNotAvailable;
+        rootItem->fsId = root.block > 0 && root.block <= INT32_MAX ? static_cast<std::uint32_t>(root.block) : 0;
+        rootItem->extents.block = static_cast<std::uint32_t>(facts.lvdBlock);
+        rootItem->size = root.size;
+        rootItem->date = root.date;
+        scan::AttachRootItem(track, rootItem);
+        if (!root.found) state.udfError = true;
+        if (!state.udfError && !ReadTree(state, rootItem, root, buffer)) state.udfError = true;
+
+        // 19.
+        if (state.checksumErrorSeen) {
+            if (Verbose())
+                diag::DebugPrint("Checksum error in UDF file entries, recycling...FileCount=%d, bIgnCkSum=%d", state.fileCount,
+                                 state.ignoreChecksums ? 1 : 0);
+            if (state.fileCount == 0 && !state.ignoreChecksums) {
+                state.ignoreChecksums = true;
+                state.udfError = true;
+                SetFlags(track, scan::TrackChecksumRecycled);
+                if (root.found && rootItem->firstChild == nullptr) ReadTree(state, rootItem, root, buffer);
+            }
+        }
+        // 20. (The block scan for entries no directory reaches is not part of
+        // this reader yet.)
+        if (state.vatHistory[1] != 0 && state.readDirectories && state.fileCount == 0 &&
+            !(track->flags & scan::TrackUdfFound) && retries < kVatHistorySize) {
+            if (Verbose()) diag::DebugPrint("Trying to locate prior VAT due to errors...");
+            DropNewestVat(state);
+            state.map.vatLoaded = false;
+            state.map.vat.clear();
+            ChooseMappings(state.map);
+            state.udfError = false;
             state.readDirectories = false;
+            {
+                scan::CatalogueGuard guard;
+                ++track->vatFallbacks;
+            }
+            continue;
         }
+        if (state.fileCount == 0) state.udfError = true;
+        if (state.udfError && Verbose()) diag::DebugPrint("UDF tree of track %d read with errors", track->number);
+        break;
     }
-
-    // 15-17.
-    Root root;
-    if (state.readDirectories) {
-        messages::ShowStatus(static_cast<int>(kUdfVolumeStatus), int{track->number}, facts.name.c_str());
-        if (!LocateRoot(state, buffer, facts, root)) return false;
-    }
-    if (root.found) {
-        track->udfBlock = state.map.partitionRelative ? static_cast<std::int32_t>(state.map.partitionStart) : 0;
-        if (Verbose())
-            diag::DebugPrint("Partition starts at %d for %d, Root directory at %d(%d), translated to %d",
-                             static_cast<int>(state.map.partitionStart), static_cast<int>(state.partitionLength),
-                             static_cast<int>(root.block - state.map.partitionStart), static_cast<int>(root.reference),
-                             static_cast<int>(root.block));
-    }
-
-    // 18.
-    scan::FoundItem* rootItem = scan::NewFoundItem(scan::RootItemName(facts.name, track->session), scan::kRootNameRoom);
-    if (!rootItem) return false;
-    rootItem->flags = scan::ItemDirectory;
-    rootItem->start = root.block >= 0 && root.block <= INT32_MAX ? static_cast<std::int32_t>(root.block) : scan::StartNotAvailable;
-    rootItem->fsId = root.block > 0 && root.block <= INT32_MAX ? static_cast<std::uint32_t>(root.block) : 0;
-    rootItem->extents.block = static_cast<std::uint32_t>(facts.lvdBlock);
-    rootItem->size = root.size;
-    rootItem->date = root.date;
-    scan::AttachRootItem(track, rootItem);
-    if (!root.found) state.udfError = true;
-    if (!state.udfError && !ReadTree(state, rootItem, root, buffer)) state.udfError = true;
-
-    // 19.
-    if (state.checksumErrorSeen) {
-        if (Verbose())
-            diag::DebugPrint("Checksum error in UDF file entries, recycling...FileCount=%d, bIgnCkSum=%d", state.fileCount,
-                             state.ignoreChecksums ? 1 : 0);
-        if (state.fileCount == 0 && !state.ignoreChecksums) {
-            state.ignoreChecksums = true;
-            state.udfError = true;
-            SetFlags(track, scan::TrackChecksumRecycled);
-            if (root.found && rootItem->firstChild == nullptr) ReadTree(state, rootItem, root, buffer);
-        }
-    }
-    // 20. (The block scan for entries no directory reaches is not part of
-    // this reader yet.)
-    if (state.fileCount == 0) state.udfError = true;
-    if (state.udfError && Verbose()) diag::DebugPrint("UDF tree of track %d read with errors", track->number);
 
     // 21.
     {

@@ -10,6 +10,7 @@
 // kMaxDirectoryBytes.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <set>
@@ -34,6 +35,10 @@ constexpr std::uint32_t kMaxDirectoryBytes = 16 * 1024 * 1024;  // larger direct
 constexpr int kMaxContinuationBlocks = 1024;  // allocation extent descriptors followed per list
 constexpr std::uint32_t kMaxExtendedAttributes = 512;  // L_EA of a File Entry
 constexpr std::int32_t kMinMediaBlocks = 340000;
+// VAT locations remembered, newest first.
+constexpr int kVatHistorySize = 6;
+// How far back from the end of the recorded area a VAT is looked for.
+constexpr std::int64_t kVatSearchBlocks = 256;
 
 // Language-module texts of this reader.
 constexpr unsigned kBitmapMemoryMessage = 179;
@@ -44,6 +49,12 @@ constexpr unsigned kTagSearchStatus = 251;       // first block, last block
 // `udfStage` values of a probe that gave up early.
 constexpr std::uint8_t kStageNotUdf = 105;     // an ISO track without anchors
 constexpr std::uint8_t kStageNoAnchor = 106;   // the layout was guessed
+// `udfStage` values of the VAT search.
+constexpr std::uint8_t kStageVatLoaded = 0;
+constexpr std::uint8_t kStageVatSearch = 101;
+constexpr std::uint8_t kStageVatEntrySeen = 102;  // a valid File Entry was met
+constexpr std::uint8_t kStageVatExtended = 103;   // the VAT uses extended descriptors
+constexpr std::uint8_t kStageNoVat = 104;
 
 struct UdfState {
     device::CDDevice* device = nullptr;
@@ -60,6 +71,9 @@ struct UdfState {
     bool checksumErrorSeen = false;
     bool ignoreChecksums = false;
     int fileCount = 0;
+    // Absolute blocks of VAT File Entries, newest first; 0 = none.
+    std::array<std::int64_t, kVatHistorySize> vatHistory{};
+    std::set<std::int64_t> vatsTried;  // VATs loaded or refused in this probe
     int nestLevel = 0;
     int quietDepth = 0;
     std::set<std::int64_t> directoriesRead;  // directory start blocks of this tree
@@ -104,9 +118,16 @@ bool IsUsed(const UdfState& state, std::int64_t block);
 // descriptor. False only when memory for it could not be had.
 bool ReadSparingTable(UdfState& state, std::uint8_t* buffer);
 
-// The VAT of a write-once volume: not read by this reader yet, so false
-// (the probe then treats the volume as a VAT disc whose table is lost).
+// The VAT of a write-once volume (udf_vat.cpp): searched back from the end
+// of the recorded area (or, `intensive`, forwards over the whole track),
+// or re-read from the newest location vatHistory holds; a VAT that cannot
+// be loaded gives way to the previous one. True when one was loaded into
+// the volume map; `buffer` holds the last block read.
 bool ReadVat(UdfState& state, std::uint8_t* buffer, bool intensive);
+// Puts a VAT location in front of vatHistory, dropping the oldest.
+void RecordVat(UdfState& state, std::int64_t block);
+// Drops the newest VAT location (the others move up one place).
+void DropNewestVat(UdfState& state);
 
 // Directories and file entries.
 // `fileEntry` is the directory's File Entry block (2048 bytes); its short

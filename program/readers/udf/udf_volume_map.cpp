@@ -5,6 +5,7 @@
 
 #include "program/readers/udf/udf_structures.h"
 #include "program/readers/udf/udf_tags.h"
+#include "program/readers/udf/udf_vat_table.h"
 #include "program/scan/found_item.h"
 #include "program/scan/track_list.h"
 
@@ -32,6 +33,12 @@ std::int64_t MapSparable(const UdfVolumeMap& map, std::uint32_t block) {
         }
     }
     return MapPhysical(map, block);
+}
+
+// A block past the table, or one whose entry is unused, has no place.
+std::int64_t MapVirtual(const UdfVolumeMap& map, std::uint32_t block) {
+    if (block >= map.vat.size() || map.vat[block] == kNoPreviousVat) return kNoBlock;
+    return MapPhysical(map, map.vat[block]);
 }
 
 std::int64_t MapUnsupported(const UdfVolumeMap&, std::uint32_t) { return kNoBlock; }
@@ -94,11 +101,11 @@ void ChooseMappings(UdfVolumeMap& map) {
         MapFunction function = MapUnsupported;
         if (i < map.mapCount) {
             switch (map.kinds[i]) {
-                case PartitionKind::kPhysical: function = MapPhysical; break;
+                case PartitionKind::kPhysical: function = i > 0 && map.vatLoaded ? MapVirtual : MapPhysical; break;
                 case PartitionKind::kSparable: function = MapSparable; break;
-                // The VAT is not read yet: virtual blocks are taken as
-                // partition blocks, as on a disc whose VAT is lost.
-                case PartitionKind::kVirtual: function = MapPhysical; break;
+                // Without its VAT, virtual blocks are taken as partition
+                // blocks, as on a disc whose VAT is lost.
+                case PartitionKind::kVirtual: function = map.vatLoaded ? MapVirtual : MapPhysical; break;
                 case PartitionKind::kUnsupported: function = MapUnsupported; break;
             }
         }
@@ -165,6 +172,13 @@ UdfVolumeMap LoadVolumeMap(const scan::FoundItem* root, const ReadBlockFunction&
                          TagProblem(lvd.data(), false) == kTagGood && ReadPartitionMaps(lvd.data(), map);
     if (!haveLvd) GuessPartitionMaps(map, sparing);
     if (!map.sparingLocations.empty()) LoadSparingTable(map, read);
+    VatTable table;
+    if (track && track->vatBlock > 0 && read(track->vatBlock, lvd.data()) &&
+        LoadVatTable(lvd.data(), map.partitionStart, read, table) == VatLoad::kLoaded) {
+        map.vat = std::move(table.entries);
+        map.vatLoaded = true;
+        ChooseMappings(map);
+    }
     return map;
 }
 

@@ -54,6 +54,11 @@ struct UdfVolumeMap {
     std::vector<SparingEntry> sparing;
     std::vector<std::uint32_t> sparingLocations;  // from the sparable map
     std::uint32_t sparingLoadedFrom = 0;          // the copy that was loaded
+    // The VAT of a write-once volume: virtual block i lies at partition
+    // block vat[i]. Once loaded, every reference but 0 that is not
+    // sparable maps through it (a guessed layout has no virtual map).
+    bool vatLoaded = false;
+    std::vector<std::uint32_t> vat;
 };
 
 // Kinds of the maps of a logical volume descriptor (a whole block), with
@@ -80,8 +85,9 @@ bool LoadSparingTable(UdfVolumeMap& map, const ReadBlockFunction& read,
                       const std::function<void(std::uint32_t location)>& logFailure = {});
 
 // The map of a volume read by the scan, again, for extracting its files:
-// the partition start the track records and the partition maps (with the
-// sparing table) of the logical volume descriptor the root item names.
+// the partition start the track records, the partition maps (with the
+// sparing table) of the logical volume descriptor the root item names, and
+// the VAT the scan used.
 UdfVolumeMap LoadVolumeMap(const scan::FoundItem* root, const ReadBlockFunction& read);
 
 }  // namespace dravik::readers::udf
