@@ -94,6 +94,9 @@ struct FoundItem {
     // UDF reader abandons partial trees on tracks that still say ISO, where
     // extents holds a block number.
     std::uint16_t extentRoom;
+    // UDF: the partition reference of the File Entry; its short allocation
+    // descriptors name blocks of that partition (a virtual one on VAT discs).
+    std::uint16_t fsPartition;
 
     // The NUL-terminated UTF-8 name. It is not a member: NewFoundItem
     // allocates it with the item, in the bytes right after the fixed fields,

@@ -187,7 +187,7 @@ TEST(UdfFileLayoutTest, FollowsContinuationsAndWritesUnrecordedExtentsAsZeros) {
     Short(rest, 1000, 20);
     disc.blocks[150] = Continuation(rest);
     disc.blocks[7] = FileEntry(4096 + 2048 + 1000, 0, first);
-    const FileLayout layout = ReadFileLayout(map, disc.Reader(), 7);
+    const FileLayout layout = ReadFileLayout(map, disc.Reader(), 7, 0);
     ASSERT_TRUE(layout.valid);
     ASSERT_EQ(layout.pieces.size(), 3u);
     EXPECT_EQ(layout.pieces[0].position, 10u);
@@ -209,7 +209,7 @@ TEST(UdfFileLayoutTest, ACircularOrMissingChainEndsAsBrokenWithZeros) {
         Short(loop, (3u << 30) | 2048, 50);  // points at itself
         if (circular) disc.blocks[50] = Continuation(loop);
         disc.blocks[7] = FileEntry(8192, 0, first);
-        const FileLayout layout = ReadFileLayout(map, disc.Reader(), 7);
+        const FileLayout layout = ReadFileLayout(map, disc.Reader(), 7, 0);
         ASSERT_TRUE(layout.valid);
         EXPECT_TRUE(layout.broken) << circular;
         ASSERT_EQ(layout.pieces.size(), 2u) << circular;
@@ -223,11 +223,11 @@ TEST(UdfFileLayoutTest, EntriesWhoseAreasDoNotFitAreRefused) {
     GuessPartitionMaps(map, false);
     Disc disc;
     Bytes fe = FileEntry(10, 3, Bytes(10, 'z'));
-    EXPECT_EQ(ReadFileLayout(map, (disc.blocks[7] = fe, disc.Reader()), 7).bytes, Bytes(10, 'z'));
+    EXPECT_EQ(ReadFileLayout(map, (disc.blocks[7] = fe, disc.Reader()), 7, 0).bytes, Bytes(10, 'z'));
     bytes::PutLe32(fe.data() + 168, 2000);  // L_EA + L_AD past the block
     fe[4] = TagChecksum(fe.data());
     disc.blocks[7] = fe;
-    EXPECT_FALSE(ReadFileLayout(map, disc.Reader(), 7).valid);
+    EXPECT_FALSE(ReadFileLayout(map, disc.Reader(), 7, 0).valid);
 }
 
 }  // namespace

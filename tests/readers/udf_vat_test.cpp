@@ -40,7 +40,13 @@ struct DiscOptions {
     bool headerForm = true;
     bool absolutePrevious = false;  // previous-VAT pointers as absolute blocks
     bool embedded = false;
+    // Files' data through short descriptors: virtual blocks that only the
+    // VAT places (two from kDataVirtual + 2w), as packet writers record them.
+    bool shortData = false;
 };
+
+constexpr uint32_t kDataVirtual = 40;
+constexpr uint32_t kUnmapped = 0xFFFFFFFF;
 
 // Virtual blocks: 0 the file set descriptor, 1 the root's entry, 2 its
 // identifiers, 2 + w the entry of file w. Each write lays its blocks out
@@ -64,7 +70,12 @@ VatDisc BuildVatDisc(const DiscOptions& options) {
         const uint32_t data = base + 12, entry = base + 10, identifiers = base + 8, root = base + 6, fileSet = base + 4;
         const auto bytes = Content(FileName(w), FileSize(w));
         disc.udf.Data(data, bytes);
-        disc.udf.Entry(entry, {.size = bytes.size(), .kind = UdfData::kLong, .extents = {{data}}});
+        if (options.shortData) {
+            disc.udf.Entry(entry, {.size = bytes.size(), .kind = UdfData::kShort,
+                                   .extents = {{kDataVirtual + 2 * static_cast<uint32_t>(w)}}});
+        } else {
+            disc.udf.Entry(entry, {.size = bytes.size(), .kind = UdfData::kLong, .extents = {{data}}});
+        }
         fids.push_back({FileName(w), static_cast<uint32_t>(2 + w), 0, 0, 1});
         const uint32_t dirBytes = disc.udf.Directory(identifiers, fids);
         disc.udf.Entry(root, {.directory = true, .size = dirBytes, .extents = {{2}}});
@@ -73,7 +84,16 @@ VatDisc BuildVatDisc(const DiscOptions& options) {
         map[1] = root;
         map[2] = identifiers;
         map.push_back(entry);
-        UdfVat vat{.entries = map, .headerForm = options.headerForm, .embedded = options.embedded};
+        std::vector<uint32_t> entries = map;
+        if (options.shortData) {
+            entries.resize(kDataVirtual + 2 + 2 * static_cast<std::size_t>(options.writes), kUnmapped);
+            for (uint32_t v = 1; v <= static_cast<uint32_t>(w); ++v) {
+                const uint32_t dataOfWrite = kFirst + kWriteBlocks * (v - 1) + 12;
+                entries[kDataVirtual + 2 * v] = dataOfWrite;
+                entries[kDataVirtual + 2 * v + 1] = dataOfWrite + 1;
+            }
+        }
+        UdfVat vat{.entries = entries, .headerForm = options.headerForm, .embedded = options.embedded};
         if (!disc.vats.empty())
             vat.previous = disc.vats.back() + (options.absolutePrevious ? kPartition : 0);
         const uint32_t at = base + 20;
@@ -155,6 +175,8 @@ const FormCase kForms[] = {
     {"HeaderFormThreeWrites", {.writes = 3}},
     {"HeaderFormAbsolutePrevious", {.writes = 3, .absolutePrevious = true}},
     {"HeaderFormEmbedded", {.writes = 3, .embedded = true}},
+    {"OlderFormShortDataDescriptors", {.writes = 2, .headerForm = false, .shortData = true}},
+    {"HeaderFormShortDataDescriptors", {.writes = 3, .shortData = true}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Forms, UdfVatFormTest, ::testing::ValuesIn(kForms),

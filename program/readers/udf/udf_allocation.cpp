@@ -93,7 +93,8 @@ bool DescriptorArea(const std::uint8_t* fileEntry, std::size_t available, std::s
     return true;
 }
 
-FileLayout ReadFileLayout(const UdfVolumeMap& map, const ReadBlockFunction& read, std::int64_t entryBlock) {
+FileLayout ReadFileLayout(const UdfVolumeMap& map, const ReadBlockFunction& read, std::int64_t entryBlock,
+                          std::uint32_t reference) {
     FileLayout layout;
     std::vector<std::uint8_t> block(kBlockBytes);
     if (entryBlock < 0 || !read(entryBlock, block.data())) return layout;
@@ -116,9 +117,9 @@ FileLayout ReadFileLayout(const UdfVolumeMap& map, const ReadBlockFunction& read
         layout.size = layout.bytes.size();
         return layout;
     }
-    // Short descriptors lie in the File Entry's own partition: the only one
-    // on the volumes this reader knows (reference 0).
-    AllocationWalker walker(map, read, entry + start, length, type, 0);
+    // Short descriptors lie in the File Entry's own partition, as the scan
+    // maps them (on a VAT disc the virtual one).
+    AllocationWalker walker(map, read, entry + start, length, type, reference);
     std::uint64_t covered = 0;
     AllocationDescriptor d;
     while (covered < layout.size && layout.pieces.size() < kMaxPieces && walker.Next(d)) {

@@ -76,7 +76,10 @@ struct FileLayout {
 
 // The layout of the file whose File Entry is at absolute block
 // `entryBlock`; pieces cover exactly its size (a gap at the end is zeros).
-FileLayout ReadFileLayout(const UdfVolumeMap& map, const ReadBlockFunction& read, std::int64_t entryBlock);
+// `reference` is the partition of the File Entry, where its short
+// descriptors' blocks lie.
+FileLayout ReadFileLayout(const UdfVolumeMap& map, const ReadBlockFunction& read, std::int64_t entryBlock,
+                          std::uint32_t reference);
 
 // Where a File Entry's allocation descriptors lie in its block (`available`
 // bytes from the entry's start): false when L_EA + L_AD do not fit.

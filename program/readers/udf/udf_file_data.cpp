@@ -38,7 +38,7 @@ bool UdfFileData(const scan::FoundItem* root, const scan::FoundItem* item, const
     runs.clear();
     if (!root || !item || item->fsId == 0) return false;
     const UdfVolumeMap map = LoadVolumeMap(root, read);
-    const FileLayout layout = ReadFileLayout(map, read, item->fsId);
+    const FileLayout layout = ReadFileLayout(map, read, item->fsId, item->fsPartition);
     if (!layout.valid) return false;
     if (layout.embedded) {
         scan::FileDataRun run;

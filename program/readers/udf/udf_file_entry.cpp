@@ -122,6 +122,7 @@ scan::FoundItem* AddUdfItem(UdfState& state, scan::FoundItem* dirItem, scan::Fou
     } else {
         ++state.fileCount;
         item->fsId = static_cast<std::uint32_t>(entryBlock);
+        item->fsPartition = static_cast<std::uint16_t>(reference);
         item->size = GetLe32(entry + kFeInformationLength);
         item->date = UdfDate(entry + FieldsOf(entry).modificationTime);
         directory = entry[kFeFileType] == kFileTypeDirectory;
