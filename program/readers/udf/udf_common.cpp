@@ -45,6 +45,10 @@ bool AbortRequested(const UdfState& state) {
 
 bool Verbose() { return diag::DebugMode.load(); }
 
+ReadBlockFunction Reader(UdfState& state) {
+    return [&state](std::int64_t block, std::uint8_t* out) { return ReadBlock(state, block, out); };
+}
+
 void SetFlags(scan::TrackNode* track, std::uint32_t bits) {
     scan::CatalogueGuard guard;
     track->flags |= bits;

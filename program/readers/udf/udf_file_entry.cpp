@@ -24,10 +24,6 @@ constexpr int kEntryUnreadable = 1;
 constexpr int kEntryNotFileEntry = 2;
 constexpr int kEntryBadLengths = 4;
 
-ReadBlockFunction Reader(UdfState& state) {
-    return [&state](std::int64_t block, std::uint8_t* out) { return ReadBlock(state, block, out); };
-}
-
 // Marks every block of every extent; counts the extents. The blocks marked
 // per file are capped at mediaBlocks (more cannot be on the disc).
 int MarkExtents(UdfState& state, AllocationWalker& walker) {

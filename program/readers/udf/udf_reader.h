@@ -96,6 +96,8 @@ private:
 bool ReadBlock(UdfState& state, std::int64_t block, std::uint8_t* buffer);
 bool AbortRequested(const UdfState& state);
 bool Verbose();
+// ReadBlock of `state` as a block-reading function.
+ReadBlockFunction Reader(UdfState& state);
 // Sets `bits` of the track's flags under the catalogue lock.
 void SetFlags(scan::TrackNode* track, std::uint32_t bits);
 

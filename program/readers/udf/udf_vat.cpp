@@ -26,10 +26,6 @@ constexpr std::int64_t kShortTrackBlocks = 2564;
 constexpr int kLinkAreaBlocks = 7;
 constexpr std::uint8_t kLinkSenseCodes[] = {0x02, 0x06, 0x11, 0xC6};
 
-ReadBlockFunction Reader(UdfState& state) {
-    return [&state](std::int64_t block, std::uint8_t* out) { return ReadBlock(state, block, out); };
-}
-
 bool IsLast(const scan::TrackNode* track) { return !track || track->number == scan::kLeadOutNumber; }
 
 // A VAT File Entry with a good tag at `block` (left in `buffer`).
