@@ -5,6 +5,7 @@
 // newest tree an intact VAT still maps.
 #include <cctype>
 #include <cstdlib>
+#include <fstream>
 #include <functional>
 
 #include "platform/byte_order.h"
@@ -302,8 +303,20 @@ TEST_F(UdfVatTest, OlderFormIdentifierMayHaveThreeDamagedCharacters) {
     }
 }
 
+// An open disc has one anchor, at 256; when it is lost, the volume
+// descriptors are found where writers put them and the VAT at the end of
+// the recorded area as usual.
+TEST_F(UdfVatTest, LostAnchorOfAnOpenDisc) {
+    VatDisc disc = BuildVatDisc({.writes = 2});
+    std::fill_n(disc.udf.Block(256), 2048, 0);
+    scan::TrackNode* track = ScanDisc(disc);
+    ExpectTree(track, 2);
+    EXPECT_EQ(track->vatBlock, disc.udf.Absolute(disc.vats.back()));
+}
+
 // Empty volumes mkudffs makes for CD-R, open and closed, in both forms:
-// recognised through their VAT, with an empty tree.
+// recognised through their VAT, with an empty tree, also when every
+// anchor was lost.
 class UdfMkudffsVatTest : public UdfReaderTest, public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(UdfMkudffsVatTest, EmptyVolumeIsRecognised) {
@@ -312,16 +325,32 @@ TEST_P(UdfMkudffsVatTest, EmptyVolumeIsRecognised) {
     const std::string command = std::string("mkudffs --media-type=cdr --blocksize=2048 --label=EMPTYVAT ") + GetParam() +
                                 " '" + path + "' 600 >/dev/null 2>&1";
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
-    diag::DebugMode = true;
-    scan::TrackNode* track = ScanImage(path);
-    ASSERT_TRUE(lastRead_);
-    EXPECT_TRUE(track->flags & scan::TrackUdf);
-    EXPECT_FALSE(track->flags & scan::TrackUdfFound);
-    EXPECT_EQ(track->udfStage, 0);
-    EXPECT_EQ(track->vatBlock, blocks_ - 1);  // the last block written
-    ASSERT_NE(track->rootItem, nullptr);
-    EXPECT_EQ(std::string(track->rootItem->Name()), scan::RootItemName("EMPTYVAT", 1));
-    EXPECT_EQ(track->rootItem->firstChild, nullptr);
+    for (const bool anchorsLost : {false, true}) {
+        SCOPED_TRACE(anchorsLost ? "anchors lost" : "intact");
+        if (anchorsLost) {
+            std::fstream image(path, std::ios::in | std::ios::out | std::ios::binary);
+            std::vector<char> block(2048);
+            int zeroed = 0;
+            for (std::int64_t b = 0; image.seekg(b * 2048) && image.read(block.data(), 2048); ++b) {
+                if (bytes::GetLe16(reinterpret_cast<const uint8_t*>(block.data())) != 2) continue;
+                const std::vector<char> zeros(2048);
+                image.seekp(b * 2048);
+                image.write(zeros.data(), 2048);
+                ++zeroed;
+            }
+            ASSERT_GE(zeroed, 1);
+        }
+        diag::DebugMode = true;
+        scan::TrackNode* track = ScanImage(path);
+        ASSERT_TRUE(lastRead_);
+        EXPECT_TRUE(track->flags & scan::TrackUdf);
+        EXPECT_FALSE(track->flags & scan::TrackUdfFound);
+        EXPECT_EQ(track->udfStage, 0);
+        EXPECT_EQ(track->vatBlock, blocks_ - 1);  // the last block written
+        ASSERT_NE(track->rootItem, nullptr);
+        EXPECT_EQ(std::string(track->rootItem->Name()), scan::RootItemName("EMPTYVAT", 1));
+        EXPECT_EQ(track->rootItem->firstChild, nullptr);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Forms, UdfMkudffsVatTest,
