@@ -5,10 +5,13 @@
 // newest tree an intact VAT still maps.
 #include <cctype>
 #include <cstdlib>
+#include <filesystem>
+#include <set>
 #include <fstream>
 #include <functional>
 
 #include "platform/byte_order.h"
+#include "program/readers/udf/test_seams.h"
 #include "support/udf_builder.h"
 #include "udf_fixture.h"
 
@@ -312,6 +315,89 @@ TEST_F(UdfVatTest, LostAnchorOfAnOpenDisc) {
     scan::TrackNode* track = ScanDisc(disc);
     ExpectTree(track, 2);
     EXPECT_EQ(track->vatBlock, disc.udf.Absolute(disc.vats.back()));
+}
+
+// A long packet-written track whose newest VAT is far from the end of the
+// recorded area, so that only the intensive search finds it, with a link
+// area of seven unreadable blocks after every 32-block packet.
+class UdfLongTrackTest : public UdfVatTest {
+protected:
+    static constexpr int32_t kBlocks = 300000;
+    static constexpr int32_t kLinksFrom = 1000;  // the packets before are whole
+    static constexpr int32_t kLinksTo = 290000;
+    static constexpr int32_t kPacket = 32 + 7;
+
+    static bool InLinkArea(int32_t block) {
+        return block >= kLinksFrom && block < kLinksTo && (block - kLinksFrom) % kPacket < 7;
+    }
+
+    // Writes the volume into a sparse image with the newest VAT moved to
+    // `vatAt` (absolute); returns the track.
+    scan::TrackNode* ScanLongTrack(int32_t vatAt) {
+        VatDisc disc = BuildVatDisc({.writes = 2, .embedded = true});
+        const int32_t newest = disc.udf.Absolute(disc.vats.back());
+        std::vector<uint8_t> vat(disc.udf.Block(newest), disc.udf.Block(newest) + 2048);
+        bytes::PutLe32(disc.udf.Block(newest) + 12, static_cast<uint32_t>(vatAt - static_cast<int32_t>(kPartition)));
+        disc.udf.Reseal(newest);
+        std::copy_n(disc.udf.Block(newest), 2048, vat.begin());
+        std::fill_n(disc.udf.Block(newest), 2048, 0);
+        const std::string path = out_.File("long.iso");
+        {
+            std::ofstream image(path, std::ios::binary);
+            for (int32_t b = 0; b < disc.udf.Blocks(); ++b)
+                image.write(reinterpret_cast<const char*>(disc.udf.Block(b)), 2048);
+            image.seekp(std::streamoff{vatAt} * 2048);
+            image.write(reinterpret_cast<const char*>(vat.data()), 2048);
+        }
+        std::filesystem::resize_file(path, std::uintmax_t{kBlocks} * 2048);
+        Insert(path);
+        for (int32_t b = kLinksFrom; b < kLinksTo; ++b)
+            if (InLinkArea(b)) served_->Fail(b);
+        scan::ClearTrackList(false);
+        scan::TrackNode* track = AddTrack(0, kBlocks);
+        track->flags |= scan::TrackPacket;
+        AddLeadOut(kBlocks);
+        lastRead_ = Read(track);
+        return track;
+    }
+
+    // Link-area blocks the reader asked for (the device library's own
+    // retries of one read ask for the same block again).
+    int FailedReads() const {
+        std::set<int32_t> failed;
+        for (const int32_t block : BlocksRead())
+            if (InLinkArea(block)) failed.insert(block);
+        return static_cast<int>(failed.size());
+    }
+    static constexpr int kLinkAreas = (kLinksTo - kLinksFrom + kPacket - 1) / kPacket;
+};
+
+TEST_F(UdfLongTrackTest, IntensiveSearchCostsOneFailedReadPerLinkArea) {
+    const int32_t vatAt = kLinksFrom + 5000 * kPacket + 7 + 3;  // inside a packet
+    ASSERT_FALSE(InLinkArea(vatAt));
+    diag::DebugMode = false;
+    scan::TrackNode* track = ScanLongTrack(vatAt);
+    ExpectTree(track, 2);
+    EXPECT_EQ(track->vatBlock, vatAt);
+    EXPECT_LE(FailedReads(), kLinkAreas);
+    EXPECT_GE(FailedReads(), kLinkAreas / 2) << "the search did not cover the track";
+}
+
+// After ten minutes the user is asked once whether to go on; "no" ends the
+// search, and the VATs it met before keep serving.
+TEST_F(UdfLongTrackTest, LongSearchAsksOnceAndStopsOnNo) {
+    std::int64_t now = 0;
+    readers::udf::test_seams::SetSearchClock([&now] { return now += 20; });  // ten minutes after 30,000 reads
+    shell_.ScriptAnswers({DialogAnswer::PressButton(7)});
+    const int32_t vatAt = kBlocks - 2000;
+    diag::DebugMode = false;
+    scan::TrackNode* track = ScanLongTrack(vatAt);
+    readers::udf::test_seams::SetSearchClock({});
+    EXPECT_EQ(CountLike(116), 1);
+    // Beyond the VAT only the anchors and the usual search at the end are read.
+    for (const int32_t block : BlocksRead())
+        if (block >= vatAt) ASSERT_GE(block, kBlocks - 257) << "the search went on after No";
+    ExpectTree(track, 1);  // through the first write's VAT, met before the question
 }
 
 // Empty volumes mkudffs makes for CD-R, open and closed, in both forms:
