@@ -135,8 +135,9 @@ TEST_F(CliUdfTest, EachSessionOfAPacketWrittenDiscShowsTheTreeOfItsVat) {
         map[1] = root;
         map[2] = identifiers;
         udf.Entry(root, {.directory = true, .size = udf.Directory(identifiers, fids), .extents = {{2}}});
-        const uint32_t vat = base + 20;
-        udf.Vat(vat, {.entries = map, .previous = vats.empty() ? 0xFFFFFFFFu : static_cast<uint32_t>(vats.back() - kPartition)});
+        const uint32_t vat =
+            udf.Vat(base + 20, {.entries = map,
+                                .previous = vats.empty() ? 0xFFFFFFFFu : static_cast<uint32_t>(vats.back() - kPartition)});
         vats.push_back(udf.Absolute(vat));
     }
     for (int s = 0; s < kSessions; ++s)

@@ -12,6 +12,7 @@
 
 #include "platform/byte_order.h"
 #include "program/readers/udf/test_seams.h"
+#include "support/kernel_udf_writer.h"
 #include "support/udf_builder.h"
 #include "udf_fixture.h"
 
@@ -63,6 +64,8 @@ VatDisc BuildVatDisc(const DiscOptions& options) {
     volume.partitionLength = kFirst + kWriteBlocks * 4;
     volume.writeOnce = true;
     volume.fileSetReference = 1;
+    volume.udfRevision = options.headerForm ? 0x0201 : 0x0150;
+    disc.udf.Recognition(volume);
     disc.udf.Anchor(256, volume);
     disc.udf.Sequence(volume.mainSequence, volume);
     disc.udf.Sequence(volume.reserveSequence, volume);
@@ -72,6 +75,11 @@ VatDisc BuildVatDisc(const DiscOptions& options) {
         const uint32_t base = kFirst + kWriteBlocks * static_cast<uint32_t>(w - 1);
         // From the top of the write down: data, entry, identifiers, root, file set.
         const uint32_t data = base + 12, entry = base + 10, identifiers = base + 8, root = base + 6, fileSet = base + 4;
+        // Descriptors the VAT addresses name their virtual blocks.
+        disc.udf.RecordAs(entry, static_cast<uint32_t>(2 + w));
+        disc.udf.RecordAs(identifiers, 2);
+        disc.udf.RecordAs(root, 1);
+        disc.udf.RecordAs(fileSet, 0);
         const auto bytes = Content(FileName(w), FileSize(w));
         disc.udf.Data(data, bytes);
         if (options.shortData) {
@@ -100,9 +108,9 @@ VatDisc BuildVatDisc(const DiscOptions& options) {
         UdfVat vat{.entries = entries, .headerForm = options.headerForm, .embedded = options.embedded};
         if (!disc.vats.empty())
             vat.previous = disc.vats.back() + (options.absolutePrevious ? kPartition : 0);
-        const uint32_t at = base + 20;
-        disc.end = disc.udf.Absolute(at + disc.udf.Vat(at, vat));
-        disc.vats.push_back(at);
+        const uint32_t vatEntry = disc.udf.Vat(base + 20, vat);
+        disc.end = disc.udf.Absolute(vatEntry + 1);
+        disc.vats.push_back(vatEntry);
         disc.rootEntries.push_back(root);
     }
     return disc;
@@ -277,9 +285,9 @@ TEST_F(UdfVatTest, LoopingPreviousPointersEnd) {
         VatDisc disc = BuildVatDisc({.writes = 2});
         const uint32_t newest = disc.vats.back();
         const uint32_t older = disc.vats.front();
-        // The table lies in the block after each entry; its previous pointer at 132.
-        bytes::PutLe32(disc.udf.Block(disc.udf.Absolute(older + 1)) + 132, self ? older : newest);
-        bytes::PutLe32(disc.udf.Block(disc.udf.Absolute(newest + 1)) + 132, self ? newest : older);
+        // The table lies in the block before each entry; its previous pointer at 132.
+        bytes::PutLe32(disc.udf.Block(disc.udf.Absolute(older - 1)) + 132, self ? older : newest);
+        bytes::PutLe32(disc.udf.Block(disc.udf.Absolute(newest - 1)) + 132, self ? newest : older);
         for (const uint32_t root : disc.rootEntries) std::fill_n(disc.udf.Block(disc.udf.Absolute(root)), 2048, 0);
         scan::TrackNode* track = ScanDisc(disc);
         ASSERT_TRUE(lastRead_) << self;
@@ -296,7 +304,7 @@ TEST_F(UdfVatTest, OlderFormIdentifierMayHaveThreeDamagedCharacters) {
     for (const int damaged : {3, 5}) {
         VatDisc disc = BuildVatDisc({.writes = 2, .headerForm = false});
         // The identifier follows the five entries and its flags byte.
-        uint8_t* identifier = disc.udf.Block(disc.udf.Absolute(disc.vats.back() + 1)) + 5 * 4 + 1;
+        uint8_t* identifier = disc.udf.Block(disc.udf.Absolute(disc.vats.back() - 1)) + 5 * 4 + 1;
         ASSERT_EQ(identifier[0], '*');
         for (int i = 0; i < damaged; ++i) identifier[2 + 4 * i] = '#';
         scan::TrackNode* track = ScanDisc(disc);
@@ -398,6 +406,41 @@ TEST_F(UdfLongTrackTest, LongSearchAsksOnceAndStopsOnNo) {
     for (const int32_t block : BlocksRead())
         if (block >= vatAt) ASSERT_GE(block, kBlocks - 257) << "the search went on after No";
     ExpectTree(track, 1);  // through the first write's VAT, met before the question
+}
+
+// The builder's VAT discs as the Linux kernel's UDF driver reads them, an
+// independent reader run under user-mode Linux: the newest tree, and with
+// lastblock= naming an older VAT's File Entry, the tree of that VAT. What
+// the reader tests above expect of these discs is what a real one holds.
+TEST_F(UdfVatTest, KernelReadsTheBuildersVatDiscsAlike) {
+    for (const bool headerForm : {true, false}) {
+        SCOPED_TRACE(headerForm ? "header form" : "older form");
+        VatDisc disc = BuildVatDisc({.writes = 3, .headerForm = headerForm});
+        const std::string path = out_.File(headerForm ? "kernel-new.img" : "kernel-old.img");
+        {
+            std::ofstream image(path, std::ios::binary);
+            for (int32_t b = 0; b < disc.end; ++b) image.write(reinterpret_cast<const char*>(disc.udf.Block(b)), 2048);
+        }
+        const struct {
+            std::string options;
+            int writes;
+        } reads[] = {{"", 3}, {"lastblock=" + std::to_string(disc.udf.Absolute(disc.vats[1])), 2}};
+        for (const auto& read : reads) {
+            const std::string folder = out_.File("kernel" + std::to_string(++discs_));
+            std::string why;
+            const KernelWriteResult result = ReadWithKernel(path, read.options, folder, why);
+            if (result == KernelWriteResult::kNoKernel) GTEST_SKIP() << why;
+            ASSERT_EQ(result, KernelWriteResult::kWritten) << read.options << "\n" << why;
+            std::map<std::string, std::uint32_t> found;
+            for (const auto& entry : std::filesystem::directory_iterator(folder))
+                found[entry.path().filename().string()] = static_cast<std::uint32_t>(entry.file_size());
+            EXPECT_EQ(found, TreeOf(read.writes)) << read.options;
+            for (const auto& [name, size] : TreeOf(read.writes)) {
+                const auto expected = Content(name, size);
+                EXPECT_TRUE(FileText(folder + "/" + name) == std::string(expected.begin(), expected.end())) << name;
+            }
+        }
+    }
 }
 
 // Empty volumes mkudffs makes for CD-R, open and closed, in both forms:
