@@ -21,6 +21,7 @@ constexpr StringEntry kProgramMessages[] = {
     {111, "There is not enough memory to go on.\n"
           "Close other programs and try again."},
     {113, "A file date could not be shown:\n%s"},
+    {114, "Searching track %d block by block for the allocation table, from block %d (%d blocks)"},
     {116, "The search for the disc's allocation table has been running for more than ten minutes.\n"
           "Keep searching? Without an answer within 20 seconds the search goes on."},
     {118, "This command (%d) is not available in this version."},

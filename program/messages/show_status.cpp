@@ -24,9 +24,9 @@ struct StatusArguments {
 // several files (149: count, total size), the device part (1006: id, name),
 // the volume being read (129 ISO, 130 Joliet, 173 UDF, 221 High Sierra:
 // track, name; 177 HFS: name), a UDF descriptor search (251: first and last
-// block).
+// block), the intensive search for a VAT (114: track, first block, blocks).
 constexpr StatusArguments kStatusArguments[] = {
-    {123, "ds"}, {124, "dd"}, {125, "d"}, {129, "ds"}, {130, "ds"}, {149, "dd"},
+    {114, "ddd"}, {123, "ds"}, {124, "dd"}, {125, "d"}, {129, "ds"}, {130, "ds"}, {149, "dd"},
     {173, "ds"}, {177, "s"}, {221, "ds"}, {251, "dd"}, {1006, "ss"},
 };
 

@@ -5,9 +5,14 @@
 // newest tree an intact VAT still maps.
 #include <cctype>
 #include <cstdlib>
+#include <filesystem>
+#include <set>
+#include <fstream>
 #include <functional>
 
 #include "platform/byte_order.h"
+#include "program/readers/udf/test_seams.h"
+#include "support/kernel_udf_writer.h"
 #include "support/udf_builder.h"
 #include "udf_fixture.h"
 
@@ -59,6 +64,8 @@ VatDisc BuildVatDisc(const DiscOptions& options) {
     volume.partitionLength = kFirst + kWriteBlocks * 4;
     volume.writeOnce = true;
     volume.fileSetReference = 1;
+    volume.udfRevision = options.headerForm ? 0x0201 : 0x0150;
+    disc.udf.Recognition(volume);
     disc.udf.Anchor(256, volume);
     disc.udf.Sequence(volume.mainSequence, volume);
     disc.udf.Sequence(volume.reserveSequence, volume);
@@ -68,6 +75,11 @@ VatDisc BuildVatDisc(const DiscOptions& options) {
         const uint32_t base = kFirst + kWriteBlocks * static_cast<uint32_t>(w - 1);
         // From the top of the write down: data, entry, identifiers, root, file set.
         const uint32_t data = base + 12, entry = base + 10, identifiers = base + 8, root = base + 6, fileSet = base + 4;
+        // Descriptors the VAT addresses name their virtual blocks.
+        disc.udf.RecordAs(entry, static_cast<uint32_t>(2 + w));
+        disc.udf.RecordAs(identifiers, 2);
+        disc.udf.RecordAs(root, 1);
+        disc.udf.RecordAs(fileSet, 0);
         const auto bytes = Content(FileName(w), FileSize(w));
         disc.udf.Data(data, bytes);
         if (options.shortData) {
@@ -96,9 +108,9 @@ VatDisc BuildVatDisc(const DiscOptions& options) {
         UdfVat vat{.entries = entries, .headerForm = options.headerForm, .embedded = options.embedded};
         if (!disc.vats.empty())
             vat.previous = disc.vats.back() + (options.absolutePrevious ? kPartition : 0);
-        const uint32_t at = base + 20;
-        disc.end = disc.udf.Absolute(at + disc.udf.Vat(at, vat));
-        disc.vats.push_back(at);
+        const uint32_t vatEntry = disc.udf.Vat(base + 20, vat);
+        disc.end = disc.udf.Absolute(vatEntry + 1);
+        disc.vats.push_back(vatEntry);
         disc.rootEntries.push_back(root);
     }
     return disc;
@@ -273,9 +285,9 @@ TEST_F(UdfVatTest, LoopingPreviousPointersEnd) {
         VatDisc disc = BuildVatDisc({.writes = 2});
         const uint32_t newest = disc.vats.back();
         const uint32_t older = disc.vats.front();
-        // The table lies in the block after each entry; its previous pointer at 132.
-        bytes::PutLe32(disc.udf.Block(disc.udf.Absolute(older + 1)) + 132, self ? older : newest);
-        bytes::PutLe32(disc.udf.Block(disc.udf.Absolute(newest + 1)) + 132, self ? newest : older);
+        // The table lies in the block before each entry; its previous pointer at 132.
+        bytes::PutLe32(disc.udf.Block(disc.udf.Absolute(older - 1)) + 132, self ? older : newest);
+        bytes::PutLe32(disc.udf.Block(disc.udf.Absolute(newest - 1)) + 132, self ? newest : older);
         for (const uint32_t root : disc.rootEntries) std::fill_n(disc.udf.Block(disc.udf.Absolute(root)), 2048, 0);
         scan::TrackNode* track = ScanDisc(disc);
         ASSERT_TRUE(lastRead_) << self;
@@ -292,7 +304,7 @@ TEST_F(UdfVatTest, OlderFormIdentifierMayHaveThreeDamagedCharacters) {
     for (const int damaged : {3, 5}) {
         VatDisc disc = BuildVatDisc({.writes = 2, .headerForm = false});
         // The identifier follows the five entries and its flags byte.
-        uint8_t* identifier = disc.udf.Block(disc.udf.Absolute(disc.vats.back() + 1)) + 5 * 4 + 1;
+        uint8_t* identifier = disc.udf.Block(disc.udf.Absolute(disc.vats.back() - 1)) + 5 * 4 + 1;
         ASSERT_EQ(identifier[0], '*');
         for (int i = 0; i < damaged; ++i) identifier[2 + 4 * i] = '#';
         scan::TrackNode* track = ScanDisc(disc);
@@ -302,8 +314,138 @@ TEST_F(UdfVatTest, OlderFormIdentifierMayHaveThreeDamagedCharacters) {
     }
 }
 
+// An open disc has one anchor, at 256; when it is lost, the volume
+// descriptors are found where writers put them and the VAT at the end of
+// the recorded area as usual.
+TEST_F(UdfVatTest, LostAnchorOfAnOpenDisc) {
+    VatDisc disc = BuildVatDisc({.writes = 2});
+    std::fill_n(disc.udf.Block(256), 2048, 0);
+    scan::TrackNode* track = ScanDisc(disc);
+    ExpectTree(track, 2);
+    EXPECT_EQ(track->vatBlock, disc.udf.Absolute(disc.vats.back()));
+}
+
+// A long packet-written track whose newest VAT is far from the end of the
+// recorded area, so that only the intensive search finds it, with a link
+// area of seven unreadable blocks after every 32-block packet.
+class UdfLongTrackTest : public UdfVatTest {
+protected:
+    static constexpr int32_t kBlocks = 300000;
+    static constexpr int32_t kLinksFrom = 1000;  // the packets before are whole
+    static constexpr int32_t kLinksTo = 290000;
+    static constexpr int32_t kPacket = 32 + 7;
+
+    static bool InLinkArea(int32_t block) {
+        return block >= kLinksFrom && block < kLinksTo && (block - kLinksFrom) % kPacket < 7;
+    }
+
+    // Writes the volume into a sparse image with the newest VAT moved to
+    // `vatAt` (absolute); returns the track.
+    scan::TrackNode* ScanLongTrack(int32_t vatAt) {
+        VatDisc disc = BuildVatDisc({.writes = 2, .embedded = true});
+        const int32_t newest = disc.udf.Absolute(disc.vats.back());
+        std::vector<uint8_t> vat(disc.udf.Block(newest), disc.udf.Block(newest) + 2048);
+        bytes::PutLe32(disc.udf.Block(newest) + 12, static_cast<uint32_t>(vatAt - static_cast<int32_t>(kPartition)));
+        disc.udf.Reseal(newest);
+        std::copy_n(disc.udf.Block(newest), 2048, vat.begin());
+        std::fill_n(disc.udf.Block(newest), 2048, 0);
+        const std::string path = out_.File("long.iso");
+        {
+            std::ofstream image(path, std::ios::binary);
+            for (int32_t b = 0; b < disc.udf.Blocks(); ++b)
+                image.write(reinterpret_cast<const char*>(disc.udf.Block(b)), 2048);
+            image.seekp(std::streamoff{vatAt} * 2048);
+            image.write(reinterpret_cast<const char*>(vat.data()), 2048);
+        }
+        std::filesystem::resize_file(path, std::uintmax_t{kBlocks} * 2048);
+        Insert(path);
+        for (int32_t b = kLinksFrom; b < kLinksTo; ++b)
+            if (InLinkArea(b)) served_->Fail(b);
+        scan::ClearTrackList(false);
+        scan::TrackNode* track = AddTrack(0, kBlocks);
+        track->flags |= scan::TrackPacket;
+        AddLeadOut(kBlocks);
+        lastRead_ = Read(track);
+        return track;
+    }
+
+    // Link-area blocks the reader asked for (the device library's own
+    // retries of one read ask for the same block again).
+    int FailedReads() const {
+        std::set<int32_t> failed;
+        for (const int32_t block : BlocksRead())
+            if (InLinkArea(block)) failed.insert(block);
+        return static_cast<int>(failed.size());
+    }
+    static constexpr int kLinkAreas = (kLinksTo - kLinksFrom + kPacket - 1) / kPacket;
+};
+
+TEST_F(UdfLongTrackTest, IntensiveSearchCostsOneFailedReadPerLinkArea) {
+    const int32_t vatAt = kLinksFrom + 5000 * kPacket + 7 + 3;  // inside a packet
+    ASSERT_FALSE(InLinkArea(vatAt));
+    diag::DebugMode = false;
+    scan::TrackNode* track = ScanLongTrack(vatAt);
+    ExpectTree(track, 2);
+    EXPECT_EQ(track->vatBlock, vatAt);
+    EXPECT_LE(FailedReads(), kLinkAreas);
+    EXPECT_GE(FailedReads(), kLinkAreas / 2) << "the search did not cover the track";
+}
+
+// After ten minutes the user is asked once whether to go on; "no" ends the
+// search, and the VATs it met before keep serving.
+TEST_F(UdfLongTrackTest, LongSearchAsksOnceAndStopsOnNo) {
+    std::int64_t now = 0;
+    readers::udf::test_seams::SetSearchClock([&now] { return now += 20; });  // ten minutes after 30,000 reads
+    shell_.ScriptAnswers({DialogAnswer::PressButton(7)});
+    const int32_t vatAt = kBlocks - 2000;
+    diag::DebugMode = false;
+    scan::TrackNode* track = ScanLongTrack(vatAt);
+    readers::udf::test_seams::SetSearchClock({});
+    EXPECT_EQ(CountLike(116), 1);
+    // Beyond the VAT only the anchors and the usual search at the end are read.
+    for (const int32_t block : BlocksRead())
+        if (block >= vatAt) ASSERT_GE(block, kBlocks - 257) << "the search went on after No";
+    ExpectTree(track, 1);  // through the first write's VAT, met before the question
+}
+
+// The builder's VAT discs as the Linux kernel's UDF driver reads them, an
+// independent reader run under user-mode Linux: the newest tree, and with
+// lastblock= naming an older VAT's File Entry, the tree of that VAT. What
+// the reader tests above expect of these discs is what a real one holds.
+TEST_F(UdfVatTest, KernelReadsTheBuildersVatDiscsAlike) {
+    for (const bool headerForm : {true, false}) {
+        SCOPED_TRACE(headerForm ? "header form" : "older form");
+        VatDisc disc = BuildVatDisc({.writes = 3, .headerForm = headerForm});
+        const std::string path = out_.File(headerForm ? "kernel-new.img" : "kernel-old.img");
+        {
+            std::ofstream image(path, std::ios::binary);
+            for (int32_t b = 0; b < disc.end; ++b) image.write(reinterpret_cast<const char*>(disc.udf.Block(b)), 2048);
+        }
+        const struct {
+            std::string options;
+            int writes;
+        } reads[] = {{"", 3}, {"lastblock=" + std::to_string(disc.udf.Absolute(disc.vats[1])), 2}};
+        for (const auto& read : reads) {
+            const std::string folder = out_.File("kernel" + std::to_string(++discs_));
+            std::string why;
+            const KernelWriteResult result = ReadWithKernel(path, read.options, folder, why);
+            if (result == KernelWriteResult::kNoKernel) GTEST_SKIP() << why;
+            ASSERT_EQ(result, KernelWriteResult::kWritten) << read.options << "\n" << why;
+            std::map<std::string, std::uint32_t> found;
+            for (const auto& entry : std::filesystem::directory_iterator(folder))
+                found[entry.path().filename().string()] = static_cast<std::uint32_t>(entry.file_size());
+            EXPECT_EQ(found, TreeOf(read.writes)) << read.options;
+            for (const auto& [name, size] : TreeOf(read.writes)) {
+                const auto expected = Content(name, size);
+                EXPECT_TRUE(FileText(folder + "/" + name) == std::string(expected.begin(), expected.end())) << name;
+            }
+        }
+    }
+}
+
 // Empty volumes mkudffs makes for CD-R, open and closed, in both forms:
-// recognised through their VAT, with an empty tree.
+// recognised through their VAT, with an empty tree, also when every
+// anchor was lost.
 class UdfMkudffsVatTest : public UdfReaderTest, public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(UdfMkudffsVatTest, EmptyVolumeIsRecognised) {
@@ -312,16 +454,32 @@ TEST_P(UdfMkudffsVatTest, EmptyVolumeIsRecognised) {
     const std::string command = std::string("mkudffs --media-type=cdr --blocksize=2048 --label=EMPTYVAT ") + GetParam() +
                                 " '" + path + "' 600 >/dev/null 2>&1";
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
-    diag::DebugMode = true;
-    scan::TrackNode* track = ScanImage(path);
-    ASSERT_TRUE(lastRead_);
-    EXPECT_TRUE(track->flags & scan::TrackUdf);
-    EXPECT_FALSE(track->flags & scan::TrackUdfFound);
-    EXPECT_EQ(track->udfStage, 0);
-    EXPECT_EQ(track->vatBlock, blocks_ - 1);  // the last block written
-    ASSERT_NE(track->rootItem, nullptr);
-    EXPECT_EQ(std::string(track->rootItem->Name()), scan::RootItemName("EMPTYVAT", 1));
-    EXPECT_EQ(track->rootItem->firstChild, nullptr);
+    for (const bool anchorsLost : {false, true}) {
+        SCOPED_TRACE(anchorsLost ? "anchors lost" : "intact");
+        if (anchorsLost) {
+            std::fstream image(path, std::ios::in | std::ios::out | std::ios::binary);
+            std::vector<char> block(2048);
+            int zeroed = 0;
+            for (std::int64_t b = 0; image.seekg(b * 2048) && image.read(block.data(), 2048); ++b) {
+                if (bytes::GetLe16(reinterpret_cast<const uint8_t*>(block.data())) != 2) continue;
+                const std::vector<char> zeros(2048);
+                image.seekp(b * 2048);
+                image.write(zeros.data(), 2048);
+                ++zeroed;
+            }
+            ASSERT_GE(zeroed, 1);
+        }
+        diag::DebugMode = true;
+        scan::TrackNode* track = ScanImage(path);
+        ASSERT_TRUE(lastRead_);
+        EXPECT_TRUE(track->flags & scan::TrackUdf);
+        EXPECT_FALSE(track->flags & scan::TrackUdfFound);
+        EXPECT_EQ(track->udfStage, 0);
+        EXPECT_EQ(track->vatBlock, blocks_ - 1);  // the last block written
+        ASSERT_NE(track->rootItem, nullptr);
+        EXPECT_EQ(std::string(track->rootItem->Name()), scan::RootItemName("EMPTYVAT", 1));
+        EXPECT_EQ(track->rootItem->firstChild, nullptr);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Forms, UdfMkudffsVatTest,

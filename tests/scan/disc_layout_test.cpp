@@ -251,11 +251,11 @@ TEST_F(DiscLayoutTest, OpenLastSessionAddsItsTrackBeyondTheToc) {
     ASSERT_EQ(scan::ReadMmcTrackInfo(buffer_.data()), 1);
     auto nodes = Nodes();
     ASSERT_EQ(nodes.size(), 3u);
-    // The readable area after the closed session becomes track 2, from the
-    // closed session's lead-out on; the track information says where its
-    // written part ends.
+    // The readable area after the closed session becomes track 2; the
+    // track information says where it starts (a session gap after the
+    // closed session's lead-out) and where its written part ends.
     EXPECT_EQ(nodes[1]->number, 2);
-    EXPECT_EQ(nodes[1]->start, b.TrackStart(0) + 400);
+    EXPECT_EQ(nodes[1]->start, b.TrackStart(1));
     EXPECT_GT(nodes[1]->end, b.TrackStart(1));
     EXPECT_LE(nodes[1]->end, b.TrackStart(1) + 600);
     EXPECT_EQ(nodes[1]->session, 2);

@@ -43,7 +43,8 @@ std::string PythonList(const std::vector<std::string>& items) {
 // The guest's init: insmod without kmod (finit_module through libc), the
 // mount, the copies, a report file, and power off.
 std::string InitProgram(const std::string& mountPoint, const std::string& report,
-                        const std::vector<KernelWriteStep>& steps) {
+                        const std::vector<KernelWriteStep>& steps, const std::string& mountOptions,
+                        const std::string& copyOut) {
     std::ostringstream p;
     p << "#!/usr/bin/python3\n"
          "import ctypes, os, shutil, subprocess\n"
@@ -62,7 +63,10 @@ std::string InitProgram(const std::string& mountPoint, const std::string& report
          "mnt = "
       << PythonText(mountPoint)
       << "\n"
-         "rc = subprocess.call(['mount', '-t', 'udf', '/dev/ubda', mnt])\n"
+         "opts = "
+      << PythonText(mountOptions)
+      << "\n"
+         "rc = subprocess.call(['mount', '-t', 'udf'] + (['-o', opts] if opts else []) + ['/dev/ubda', mnt])\n"
          "out.append('mount %d' % rc)\n"
          "steps = [";
     for (const KernelWriteStep& step : steps)
@@ -86,6 +90,12 @@ std::string InitProgram(const std::string& mountPoint, const std::string& report
          "        for i in range(0, len(appends), 2):\n"
          "            with open(os.path.join(mnt, appends[i + 1]), 'ab') as f: f.write(open(appends[i], 'rb').read())\n"
          "        libc.sync()\n"
+         "    out_folder = "
+      << PythonText(copyOut)
+      << "\n"
+         "    if out_folder:\n"
+         "        r = subprocess.call(['cp', '-r', mnt + '/.', out_folder + '/'])\n"
+         "        out.append('copy out %d' % r); rc |= r\n"
          "    r = subprocess.call(['umount', mnt]); out.append('umount %d' % r); rc |= r\n"
          "open("
       << PythonText(report) << ", 'w').write('\\n'.join(out) + '\\nRESULT %d\\n' % rc)\n"
@@ -96,8 +106,10 @@ std::string InitProgram(const std::string& mountPoint, const std::string& report
 
 }  // namespace
 
-KernelWriteResult WriteWithKernel(const std::string& image, const std::vector<KernelWriteStep>& steps,
-                                  std::string& why) {
+namespace {
+
+KernelWriteResult RunKernel(const std::string& image, const std::vector<KernelWriteStep>& steps,
+                            const std::string& mountOptions, const std::string& copyOut, std::string& why) {
     if (!fs::exists(kKernel)) {
         why = std::string(kKernel) + " is not installed (Debian package user-mode-linux)";
         return KernelWriteResult::kNoKernel;
@@ -114,10 +126,11 @@ KernelWriteResult WriteWithKernel(const std::string& image, const std::vector<Ke
     const std::string mountPoint = work.File("mnt");
     fs::create_directories(mountPoint);
     const std::string report = work.File("report.txt");
-    const std::string init = work.Write("init.py", InitProgram(mountPoint, report, steps));
+    const std::string init = work.Write("init.py", InitProgram(mountPoint, report, steps, mountOptions, copyOut));
     fs::permissions(init, fs::perms::owner_all);
     const std::string command = "timeout " + std::to_string(kBootSeconds) + " " + kKernel +
-                                " mem=96M rootfstype=hostfs rootflags=/ rw ubd0=" + Quoted(fs::absolute(image).string()) +
+                                " mem=96M rootfstype=hostfs rootflags=/ rw ubd0" + (mountOptions.rfind("ro", 0) == 0 ? "r=" : "=") +
+                                Quoted(fs::absolute(image).string()) +
                                 " init=" + Quoted(init) + " con=null con0=fd:0,fd:1 </dev/null >" +
                                 Quoted(work.File("console.txt")) + " 2>&1";
     std::system(command.c_str());
@@ -133,6 +146,19 @@ KernelWriteResult WriteWithKernel(const std::string& image, const std::vector<Ke
         return KernelWriteResult::kFailed;
     }
     return KernelWriteResult::kWritten;
+}
+
+}  // namespace
+
+KernelWriteResult WriteWithKernel(const std::string& image, const std::vector<KernelWriteStep>& steps,
+                                  std::string& why) {
+    return RunKernel(image, steps, "", "", why);
+}
+
+KernelWriteResult ReadWithKernel(const std::string& image, const std::string& options, const std::string& folder,
+                                 std::string& why) {
+    fs::create_directories(folder);
+    return RunKernel(image, {}, options.empty() ? "ro" : "ro," + options, fs::absolute(folder).string(), why);
 }
 
 }  // namespace dravik::test

@@ -1,8 +1,9 @@
-// Puts files into a UDF image with the Linux kernel's own UDF driver, run
-// as an ordinary process through user-mode Linux: the host's root folder
-// is the guest's root (hostfs), the image is its first block device, and a
-// small init program loads the UDF modules, mounts the image and copies the
-// given folders in. No loop device, no root mount, no privileges needed.
+// Puts files into a UDF image, or copies them out, with the Linux kernel's
+// own UDF driver, run as an ordinary process through user-mode Linux: the
+// host's root folder is the guest's root (hostfs), the image is its first
+// block device, and a small init program loads the UDF modules, mounts the
+// image and copies the given folders in (or the volume's tree out). No loop
+// device, no root mount, no privileges needed.
 #pragma once
 
 #include <string>
@@ -26,5 +27,12 @@ enum class KernelWriteResult { kWritten, kNoKernel, kFailed };
 // the mount or a copy failed (`why` holds the guest's output).
 KernelWriteResult WriteWithKernel(const std::string& image, const std::vector<KernelWriteStep>& steps,
                                   std::string& why);
+
+// Mounts `image` read-only with the kernel's UDF driver (`options` are
+// added to "ro", e.g. "lastblock=400") and copies its whole tree into
+// `folder` on the host: an independent reader to check the project's own
+// disc builders against.
+KernelWriteResult ReadWithKernel(const std::string& image, const std::string& options, const std::string& folder,
+                                 std::string& why);
 
 }  // namespace dravik::test

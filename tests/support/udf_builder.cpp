@@ -42,6 +42,13 @@ void PutTimestamp(uint8_t* field) {
     std::memcpy(field + 4, rest, sizeof rest);
 }
 
+// The domain identifier of a logical volume or file set: the volume
+// keeps to the UDF revision named in its suffix.
+void PutDomain(uint8_t* field, uint16_t revision) {
+    std::memcpy(field + 1, "*OSTA UDF Compliant", 19);
+    PutLe16(field + 24, revision);
+}
+
 void PutIdentifier(uint8_t* field, const std::string& text) { std::memcpy(field + 1, text.data(), std::min<std::size_t>(text.size(), 23)); }
 
 }  // namespace
@@ -64,13 +71,17 @@ uint8_t* UdfBuilder::Block(int32_t absolute) {
 }
 
 void UdfBuilder::Tag(uint8_t* descriptor, uint16_t id, uint32_t location, std::size_t bytes) {
+    const std::size_t offset = static_cast<std::size_t>(descriptor - image_.data());
+    const auto block = static_cast<int32_t>(offset / kBlockBytes);
+    if (const auto recorded = recordedAs_.find(block); recorded != recordedAs_.end()) location = recorded->second;
     PutLe16(descriptor + kTagId, id);
     PutLe16(descriptor + kTagVersion, 2);
     PutLe16(descriptor + kTagCrcLength, static_cast<uint16_t>(bytes - kTagBytes));
     PutLe32(descriptor + kTagLocation, location);
-    const std::size_t offset = static_cast<std::size_t>(descriptor - image_.data());
-    Reseal(static_cast<int32_t>(offset / kBlockBytes), offset % kBlockBytes);
+    Reseal(block, offset % kBlockBytes);
 }
+
+void UdfBuilder::RecordAs(uint32_t at, uint32_t recordedAs) { recordedAs_[Absolute(at)] = recordedAs; }
 
 void UdfBuilder::Reseal(int32_t absolute, std::size_t offset) {
     uint8_t* descriptor = Block(absolute) + offset;
@@ -94,6 +105,15 @@ void UdfBuilder::Anchor(int32_t at, const UdfVolume& volume, int32_t recordedAt)
     Tag(d, kTagAnchor, static_cast<uint32_t>(recordedAt < 0 ? at : recordedAt), 512);
 }
 
+void UdfBuilder::Recognition(const UdfVolume& volume) {
+    const char* ids[] = {"BEA01", volume.udfRevision >= 0x0200 ? "NSR03" : "NSR02", "TEA01"};
+    for (int i = 0; i < 3; ++i) {
+        uint8_t* d = Block(16 + i);
+        std::memcpy(d + 1, ids[i], 5);
+        d[6] = 1;  // structure version
+    }
+}
+
 void UdfBuilder::Sequence(int32_t at, const UdfVolume& volume) {
     uint8_t* pvd = Block(at);
     PutDString(pvd + 24, 32, volume.name);
@@ -109,6 +129,7 @@ void UdfBuilder::Sequence(int32_t at, const UdfVolume& volume) {
     uint8_t* lvd = Block(at + 2);
     PutDString(lvd + kLvdVolumeId, kLvdVolumeIdBytes, volume.name);
     PutLe32(lvd + 212, kBlockBytes);
+    PutDomain(lvd + 216, volume.udfRevision);
     PutLe32(lvd + kLvdFsdLength, kBlockBytes);
     PutLe32(lvd + kLvdFsdBlock, volume.fileSet);
     PutLe16(lvd + kLvdFsdBlock + 4, volume.fileSetReference);
@@ -123,6 +144,7 @@ void UdfBuilder::Sequence(int32_t at, const UdfVolume& volume) {
         sparable[0] = kMapIdentified;
         sparable[1] = kMapType2Bytes;
         std::memcpy(sparable + kMapEntityId, kSparableMapId, sizeof kSparableMapId - 1);
+        PutLe16(sparable + kMapEntityId + 23, volume.udfRevision);
         PutLe16(sparable + 36, 1);
         PutLe16(sparable + kMapPacketLength, volume.packetLength);
         sparable[kMapSparingTableCount] = static_cast<uint8_t>(std::min<std::size_t>(volume.sparingTables.size(), 4));
@@ -137,6 +159,7 @@ void UdfBuilder::Sequence(int32_t at, const UdfVolume& volume) {
         virt[0] = kMapIdentified;
         virt[1] = kMapType2Bytes;
         std::memcpy(virt + kMapEntityId, kVirtualMapId, sizeof kVirtualMapId - 1);
+        PutLe16(virt + kMapEntityId + 23, volume.udfRevision);
         PutLe16(virt + 36, 1);
         ++maps;
         mapBytes += kMapType2Bytes;
@@ -165,6 +188,7 @@ void UdfBuilder::FileSet(uint32_t at, uint32_t rootEntry, const std::string& fil
     PutLe32(d + kFsdRootLength, kBlockBytes);
     PutLe32(d + kFsdRootBlock, rootEntry);
     PutLe16(d + kFsdRootPartition, rootReference);
+    PutDomain(d + 416, 0x0201);
     Tag(d, kTagFileSet, at, 512);
 }
 
@@ -176,6 +200,7 @@ void UdfBuilder::Entry(uint32_t at, const UdfEntry& entry) {
                      : entry.kind == UdfData::kLong ? kLongDescriptors
                                                     : kEmbeddedData;
     PutLe16(d + kFeIcbFlags, static_cast<uint16_t>(kind));
+    PutLe16(d + 48, 1);  // file link count: readers take 0 for a deleted entry
     PutLe64(d + kFeInformationLength, entry.size);
     PutLe64(d + kFeBlocksRecorded, (entry.size + kBlockBytes - 1) / kBlockBytes);
     PutTimestamp(d + kFeModificationTime);
@@ -272,12 +297,13 @@ uint32_t UdfBuilder::Vat(uint32_t at, const UdfVat& vat) {
         entry.kind = UdfData::kEmbedded;
         entry.embedded = table;
         Entry(at, entry);
-        return 1;
+        return at;
     }
-    entry.extents = {{at + 1}};
-    Entry(at, entry);
-    Data(at + 1, table);
-    return 1 + static_cast<uint32_t>((table.size() + kBlockBytes - 1) / kBlockBytes);
+    const auto tableBlocks = static_cast<uint32_t>((table.size() + kBlockBytes - 1) / kBlockBytes);
+    entry.extents = {{at}};
+    Data(at, table);
+    Entry(at + tableBlocks, entry);
+    return at + tableBlocks;
 }
 
 void UdfBuilder::PrefixDirectCd(uint32_t at) {

@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <span>
 #include <string>
 #include <vector>
@@ -64,6 +65,7 @@ struct UdfVolume {
     std::vector<uint32_t> sparingTables; // absolute blocks
     bool writeOnce = false;              // a write-once partition with a virtual map (reference 1)
     uint16_t fileSetReference = 0;       // partition reference of `fileSet`
+    uint16_t udfRevision = 0x0201;       // in the partition maps' identifiers and the recognition sequence
 };
 
 // A Virtual Allocation Table: virtual block i lies at partition block
@@ -88,6 +90,9 @@ public:
     // Volume structures, at absolute blocks. `recordedAt` is the location
     // the anchor's tag names (-1: where it lies).
     void Anchor(int32_t at, const UdfVolume& volume, int32_t recordedAt = -1);
+    // The volume recognition sequence (BEA01, NSR02 or NSR03 by the
+    // revision, TEA01) at blocks 16 to 18, which other readers insist on.
+    void Recognition(const UdfVolume& volume);
     // Primary, Partition, Logical Volume, Implementation Use and
     // Terminating descriptors in five blocks from `at`.
     void Sequence(int32_t at, const UdfVolume& volume);
@@ -100,11 +105,18 @@ public:
     // when asked); returns the directory's length in bytes.
     uint32_t Directory(uint32_t at, const std::vector<UdfFid>& fids, bool directCdPrefix = false);
     void Data(uint32_t at, std::span<const uint8_t> bytes);
-    // The VAT's File Entry at `at`, its table in the blocks that follow
-    // (unless embedded); returns the blocks it took.
+    // The VAT: its table in the blocks from `at` on and its File Entry in
+    // the block after them, the last block a write records, as writers put
+    // it (an embedded table is the File Entry alone, at `at`). Returns the
+    // File Entry's partition block.
     uint32_t Vat(uint32_t at, const UdfVat& vat);
     // Moves the descriptor of a block 40 bytes on behind a DirectCD header.
     void PrefixDirectCd(uint32_t at);
+
+    // Descriptors written from now on in partition block `at` name
+    // `recordedAs` in their tags: the virtual block through which a VAT
+    // addresses them, as real writers record it.
+    void RecordAs(uint32_t at, uint32_t recordedAs);
 
     // Recomputes CRC and checksum of the descriptor at `offset` in a block
     // (after a test changed it), or writes a wrong checksum on purpose.
@@ -119,6 +131,7 @@ private:
     void Tag(uint8_t* descriptor, uint16_t id, uint32_t location, std::size_t bytes);
     std::vector<uint8_t> image_;
     uint32_t partitionStart_;
+    std::map<int32_t, uint32_t> recordedAs_;  // absolute block -> tag location
 };
 
 // The CRC of a descriptor tag (CCITT polynomial 0x1021, start 0).

@@ -1,6 +1,8 @@
 // Helpers every part of the UDF reader uses: block reads inside the
 // volume's tracks, quiet reads, tag checks and searches, block mapping and
 // the bitmap of used blocks.
+#include <chrono>
+#include <functional>
 #include <limits>
 
 #include "device/cddevice/cddevice.h"
@@ -10,6 +12,7 @@
 #include "program/readers/udf/udf_reader.h"
 #include "program/readers/udf/udf_structures.h"
 #include "program/readers/udf/udf_tags.h"
+#include "program/readers/udf/test_seams.h"
 #include "program/scan/catalogue_lock.h"
 #include "program/scan/scan_state.h"
 #include "program/scan/track_list.h"
@@ -23,7 +26,17 @@ namespace {
 // the id) this often.
 constexpr std::int64_t kSearchStatusEvery = 50;
 
+// The clock tests put in place of the steady clock; empty in the program.
+std::function<std::int64_t()>& SearchClock() {
+    static std::function<std::int64_t()> clock;
+    return clock;
+}
+
 }  // namespace
+
+namespace test_seams {
+void SetSearchClock(std::function<std::int64_t()> milliseconds) { SearchClock() = std::move(milliseconds); }
+}  // namespace test_seams
 
 QuietReads::QuietReads(UdfState& state) : state_(state) {
     if (state_.quietDepth++ == 0 && state_.device) state_.device->SetErrorMode(true);
@@ -37,6 +50,20 @@ bool ReadBlock(UdfState& state, std::int64_t block, std::uint8_t* buffer) {
     if (!state.device || block < 0 || block >= state.readLimit || block > std::numeric_limits<std::int32_t>::max())
         return false;
     return state.device->ReadCD(static_cast<int>(block), buffer, 1);
+}
+
+void NudgeDrive(UdfState& state) {
+    if (state.firstQuickBlock < 0) return;
+    std::uint8_t scratch[kBlockBytes];
+    QuietReads quiet(state);
+    if (Verbose()) diag::DebugPrint("Slow read, reading block %d again", static_cast<int>(state.firstQuickBlock));
+    ReadBlock(state, state.firstQuickBlock, scratch);
+}
+
+std::int64_t SearchMilliseconds() {
+    if (SearchClock()) return SearchClock()();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
 bool AbortRequested(const UdfState& state) {

@@ -45,6 +45,8 @@ constexpr unsigned kBitmapMemoryMessage = 179;
 constexpr unsigned kLongExtentListMessage = 232;  // path, 14, 5
 constexpr unsigned kUdfVolumeStatus = 173;       // track number, volume name
 constexpr unsigned kTagSearchStatus = 251;       // first block, last block
+constexpr unsigned kVatSearchStatus = 114;       // track number, first block, blocks
+constexpr unsigned kLongVatSearchMessage = 116;  // yes/no: go on searching
 
 // `udfStage` values of a probe that gave up early.
 constexpr std::uint8_t kStageNotUdf = 105;     // an ISO track without anchors
@@ -77,6 +79,9 @@ struct UdfState {
     int nestLevel = 0;
     int quietDepth = 0;
     std::set<std::int64_t> directoriesRead;  // directory start blocks of this tree
+    // The first block an intensive search read quickly (-1: none yet),
+    // read again after a slow read to bring the drive back up to speed.
+    std::int64_t firstQuickBlock = -1;
 };
 
 // The device's error reporting off for reads expected to fail (scopes nest).
@@ -98,6 +103,12 @@ bool AbortRequested(const UdfState& state);
 bool Verbose();
 // ReadBlock of `state` as a block-reading function.
 ReadBlockFunction Reader(UdfState& state);
+// After a slow read: reads firstQuickBlock once more, when there is one.
+// Drives that slowed down over a bad area pick up speed again on a block
+// they read quickly before.
+void NudgeDrive(UdfState& state);
+// Milliseconds of a monotonic clock, for the intensive searches' timing.
+std::int64_t SearchMilliseconds();
 // Sets `bits` of the track's flags under the catalogue lock.
 void SetFlags(scan::TrackNode* track, std::uint32_t bits);
 

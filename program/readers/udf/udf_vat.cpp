@@ -7,7 +7,10 @@
 
 #include "device/cddevice/cddevice.h"
 #include "program/diag/debug_log.h"
+#include "program/messages/message_catalog.h"
 #include "program/messages/scan_progress.h"
+#include "program/messages/show_message.h"
+#include "program/messages/show_status.h"
 #include "program/readers/udf/udf_reader.h"
 #include "program/readers/udf/udf_structures.h"
 #include "program/readers/udf/udf_vat_table.h"
@@ -25,6 +28,13 @@ constexpr std::int64_t kShortTrackBlocks = 2564;
 // whose seventh block on reads again is skipped whole.
 constexpr int kLinkAreaBlocks = 7;
 constexpr std::uint8_t kLinkSenseCodes[] = {0x02, 0x06, 0x11, 0xC6};
+// The intensive search: a read slower than this is followed by NudgeDrive;
+// after this long the user is asked whether to go on.
+constexpr std::int64_t kSlowReadMilliseconds = 500;
+constexpr std::int64_t kAskAfterMilliseconds = 600001;
+constexpr std::int64_t kProgressEvery = 5;
+// Answers of a yes/no message.
+constexpr int kAnswerNo = 7;
 
 bool IsLast(const scan::TrackNode* track) { return !track || track->number == scan::kLeadOutNumber; }
 
@@ -76,27 +86,56 @@ bool SearchBackwards(UdfState& state, const scan::TrackNode* track, std::uint8_t
 }
 
 // Every VAT of the track, oldest first, so that the newest ends in front.
-// A packet's unreadable link area costs one failed read and two probes.
+// Reads are timed: a slow one is followed by NudgeDrive. A packet's
+// unreadable link area (seven blocks) costs one failed read: when a read
+// fails with a link-area sense code and the block seven on reads, the
+// blocks between are skipped. After ten minutes the user is asked once
+// whether to go on; "no" ends the search, and the VATs met so far serve
+// (the newest of them is the best the user let the search find).
 bool SearchForwards(UdfState& state, const scan::TrackNode* track, std::uint8_t* buffer) {
     bool found = false;
+    const std::int64_t first = std::max<std::int64_t>(state.map.partitionStart, track->start);
     const std::int64_t end = std::min<std::int64_t>(track->end, state.readLimit);
-    for (std::int64_t block = std::max<std::int64_t>(state.map.partitionStart, track->start); block < end; ++block) {
+    messages::ShowStatus(static_cast<int>(kVatSearchStatus), int{track->number}, static_cast<int>(first),
+                         static_cast<int>(std::max<std::int64_t>(0, end - first)));
+    const std::int64_t started = SearchMilliseconds();
+    bool asked = false;
+    // Reads `block` into the buffer, timed; true when it read.
+    const auto timedRead = [&](std::int64_t block) {
+        const std::int64_t before = SearchMilliseconds();
+        const bool read = ReadBlock(state, block, buffer);
+        if (read && SearchMilliseconds() - before > kSlowReadMilliseconds)
+            NudgeDrive(state);
+        else if (read && state.firstQuickBlock < 0)
+            state.firstQuickBlock = block;
+        return read;
+    };
+    const auto consider = [&](std::int64_t block) {
+        int code = 0;
+        if (IsFileEntryTag(TagId(buffer)) && CheckTag(state, buffer, code) &&
+            IsVatEntry(buffer, state.map.partitionStart, Reader(state))) {
+            RecordVat(state, block);
+            found = true;
+        }
+    };
+    for (std::int64_t block = first; block < end; ++block) {
         if (AbortRequested(state)) break;
-        messages::ProgressTick();
-        if (ReadBlock(state, block, buffer)) {
-            int code = 0;
-            if (IsFileEntryTag(TagId(buffer)) && CheckTag(state, buffer, code) &&
-                IsVatEntry(buffer, state.map.partitionStart, Reader(state))) {
-                RecordVat(state, block);
-                found = true;
-            }
+        if ((block - first) % kProgressEvery == 0) messages::ProgressTick();
+        if (!asked && SearchMilliseconds() - started >= kAskAfterMilliseconds) {
+            asked = true;
+            if (messages::ShowMessage(messages::MessageIdWithFlags(kLongVatSearchMessage)) == kAnswerNo) break;
+        }
+        if (timedRead(block)) {
+            consider(block);
             continue;
         }
         const std::uint8_t sense = state.device ? state.device->GetSenseCode() : 0;
         if (!LinkSense(sense)) continue;
-        const std::int64_t last = block + kLinkAreaBlocks - 1;
-        if (!ReadBlock(state, last, buffer) && state.device->GetSenseCode() == sense && ReadBlock(state, last + 1, buffer))
-            block = last;  // the loop goes on at the block after the link area
+        const std::int64_t after = block + kLinkAreaBlocks;
+        if (after < end && timedRead(after)) {
+            consider(after);
+            block = after;  // the loop goes on at the block after it
+        }
     }
     return found;
 }

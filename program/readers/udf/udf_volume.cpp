@@ -25,6 +25,10 @@ constexpr std::int32_t kMtRainierAnchor = 1536;
 // length 0 is read over this many.
 constexpr std::uint32_t kMaxSequenceBlocks = 256;
 constexpr std::uint32_t kDefaultReserveBlocks = 16;
+// Volume descriptors are never recorded before the volume recognition area.
+constexpr std::int64_t kFirstDescriptorBlock = 16;
+// Failed reads after which that search gives up.
+constexpr int kSequenceSearchFailures = 3;
 // Where a lost File Entry is looked for on an erasable disc.
 constexpr std::int32_t kEntrySearchFirst = 512;
 constexpr std::int32_t kEntrySearchLast = 5999;
@@ -245,6 +249,102 @@ bool LayoutFromFileEntry(UdfState& state, std::uint8_t* buffer, VolumeFacts& fac
     return true;
 }
 
+// Where the anchor says the two descriptor sequences are (lengths in bytes).
+struct SequencePlaces {
+    std::uint32_t mainLocation = 0;
+    std::uint32_t mainLength = 0;
+    std::uint32_t reserveLocation = 0;
+    std::uint32_t reserveLength = 0;
+};
+
+
+// Without an anchor (both copies lost on an open disc, whose end anchor is
+// not written until it is closed) the descriptor sequences are looked for
+// where writers put them, between block 16 and the first anchor place: the
+// first Primary Volume Descriptor recorded for its own block starts the
+// main sequence, the next one after it the reserve sequence.
+bool FindSequencesWithoutAnchor(UdfState& state, std::uint8_t* buffer, SequencePlaces& places) {
+    const std::int64_t start = state.track->start;
+    const std::int64_t last = std::min<std::int64_t>(start + kAnchorBlock, state.readLimit);
+    QuietReads quiet(state);
+    std::int64_t main = 0;
+    int failedReads = 0;
+    for (std::int64_t block = start + kFirstDescriptorBlock; block < last; ++block) {
+        if (AbortRequested(state)) return false;
+        messages::ProgressTick();
+        if (!ReadBlock(state, block, buffer)) {
+            // A track that does not read here is not worth a read of every
+            // block: on a real drive each failure can take seconds.
+            if (++failedReads == kSequenceSearchFailures) break;
+            continue;
+        }
+        int code = 0;
+        if (TagId(buffer) != kTagPrimaryVolume || TagLocation(buffer) != block || !CheckTag(state, buffer, code)) continue;
+        if (main == 0) {
+            main = block;
+            block += kDefaultReserveBlocks - 1;  // the rest of the main sequence
+            continue;
+        }
+        places.reserveLocation = static_cast<std::uint32_t>(block);
+        places.reserveLength = kDefaultReserveBlocks * kBlockBytes;
+        break;
+    }
+    if (main == 0) return false;
+    places.mainLocation = static_cast<std::uint32_t>(main);
+    places.mainLength = kDefaultReserveBlocks * kBlockBytes;
+    if (Verbose())
+        diag::DebugPrint("No anchor on track %d, volume descriptors found at %d and %d", state.track->number,
+                         static_cast<int>(places.mainLocation), static_cast<int>(places.reserveLocation));
+    return true;
+}
+
+// Reads the main sequence, then the reserve one when the main one left the
+// partition or the logical volume unknown, then falls back to the layouts
+// packet-writing software leaves.
+Recognition ReadSequences(UdfState& state, std::uint8_t* buffer, const SequencePlaces& places, VolumeFacts& facts) {
+    scan::TrackNode* track = state.track;
+    facts.reserveLocation = places.reserveLocation;
+    Sequence found;
+    bool outOfMemory = false;
+    if (!ReadSequence(state, buffer, places.mainLocation, places.mainLength / kBlockBytes, facts, found, outOfMemory))
+        return outOfMemory ? Recognition::kOutOfMemory : Recognition::kAborted;
+    bool reserveTried = false;
+    bool laidOut = false;
+    for (;;) {
+        if ((track->flags & scan::TrackSparing) && !state.map.sparingLoaded) SetFlags(track, scan::TrackNoSparingTable);
+        if (state.partitionLength != 0 && found.logicalVolume && found.partition) {
+            laidOut = true;
+            break;
+        }
+        if (reserveTried || places.reserveLocation == 0) break;
+        reserveTried = true;
+        const std::uint32_t blocks =
+            places.reserveLength == 0 ? kDefaultReserveBlocks : places.reserveLength / kBlockBytes;
+        if (Verbose())
+            diag::DebugPrint("Switching to reserve VRS at %d for %d", static_cast<int>(places.reserveLocation),
+                             static_cast<int>(blocks));
+        if (!ReadSequence(state, buffer, places.reserveLocation, blocks, facts, found, outOfMemory))
+            return outOfMemory ? Recognition::kOutOfMemory : Recognition::kAborted;
+    }
+    if (laidOut) return Recognition::kVolume;
+    if (Verbose()) diag::DebugPrint("Error reading last VRS, trying to proceed.");
+    if (track->flags & scan::TrackErasable) {
+        if (!LayoutFromFileEntry(state, buffer, facts)) {
+            state.map.partitionStart = 0;
+            state.partitionLength = static_cast<std::uint32_t>(track->end - track->start);
+            const std::int64_t fsd =
+                SearchTag(state, places.reserveLocation, std::int64_t{track->end} - 1, buffer, kTagFileSet);
+            facts.fsdLocation = static_cast<std::uint32_t>(fsd);
+        }
+    } else if (!GuessAfterSequence(state, facts)) {
+        return Recognition::kNotUdf;
+    }
+    const std::string known = facts.name;
+    UseGuessedLayout(state, facts);
+    if (!known.empty()) facts.name = known;
+    return Recognition::kVolume;
+}
+
 void CutPartition(UdfState& state) {
     scan::TrackNode* track = state.track;
     state.partitionEnd = state.map.partitionStart + state.partitionLength;
@@ -277,66 +377,41 @@ Recognition RecogniseVolume(UdfState& state, std::uint8_t* buffer, VolumeFacts& 
     const AnchorSearch anchor = FindAnchor(state, buffer, readFailed);
     if (anchor == AnchorSearch::kAborted) return Recognition::kAborted;
 
-    bool laidOut = false;
+    SequencePlaces places;
+    bool haveSequences = false;
     if (anchor == AnchorSearch::kNone) {
         track->udfStage = kStageNoAnchor;
-        const bool first = track == scan::TrackListHead;
-        bool fromEntry = false;
-        if (readFailed && first && (track->flags & scan::TrackErasable)) fromEntry = LayoutFromFileEntry(state, buffer, facts);
-        if (!fromEntry && !GuessPacketLayout(state, readFailed, facts)) return Recognition::kNotUdf;
-        UseGuessedLayout(state, facts);
-        laidOut = true;
+        haveSequences = FindSequencesWithoutAnchor(state, buffer, places);
+        if (!haveSequences) {
+            const bool first = track == scan::TrackListHead;
+            bool fromEntry = false;
+            if (readFailed && first && (track->flags & scan::TrackErasable))
+                fromEntry = LayoutFromFileEntry(state, buffer, facts);
+            if (!fromEntry && !GuessPacketLayout(state, readFailed, facts)) return Recognition::kNotUdf;
+            UseGuessedLayout(state, facts);
+        }
     } else {
         const std::int64_t anchorBlock = TagLocation(buffer);
-        const std::uint32_t mainLength = GetLe32(buffer + kAnchorMainLength);
-        const std::uint32_t mainLocation = GetLe32(buffer + kAnchorMainLocation);
-        const std::uint32_t reserveLength = GetLe32(buffer + kAnchorReserveLength);
-        const std::uint32_t reserveLocation = GetLe32(buffer + kAnchorReserveLocation);
-        facts.reserveLocation = reserveLocation;
+        places.mainLength = GetLe32(buffer + kAnchorMainLength);
+        places.mainLocation = GetLe32(buffer + kAnchorMainLocation);
+        places.reserveLength = GetLe32(buffer + kAnchorReserveLength);
+        places.reserveLocation = GetLe32(buffer + kAnchorReserveLocation);
         if (Verbose())
             diag::DebugPrint("Located track %d AVDP at %d pointing to %d for %d bytes", track->number,
-                             static_cast<int>(anchorBlock), static_cast<int>(mainLocation), static_cast<int>(mainLength));
+                             static_cast<int>(anchorBlock), static_cast<int>(places.mainLocation),
+                             static_cast<int>(places.mainLength));
         scan::TrackNode* next = track->next;
-        if ((mainLocation >= static_cast<std::uint32_t>(track->end) || anchorBlock >= track->end) && next &&
+        if ((places.mainLocation >= static_cast<std::uint32_t>(track->end) || anchorBlock >= track->end) && next &&
             next->number != scan::kLeadOutNumber && (next->control & 0x05) == 0x05) {
             SetFlags(next, scan::TrackContinued);
             scan::CatalogueGuard guard;
             track->end = next->end;
         }
-        Sequence found;
-        bool outOfMemory = false;
-        if (!ReadSequence(state, buffer, mainLocation, mainLength / kBlockBytes, facts, found, outOfMemory))
-            return outOfMemory ? Recognition::kOutOfMemory : Recognition::kAborted;
-        bool reserveTried = false;
-        for (;;) {
-            if ((track->flags & scan::TrackSparing) && !state.map.sparingLoaded) SetFlags(track, scan::TrackNoSparingTable);
-            if (state.partitionLength != 0 && found.logicalVolume && found.partition) {
-                laidOut = true;
-                break;
-            }
-            if (reserveTried || reserveLocation == 0) break;
-            reserveTried = true;
-            const std::uint32_t blocks = reserveLength == 0 ? kDefaultReserveBlocks : reserveLength / kBlockBytes;
-            if (Verbose()) diag::DebugPrint("Switching to reserve VRS at %d for %d", static_cast<int>(reserveLocation), static_cast<int>(blocks));
-            if (!ReadSequence(state, buffer, reserveLocation, blocks, facts, found, outOfMemory))
-                return outOfMemory ? Recognition::kOutOfMemory : Recognition::kAborted;
-        }
-        if (!laidOut) {
-            if (Verbose()) diag::DebugPrint("Error reading last VRS, trying to proceed.");
-            if (track->flags & scan::TrackErasable) {
-                if (!LayoutFromFileEntry(state, buffer, facts)) {
-                    state.map.partitionStart = 0;
-                    state.partitionLength = static_cast<std::uint32_t>(track->end - track->start);
-                    const std::int64_t fsd = SearchTag(state, reserveLocation, std::int64_t{track->end} - 1, buffer, kTagFileSet);
-                    facts.fsdLocation = static_cast<std::uint32_t>(fsd);
-                }
-            } else if (!GuessAfterSequence(state, facts)) {
-                return Recognition::kNotUdf;
-            }
-            const std::string known = facts.name;
-            UseGuessedLayout(state, facts);
-            if (!known.empty()) facts.name = known;
-        }
+        haveSequences = true;
+    }
+    if (haveSequences) {
+        const Recognition read = ReadSequences(state, buffer, places, facts);
+        if (read != Recognition::kVolume) return read;
     }
     if (facts.name.empty()) facts.name = kUnknownName;
     CutPartition(state);

@@ -61,7 +61,12 @@ void DumpTrackInfo(const std::uint8_t* buffer, int track, int length) {
 
 void RefineNode(TrackNode* node, const MmcTrackInfo& info) {
     CatalogueGuard guard;
-    if (info.start < node->start) node->start = info.start;
+    // A node the scan added for the readable area after the last closed
+    // session starts where that session's lead-out was, a guess: the
+    // open session's track starts a session gap later, where the drive
+    // says. Other nodes keep their TOC start unless the drive names an
+    // earlier one.
+    if (info.start < node->start || ((node->flags & TrackAdded) && info.start > node->start)) node->start = info.start;
     node->freeBlocks = info.freeBlocks;
     if (info.nwaValid) {
         node->nextWritable = info.nextWritable == node->start ? 0 : static_cast<std::uint32_t>(info.nextWritable);
