@@ -6,6 +6,7 @@
 #include <zlib.h>
 
 #include "platform/byte_order.h"
+#include "program/readers/udf/udf_file_cursor.h"
 #include "program/readers/udf/udf_structures.h"
 #include "program/readers/udf/zlib_module.h"
 #include "support/udf_builder.h"
@@ -128,6 +129,12 @@ TEST_F(UdfCompressedVolumeTest, CompressedFilesAreExpandedWhenCopied) {
         EXPECT_EQ(FileText(folder + "/packed.bin"), std::string(packed_.begin(), packed_.end()));
         EXPECT_EQ(FileText(folder + "/plain.txt"), std::string(plain_.begin(), plain_.end()));
         EXPECT_EQ(FileText(folder + "/tiny.txt"), std::string(tiny_.begin(), tiny_.end()));
+        std::string implementation;
+        const readers::udf::ReadBlockFunction read = [this](std::int64_t block, std::uint8_t* out) {
+            return device_->ReadCD(static_cast<int>(block), out, 1);
+        };
+        EXPECT_TRUE(readers::udf::UdfImplementationId(track->rootItem, read, implementation));
+        EXPECT_EQ(implementation, c.compression == Compression::kDirectCd ? "Adaptec DirectCD" : "Dravik tests");
     }
 }
 

@@ -340,6 +340,45 @@ TEST_F(UdfCursorTest, DirectCdFilesAreInflated) {
     }
 }
 
+TEST_F(UdfCursorTest, ADirectCdHeaderIsBelievedOnlyAsFarAsTheFileGoes) {
+    constexpr std::uint32_t kFlags = scan::TrackCompressed | scan::TrackDirectCdCompressed;
+    const Bytes one = Content(6000, 3);
+    struct Case {
+        const char* name;
+        std::size_t field;  // header offset changed
+        std::uint64_t value;
+        bool wide;          // a 64-bit field
+    };
+    const Case cases[] = {
+        {"a huge size", 83, std::uint64_t{1} << 62, true},
+        {"a huge header length", 103, 0xFFFFFFFF, false},
+        {"a huge stored segment", 135 + 44 + 28, std::uint64_t{1} << 60, true},
+        {"a header shorter than its table", 103, 140, false},
+    };
+    std::uint32_t entry = 200;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Bytes header = DirectCdHeader(one.size() + 2048, {{false, one}, {true, Content(2048, 5)}});
+        if (c.wide) bytes::PutLe64(header.data() + c.field, c.value);
+        else bytes::PutLe32(header.data() + c.field, static_cast<std::uint32_t>(c.value));
+        const Bytes data = Concat({header, Deflated(one), Content(2048, 5)});
+        udf_.Data(60, data);
+        udf_.Entry(entry, {.size = one.size() + 2048, .extents = {{60, static_cast<std::uint32_t>(data.size())}}});
+        const std::uint64_t recorded = BlocksOf(one.size() + 2048);
+        reads_.clear();
+        ASSERT_TRUE(Open(entry, kFlags));
+        EXPECT_LE(cursor_.size, recorded * 2048 * 1032);
+        ReadAll(std::uint64_t{1} << 24);
+        for (const std::int64_t block : reads_) {
+            if (block == udf_.Absolute(entry)) continue;
+            EXPECT_GE(block, udf_.Absolute(60));
+            EXPECT_LT(block, udf_.Absolute(60 + BlocksOf(data.size())));
+        }
+        CloseUdfFile(cursor_);
+        ++entry;
+    }
+}
+
 TEST_F(UdfCursorTest, WithoutZlibCompressedFilesDoNotOpen) {
     constexpr std::uint32_t kFlags = scan::TrackCompressed | scan::TrackDirectCdCompressed;
     const Bytes data = Content(3000, 3);

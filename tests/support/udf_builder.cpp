@@ -112,6 +112,7 @@ void UdfBuilder::Sequence(int32_t at, const UdfVolume& volume) {
     PutLe32(lvd + kLvdFsdLength, kBlockBytes);
     PutLe32(lvd + kLvdFsdBlock, volume.fileSet);
     PutLe16(lvd + kLvdFsdBlock + 4, volume.fileSetReference);
+    PutIdentifier(lvd + 272, volume.implementation);  // the implementation identifier
     uint8_t* map = lvd + kLvdMaps;
     map[0] = kMapPhysical;
     map[1] = 6;

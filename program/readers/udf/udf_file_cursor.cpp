@@ -209,7 +209,10 @@ bool OpenUdfFile(UdfFileCursor& cursor, const UdfVolumeMap& map, const ReadBlock
     ZlibFailure failure = ZlibFailure::kNone;
     cursor.decompressor = VUVUDADInterface::Create(cursor, failure);
     if (!cursor.decompressor) {
-        if (Verbose()) diag::DebugPrint("UDF VUVUDAD exception: %d", static_cast<int>(failure));
+        if (Verbose()) {
+            if (failure == ZlibFailure::kNoMemory) diag::DebugPrint("Return from VUVUDAD ctor is null");
+            else diag::DebugPrint("UDF VUVUDAD exception: %d", static_cast<int>(failure));
+        }
         // Without zlib, a file of one chunk that is not zlib data is what
         // the decompressor would hand out unchanged: read it as it lies.
         cursor.mode = UdfCursorMode::kPlain;
@@ -266,9 +269,19 @@ bool NextUdfExtent(UdfFileCursor& cursor, std::int64_t& block, std::uint32_t& le
 
 void CloseUdfFile(UdfFileCursor& cursor) {
     if (cursor.map && Verbose()) {
-        diag::DebugPrint("UDF File access info block: %s mode=%d type=%d left=%d blocks=%d", cursor.name.c_str(),
-                         static_cast<int>(cursor.mode), cursor.descriptorType, static_cast<int>(cursor.remaining),
-                         static_cast<int>(cursor.blocksLeft));
+        // The cursor's state as one record of little-endian fields: mode,
+        // descriptor type, extent type, bytes left in the extent, blocks
+        // left, compressed length, last block read, File Entry block.
+        std::array<std::uint8_t, 32> record{};
+        bytes::PutLe32(record.data(), static_cast<std::uint32_t>(cursor.mode));
+        bytes::PutLe32(record.data() + 4, static_cast<std::uint32_t>(cursor.descriptorType));
+        bytes::PutLe32(record.data() + 8, static_cast<std::uint32_t>(cursor.extentType));
+        bytes::PutLe32(record.data() + 12, static_cast<std::uint32_t>(cursor.remaining));
+        bytes::PutLe32(record.data() + 16, static_cast<std::uint32_t>(cursor.blocksLeft));
+        bytes::PutLe32(record.data() + 20, cursor.compressedLength);
+        bytes::PutLe32(record.data() + 24, static_cast<std::uint32_t>(cursor.currentBlock));
+        bytes::PutLe32(record.data() + 28, static_cast<std::uint32_t>(cursor.entryBlock));
+        diag::DebugDump(record.data(), static_cast<int>(record.size()), "UDF File access info block");
     }
     cursor.decompressor.reset();
     ReleaseExpansion(cursor);
