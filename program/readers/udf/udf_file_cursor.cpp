@@ -200,6 +200,9 @@ bool OpenUdfFile(UdfFileCursor& cursor, const UdfVolumeMap& map, const ReadBlock
     cursor.blocksRecorded = cursor.blocksLeft = bytes::GetLe64(entry + kFeBlocksRecorded);
     cursor.blocksCounting = cursor.blocksRecorded == (cursor.size + kBlock - 1) / kBlock;
     cursor.descriptorBytes = length;
+    // Embedded data are at most the descriptor area, whatever the
+    // information length says.
+    if (cursor.descriptorType == kEmbeddedData) cursor.size = std::min<std::uint64_t>(cursor.size, length);
     std::memcpy(cursor.descriptorArea.data(), entry + start, length);
     cursor.ceQuadratVolume = (trackFlags & scan::TrackCompressed) && !(trackFlags & scan::TrackDirectCdCompressed);
     cursor.entryReference = item.fsPartition;
@@ -240,7 +243,7 @@ int ReadUdfData(UdfFileCursor& cursor, std::uint8_t* data) {
     if (cursor.descriptorType == kEmbeddedData) {
         // At most the descriptor area: the information length may say more.
         if (cursor.embeddedDone) return kUdfDataEnded;
-        const std::size_t bytes = static_cast<std::size_t>(std::min<std::uint64_t>(cursor.descriptorBytes, cursor.size));
+        const auto bytes = static_cast<std::size_t>(cursor.size);
         std::memcpy(data, cursor.descriptorArea.data(), bytes);
         std::memset(data + bytes, 0, kBlock - bytes);
         cursor.lastBytes = bytes;

@@ -1,6 +1,7 @@
 #include "program/readers/udf/udf_file_stream.h"
 
 #include <algorithm>
+#include <cstring>
 #include <utility>
 
 #include "program/readers/udf/udf_file_cursor.h"
@@ -32,6 +33,7 @@ public:
             // Descriptors that end before the file does leave the rest of a
             // plain file as zeros; a compressed file just ends.
             if (cursor_.mode == UdfCursorMode::kDirectCd || left_ == 0) return Result::kEnded;
+            std::memset(out, 0, kBlockBytes);
             bytes = static_cast<std::size_t>(std::min<std::uint64_t>(kBlockBytes, left_));
         } else {
             bytes = std::min<std::size_t>(cursor_.lastBytes, left_);
