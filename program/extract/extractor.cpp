@@ -26,6 +26,8 @@ constexpr std::uint32_t kIsoFamily = scan::TrackIso | scan::TrackJoliet | scan::
 // The tracks whose files the extractor copies: the ISO 9660 family, UDF
 // (its reader works out each file's data) and HFS.
 constexpr std::uint32_t kCopiedTracks = kIsoFamily | scan::TrackUdf | scan::TrackHfs;
+// Blocks in a row a file's reader may hand out without a byte of the file.
+constexpr int kMaxEmptyBlocks = 4096;
 constexpr std::int64_t kSectorsPerBlock = kBlockBytes / scan::kMacSectorBytes;
 
 bool IsUdfTrack(const scan::FoundItem* root) { return root->track && (root->track->flags & scan::TrackUdf); }
@@ -164,17 +166,12 @@ private:
         const bool udf = IsUdfTrack(root);
         const scan::FileSystemReader* udfReader = udf ? scan::FindFileSystem(scan::FileSystemKind::kUdf) : nullptr;
         const scan::MacFileInfo* mac = scan::ItemMacFileInfo(item);
-        const bool extentsKnown = udf   ? udfReader && udfReader->fileData
+        const bool extentsKnown = udf   ? udfReader && (udfReader->openFile || udfReader->fileData)
                                   : mac ? true
                                         : !(item->flags & scan::ItemFragmented) || scan::ItemExtentList(item);
         if (!IsCopiedTrack(root) || !extentsKnown) {
             report.outcome = FileOutcome::kUnsupported;
             report.error = "files of this file system cannot be extracted yet";
-            return Report(report);
-        }
-        if (udf && (root->track->flags & scan::TrackCompressed)) {
-            report.outcome = FileOutcome::kUnsupported;
-            report.error = "compressed files cannot be extracted yet";
             return Report(report);
         }
         // An HFS file's place is its recorded sectors; an empty data fork
@@ -185,8 +182,14 @@ private:
             report.outcome = FileOutcome::kMissing;
             return Report(report);
         }
+        // A UDF file is read through its reader, which expands compressed
+        // files as it goes; other files are runs of blocks.
+        std::unique_ptr<scan::FileDataStream> stream;
         std::vector<scan::FileDataRun> runs;
-        if (!mac && !DataRuns(root, item, runs)) {
+        if (udf && udfReader->openFile) {
+            stream = udfReader->openFile(root, item, ReadOne(), report.error);
+            if (!stream) return Report(report);
+        } else if (!mac && !DataRuns(root, item, runs)) {
             report.error = "its file entry could not be read";
             return Report(report);
         }
@@ -200,6 +203,7 @@ private:
         report.outputPath = JoinPath(dir.outputPath, name);
         if (safe.rewritten || renamed) Renamed({discPath, report.outputPath});
         const bool written = WriteFile(dir, name, item, report, [&](PartFile& part, std::vector<BlockRange>& unreadable) {
+            if (stream) return CopyStream(*stream, part, unreadable);
             return mac ? CopySectors(mac->data, part, unreadable) : CopyData(runs, part, unreadable);
         });
         if (written && mac && options_.resourceForks && NeedsAppleDouble(*mac)) {
@@ -291,12 +295,7 @@ private:
         runs.clear();
         const scan::FileSystemReader* reader =
             IsUdfTrack(root) ? scan::FindFileSystem(scan::FileSystemKind::kUdf) : nullptr;
-        if (reader && reader->fileData) {
-            const scan::ReadOneBlock read = [this](std::int64_t block, std::uint8_t* out) {
-                return block >= 0 && block <= kLastBlock && source_.Read(static_cast<std::int32_t>(block), 1, out);
-            };
-            return reader->fileData(root, item, read, runs);
-        }
+        if (reader && reader->fileData) return reader->fileData(root, item, ReadOne(), runs);
         if (IsUdfTrack(root)) return false;
         if (const scan::ExtentPair* list = scan::ItemExtentList(item)) {
             for (std::uint32_t i = 0; i < item->count; ++i) runs.push_back({scan::FileDataRun::Kind::kBlocks, list[i].start, list[i].length, {}});
@@ -304,6 +303,38 @@ private:
             runs.push_back({scan::FileDataRun::Kind::kBlocks, item->start, item->size, {}});
         }
         return true;
+    }
+
+    scan::ReadOneBlock ReadOne() {
+        return [this](std::int64_t block, std::uint8_t* out) {
+            return block >= 0 && block <= kLastBlock && source_.Read(static_cast<std::int32_t>(block), 1, out);
+        };
+    }
+
+    // Writes the file's data as its reader hands them out; blocks it could
+    // not read are zeros and recorded. 0, or the errno of a failed write
+    // (ECANCELED when the user stopped).
+    int CopyStream(scan::FileDataStream& stream, PartFile& part, std::vector<BlockRange>& unreadable) {
+        std::uint64_t remaining = stream.Size();
+        while (remaining > 0) {
+            if (source_.Aborted()) {
+                summary_.cancelled = true;
+                return ECANCELED;
+            }
+            std::size_t bytes = 0;
+            std::int64_t failed = -1;
+            const scan::FileDataStream::Result result = stream.Next(buffer_.data(), bytes, failed);
+            if (result == scan::FileDataStream::Result::kEnded) break;
+            if (result == scan::FileDataStream::Result::kUnreadable) AddUnreadable(unreadable, failed);
+            bytes = static_cast<std::size_t>(std::min<std::uint64_t>(bytes, remaining));
+            if (const int error = part.Write(buffer_.data(), bytes)) return error;
+            remaining -= bytes;
+            // A reader that hands out nothing would never end.
+            emptyBlocks_ = bytes == 0 ? emptyBlocks_ + 1 : 0;
+            if (emptyBlocks_ > kMaxEmptyBlocks) break;
+        }
+        emptyBlocks_ = 0;
+        return 0;
     }
 
     // Writes the file's runs in order; 0, or the errno of a failed write
@@ -371,6 +402,7 @@ private:
     ExtractSummary& summary_;
     std::vector<bool> matched_;
     std::vector<std::uint8_t> buffer_;
+    int emptyBlocks_ = 0;
 };
 
 }  // namespace

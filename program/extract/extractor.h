@@ -3,7 +3,8 @@
 // their paths, with their directories. Every extent of a multi-extent file
 // is copied in order; a UDF file's data come from its entry through the UDF
 // reader's entry in the scan's table of file systems (extents allocated but
-// never written become zeros, data kept in the entry are copied from it); an
+// never written become zeros, data kept in the entry are copied from it,
+// compressed files are expanded); an
 // HFS file's data fork is copied through the sectors the reader recorded,
 // and on request its resource fork and Finder information go beside it as an
 // AppleDouble file "._NAME". A block that cannot be read is written as zeros and the
@@ -41,7 +42,7 @@ enum class FileOutcome {
     kMissing,      // the catalogue marks its data missing; not written
     kKept,         // a file of that name was there and was kept
     kFailed,       // could not be written (see `error`); nothing left under its name
-    kUnsupported,  // not on a track of a file system the extractor copies from, or compressed
+    kUnsupported,  // not on a track of a file system the extractor copies from
 };
 
 struct BlockRange {

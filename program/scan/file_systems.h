@@ -9,8 +9,11 @@
 #pragma once
 
 #include <cstdint>
+#include <cstddef>
 #include <functional>
+#include <memory>
 #include <span>
+#include <string>
 #include <vector>
 
 namespace dravik::scan {
@@ -29,6 +32,21 @@ struct FileDataRun {
 };
 // Reads one 2048-byte block; false when it could not be read.
 using ReadOneBlock = std::function<bool(std::int64_t block, std::uint8_t* out)>;
+
+// A file's data handed out 2048 bytes at a time by its reader, which maps
+// and decodes (expands compressed files) as it goes.
+class FileDataStream {
+public:
+    enum class Result { kData, kUnreadable, kEnded };
+    virtual ~FileDataStream() = default;
+    // Bytes the file holds.
+    virtual std::uint64_t Size() const = 0;
+    // The next 2048 bytes into `out`, of which `bytes` belong to the file.
+    // kUnreadable: `out` holds zeros in place of them and `block` is the
+    // block that failed (negative: it has no place on the disc); reading
+    // can go on. kEnded: the file's data end before its size.
+    virtual Result Next(std::uint8_t* out, std::size_t& bytes, std::int64_t& block) = 0;
+};
 
 enum class FileSystemKind { kIso9660, kUdf, kHfs };
 
@@ -56,6 +74,12 @@ struct FileSystemReader {
     // its data.
     bool (*fileData)(const FoundItem* root, const FoundItem* item, const ReadOneBlock& read,
                      std::vector<FileDataRun>& runs) = nullptr;
+    // For copying a file out after the scan, block by block: its data as
+    // the reader reads them (compressed files expanded). Null with the
+    // reason in `error` when the file cannot be read. Preferred over
+    // fileData when set.
+    std::unique_ptr<FileDataStream> (*openFile)(const FoundItem* root, const FoundItem* item,
+                                                const ReadOneBlock& read, std::string& error) = nullptr;
     // State kept across the tracks of one scan, back to zero when a scan
     // starts.
     void (*resetState)() = nullptr;

@@ -59,7 +59,7 @@ TEST_F(UdfHostileInputTest, MutatedStructuresNeitherEscapeTheVolumeNorHang) {
     std::mt19937 random(1717);
     const std::uint8_t specials[] = {0x00, 0xFF, 0x80, 0x7F, 0x01, 0xFE};
     const scan::FileSystemReader* udf = scan::FindFileSystem(scan::FileSystemKind::kUdf);
-    ASSERT_TRUE(udf && udf->fileData);
+    ASSERT_TRUE(udf && udf->fileData && udf->openFile);
     for (int round = 0; round < kRounds; ++round) {
         served_->ClearOverrides();
         const int damaged = 1 + static_cast<int>(random() % 3);
@@ -88,7 +88,17 @@ TEST_F(UdfHostileInputTest, MutatedStructuresNeitherEscapeTheVolumeNorHang) {
             };
             for (const auto& [path, item] : Paths(track)) {
                 std::vector<scan::FileDataRun> runs;
-                if (!(item->flags & scan::ItemDirectory)) udf->fileData(track->rootItem, item, read, runs);
+                if (item->flags & scan::ItemDirectory) continue;
+                udf->fileData(track->rootItem, item, read, runs);
+                // And through the file cursor, as the extractor reads.
+                std::string error;
+                if (auto stream = udf->openFile(track->rootItem, item, read, error)) {
+                    std::uint8_t data[2048];
+                    std::size_t bytes = 0;
+                    std::int64_t failed = 0;
+                    for (int i = 0; i < 64 && stream->Next(data, bytes, failed) != scan::FileDataStream::Result::kEnded; ++i)
+                        ASSERT_LE(bytes, 2048u);
+                }
             }
         }
         for (const std::int32_t block : reads) {

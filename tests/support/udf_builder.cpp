@@ -133,6 +133,7 @@ void UdfBuilder::Sequence(int32_t at, const UdfVolume& volume) {
     PutLe32(lvd + kLvdFsdLength, kBlockBytes);
     PutLe32(lvd + kLvdFsdBlock, volume.fileSet);
     PutLe16(lvd + kLvdFsdBlock + 4, volume.fileSetReference);
+    PutIdentifier(lvd + 272, volume.implementation);  // the implementation identifier
     uint8_t* map = lvd + kLvdMaps;
     map[0] = kMapPhysical;
     map[1] = 6;
@@ -192,6 +193,33 @@ void UdfBuilder::FileSet(uint32_t at, uint32_t rootEntry, const std::string& fil
     Tag(d, kTagFileSet, at, 512);
 }
 
+namespace {
+
+std::size_t PutExtents(uint8_t* ads, UdfData kind, const std::vector<UdfExtent>& extents, uint64_t size) {
+    const std::size_t each = kind == UdfData::kShort ? kShortDescriptorBytes : kLongDescriptorBytes;
+    std::size_t adBytes = 0;
+    for (const UdfExtent& extent : extents) {
+        PutLe32(ads + adBytes, extent.length ? extent.length : static_cast<uint32_t>(size));
+        PutLe32(ads + adBytes + 4, extent.block);
+        if (kind == UdfData::kLong) {
+            PutLe16(ads + adBytes + 8, extent.reference);
+            PutLe16(ads + adBytes + 10, extent.flags);
+            PutLe32(ads + adBytes + 12, extent.word);
+        }
+        adBytes += each;
+    }
+    return adBytes;
+}
+
+}  // namespace
+
+void UdfBuilder::AllocationExtent(uint32_t at, UdfData kind, const std::vector<UdfExtent>& extents) {
+    uint8_t* d = Block(Absolute(at));
+    const std::size_t adBytes = PutExtents(d + kAedDescriptors, kind, extents, 0);
+    PutLe32(d + kAedDescriptorsLength, static_cast<uint32_t>(adBytes));
+    Tag(d, kTagAllocationExtent, at, kAedDescriptors + adBytes);
+}
+
 void UdfBuilder::Entry(uint32_t at, const UdfEntry& entry) {
     uint8_t* d = Block(Absolute(at));
     PutLe16(d + 20, 4);  // strategy type 4
@@ -218,12 +246,7 @@ void UdfBuilder::Entry(uint32_t at, const UdfEntry& entry) {
         adBytes = entry.embedded.size();
         std::memcpy(ads, entry.embedded.data(), adBytes);
     } else {
-        const std::size_t each = entry.kind == UdfData::kShort ? kShortDescriptorBytes : kLongDescriptorBytes;
-        for (const UdfExtent& extent : entry.extents) {
-            PutLe32(ads + adBytes, extent.length ? extent.length : static_cast<uint32_t>(entry.size));
-            PutLe32(ads + adBytes + 4, extent.block);
-            adBytes += each;
-        }
+        adBytes = PutExtents(ads, entry.kind, entry.extents, entry.size);
     }
     PutLe32(d + kFeExtendedAttributesLength, ea);
     PutLe32(d + kFeDescriptorsLength, static_cast<uint32_t>(adBytes));

@@ -28,9 +28,14 @@ namespace dravik::test {
 enum class UdfData { kShort, kLong, kEmbedded };
 
 // An extent of partition blocks; length 0 takes the entry's size.
+// The length may carry an extent type in its top two bits (0x40000000
+// allocated, 0x80000000 unallocated, 0xC0000000 continued at `block`).
 struct UdfExtent {
     uint32_t block = 0;
     uint32_t length = 0;
+    uint16_t reference = 0;              // long descriptors: partition reference
+    uint16_t flags = 0;                  // long descriptors: implementation-use flags (bytes 10-11)
+    uint32_t word = 0;                   // long descriptors: implementation-use word (bytes 12-15)
 };
 
 struct UdfEntry {
@@ -105,6 +110,9 @@ public:
     // when asked); returns the directory's length in bytes.
     uint32_t Directory(uint32_t at, const std::vector<UdfFid>& fids, bool directCdPrefix = false);
     void Data(uint32_t at, std::span<const uint8_t> bytes);
+    // An allocation extent descriptor holding more of a file's descriptors
+    // (short or long).
+    void AllocationExtent(uint32_t at, UdfData kind, const std::vector<UdfExtent>& extents);
     // The VAT: its table in the blocks from `at` on and its File Entry in
     // the block after them, the last block a write records, as writers put
     // it (an embedded table is the File Entry alone, at `at`). Returns the

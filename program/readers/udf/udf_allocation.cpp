@@ -15,9 +15,6 @@ namespace {
 constexpr int kMaxContinuations = 1024;
 // Pieces of one file's layout; more are taken as a broken list.
 constexpr std::size_t kMaxPieces = 1 << 20;
-// A file larger than this is taken as this large (more than any disc the
-// reader meets holds).
-constexpr std::uint64_t kMaxFileBytes = std::uint64_t{16} << 30;
 
 std::size_t DescriptorBytes(int type) {
     switch (type) {
@@ -49,6 +46,8 @@ bool AllocationWalker::Next(AllocationDescriptor& out) {
         } else if (size_ == kLongDescriptorBytes) {
             next.position = GetLe32(d + 4);
             next.reference = GetLe16(d + 8);
+            next.implementationFlags = GetLe16(d + 10);
+            next.implementationWord = GetLe32(d + 12);
         } else {
             next.position = GetLe32(d + 12);
             next.reference = GetLe16(d + 16);

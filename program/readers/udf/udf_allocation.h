@@ -17,10 +17,18 @@
 
 namespace dravik::readers::udf {
 
+// A file larger than this is taken as this large (more than any disc the
+// reader meets holds).
+constexpr std::uint64_t kMaxFileBytes = std::uint64_t{16} << 30;
+
 struct AllocationDescriptor {
     std::uint32_t lengthField = 0;  // length with the extent type in its top two bits
     std::uint32_t position = 0;     // logical block
     std::uint32_t reference = 0;    // partition reference
+    // Long descriptors only: the implementation-use flags (bytes 10-11) and
+    // word (bytes 12-15), where compressing software marks an extent.
+    std::uint16_t implementationFlags = 0;
+    std::uint32_t implementationWord = 0;
 };
 
 class AllocationWalker {

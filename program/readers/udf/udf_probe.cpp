@@ -15,6 +15,7 @@
 #include "program/messages/show_status.h"
 #include "program/readers/file_system_entries.h"
 #include "program/readers/udf/udf_file_data.h"
+#include "program/readers/udf/udf_file_stream.h"
 #include "program/readers/udf/udf_names.h"
 #include "program/readers/udf/udf_reader.h"
 #include "program/readers/udf/udf_structures.h"
@@ -347,6 +348,7 @@ scan::FileSystemReader UdfFileSystem() {
     entry.name = "UDF";
     entry.probe = ProbeUdf;
     entry.fileData = udf::UdfFileData;
+    entry.openFile = udf::OpenUdfFileStream;
     return entry;
 }
 
