@@ -16,6 +16,7 @@
 #include "program/scan/track_list.h"
 #include "program/shell/catalogue_views.h"
 #include "program/shell/copy_command.h"
+#include "program/shell/disc_info_window.h"
 #include "program/app/drive_selection.h"
 #include "program/shell/help_pages.h"
 #include "program/shell/main_window.h"
@@ -28,7 +29,6 @@ namespace dravik::shell {
 namespace {
 
 constexpr unsigned kDriveNotReady = 107;
-constexpr unsigned kNotAvailable = 118;
 constexpr unsigned kRescanConfirmation = 253;
 constexpr unsigned char kNotReadyAsc = 4;
 constexpr auto kNotReadyPause = std::chrono::milliseconds(500);
@@ -93,7 +93,7 @@ void MainWindow::RunCommandTable(int id) {
         case 40010:
         case 40020:
         case 99: copier_->Run(id); break;
-        case 40036: messages::ShowMessage(static_cast<int>(kNotAvailable), id); break;
+        case 40036: ShowDiscInformation(*this); break;
         default: break;
     }
 }

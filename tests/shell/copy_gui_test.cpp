@@ -9,6 +9,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QTreeView>
 #include <cstdlib>
 #include <filesystem>
@@ -32,10 +33,12 @@
 #include "program/shell/copy_command.h"
 #include "program/shell/copy_progress_dialog.h"
 #include "program/shell/copy_summary_dialog.h"
+#include "program/shell/disc_info_window.h"
 #include "program/shell/file_list_model.h"
 #include "program/shell/main_window.h"
 #include "program/shell/select_drive_dialog.h"
 #include "program/shell/startup.h"
+#include "support/cli_runner.h"
 #include "support/temp_dir.h"
 #include "support/test_paths.h"
 
@@ -307,6 +310,43 @@ TEST_F(CopyGuiTest, CancelLeavesNoPartialFileAndTheCatalogueCommandsWaitMeanwhil
         EXPECT_EQ(entry.find("IMG_"), std::string::npos) << entry;
     EXPECT_FALSE(app::CopyRunning());
     EXPECT_EQ(window.ToolbarAction(40019)->isEnabled(), toolbarBefore) << "commands come back after the copy";
+}
+
+// Disc Information: both sessions' tracks with what they hold, and a
+// report saved as JSON equal to what dravik-cli scan --json prints.
+TEST_F(CopyGuiTest, DiscInformationShowsBothSessionsAndSavesTheScanReport) {
+    shell::MainWindow& window = StartOver(SampleFolder() + "/sample.vdisc");
+    window.Command(40036);
+    auto* info = qobject_cast<shell::DiscInfoWindow*>(OpenDialog(QStringLiteral("DiscInformation")));
+    ASSERT_NE(info, nullptr);
+    EXPECT_TRUE(info->DriveLabel()->text().startsWith(QStringLiteral("Drive: DRAVIK"))) << info->DriveLabel()->text().toStdString();
+    EXPECT_TRUE(info->MediumLabel()->text().contains(QStringLiteral("2 session(s), finalized")))
+        << info->MediumLabel()->text().toStdString();
+    QTableWidget* tracks = info->Tracks();
+    ASSERT_EQ(tracks->rowCount(), 3);
+    auto cell = [&](int row, int column) { return tracks->item(row, column)->text(); };
+    EXPECT_EQ(cell(0, shell::DiscInfoWindow::kSession), QStringLiteral("1"));
+    EXPECT_EQ(cell(1, shell::DiscInfoWindow::kSession), QStringLiteral("2"));
+    EXPECT_EQ(cell(1, shell::DiscInfoWindow::kStart), QStringLiteral("11474"));
+    EXPECT_EQ(cell(0, shell::DiscInfoWindow::kFileSystem), QStringLiteral("ISO 9660"));
+    EXPECT_EQ(cell(0, shell::DiscInfoWindow::kVolume), QStringLiteral("HOLIDAY_2024 (Session 1)"));
+    EXPECT_EQ(cell(0, shell::DiscInfoWindow::kFiles), QStringLiteral("5"));
+    EXPECT_EQ(cell(1, shell::DiscInfoWindow::kFiles), QStringLiteral("3"));
+    EXPECT_EQ(cell(2, shell::DiscInfoWindow::kNumber), QStringLiteral("Lead-out"));
+    info->resize(980, 300);
+    SaveScreenshot(info, "disc_information");
+
+    const std::string saved = out_.File("report.json");
+    shell::SetSavePathChooser([&saved](QWidget*, const QString&, const QString&) { return QString::fromStdString(saved); });
+    info->SaveButton()->click();
+    TempDir config;
+    const CliRun scan = RunCli({"scan", "--json", SampleFolder() + "/sample.vdisc"},
+                               {{"DRAVIK_IMAGES", ""}, {"DRAVIK_CONFIG_DIR", config.path()}});
+    ASSERT_EQ(scan.status, 0) << scan.err;
+    EXPECT_EQ(ReadFile(saved), scan.out);
+    EXPECT_TRUE(info->SaveReport(QString::fromStdString(out_.File("report.txt"))));
+    EXPECT_NE(ReadFile(out_.File("report.txt")).find("Track 2  session 2  start 11474"), std::string::npos);
+    info->close();
 }
 
 }  // namespace
