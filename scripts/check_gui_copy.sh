@@ -41,7 +41,8 @@ if ! wait_for 60 grep -qs "Final TOC information" "$WORK/run.DBG"; then
   echo "the scan did not end"; status=1
 else
   window=$(wait_for 20 xdotool search --onlyvisible --name "HOLIDAY_2024" >/dev/null && xdotool search --onlyvisible --name "HOLIDAY_2024" | head -1)
-  sleep 1
+  # The log line comes just before the window gives the commands back.
+  sleep 2
   xdotool windowactivate --sync "$window" key --clearmodifiers ctrl+s
   # The folder dialog opens on the folder used last; Enter takes it.
   if wait_for 20 xdotool search --onlyvisible --name "Copy Files To" >/dev/null; then

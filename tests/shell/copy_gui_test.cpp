@@ -113,10 +113,13 @@ protected:
         EXPECT_TRUE(WaitUntil([&] { return ScanEnded(window); }, kScanTimeoutMs));
         return window;
     }
+    // The scan's end as the window shows it: the menus are back and the
+    // toolbar's copy and rescan buttons are enabled.
     static bool ScanEnded(shell::MainWindow& window) {
         const scan::ScanOutcome outcome = scan::LastScanOutcome();
         return !scan::ScanRunning && outcome != scan::ScanOutcome::Running && outcome != scan::ScanOutcome::None &&
-               window.TopMenus()[0]->menuAction()->isEnabled();
+               window.TopMenus()[0]->menuAction()->isEnabled() && window.ToolbarAction(40020)->isEnabled() &&
+               window.ToolbarAction(40019)->isEnabled();
     }
 
     // The item `path` ("PHOTOS/IMG_0001.JPG;1") below the first track's root.
@@ -289,6 +292,9 @@ TEST_F(CopyGuiTest, CancelLeavesNoPartialFileAndTheCatalogueCommandsWaitMeanwhil
         shell::CopyCommand* copier = window.Copier();
         ASSERT_NE(copier->Progress(), nullptr);
         SaveScreenshot(copier->Progress(), "copy_progress");
+        EXPECT_TRUE(app::CopyRunning());
+        EXPECT_FALSE(window.ToolbarAction(40019)->isEnabled());
+        EXPECT_FALSE(window.CommandActions(40020).front()->isEnabled());
         lockedWhileAsking = app::CopyRunning() && !window.ToolbarAction(40019)->isEnabled() &&
                             !window.CommandActions(40020).front()->isEnabled() && !app::StartScan();
         shell::CopyProgressDialog* progress = copier->Progress();
