@@ -7,6 +7,7 @@
 #include <mutex>
 #include <thread>
 
+#include "program/app/copy_job.h"
 #include "program/diag/debug_log.h"
 #include "program/scan/driver/scan_thread.h"
 #include "program/scan/scan_state.h"
@@ -62,7 +63,8 @@ bool StartScan() {
         return false;
     }
     std::lock_guard<std::mutex> hold(g_threadLock);
-    if (scan::ScanRunning) return false;
+    // A copy reads the catalogue a new scan would replace.
+    if (scan::ScanRunning || CopyRunning()) return false;
     if (g_thread.joinable()) {
         // A body that has not returned yet still holds the thread.
         if (!ThreadDone()) return false;

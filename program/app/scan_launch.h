@@ -18,7 +18,8 @@ void InstallScanThread(ScanThreadBody body);
 // On the user-interface thread: sets ScanRunning, grays the first three
 // menus and starts the body on its own thread. When the body returns (or
 // throws), the thread clears ScanRunning and enables the menus again on the
-// user-interface thread. False when there is no body or a scan still runs.
+// user-interface thread. False when there is no body, a scan still runs
+// or a copy runs.
 bool StartScan();
 // True while a scan thread has not been joined yet.
 bool ScanThreadExists();

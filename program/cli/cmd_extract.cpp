@@ -117,6 +117,7 @@ void PrintFile(const extract::FileReport& file) {
             std::printf("failed    %s  %s\n", (out.empty() ? disc : out).c_str(), file.error.c_str());
             break;
         case extract::FileOutcome::kUnsupported:
+        case extract::FileOutcome::kSkipped:
             std::printf("skipped   %s  %s\n", disc.c_str(), file.error.c_str());
             break;
     }

@@ -12,7 +12,7 @@
 #include "program/scan/driver/scan_thread.h"
 #include "program/scan/track_list.h"
 #include "program/settings/settings.h"
-#include "scan_report.h"
+#include "program/app/scan_report.h"
 #include "scan_target.h"
 
 namespace dravik::cli {
@@ -62,11 +62,11 @@ int RunScanCommand(const std::vector<std::string>& args) {
         return kExitUsage;
     }
     return ScanTargetWith("scan", options.target, [&options](device::CDDevice&, scan::ScanOutcome outcome) {
-        const ReportSink toStdout = [](std::string_view piece) { std::fwrite(piece.data(), 1, piece.size(), stdout); };
+        const app::ReportSink toStdout = [](std::string_view piece) { std::fwrite(piece.data(), 1, piece.size(), stdout); };
         if (options.json)
-            WriteScanReportJson(toStdout);
+            app::WriteScanReportJson(toStdout);
         else
-            WriteScanReportText(toStdout);
+            app::WriteScanReportText(toStdout);
         if (outcome == scan::ScanOutcome::Cancelled) std::fprintf(stderr, "dravik-cli scan: cancelled\n");
         return outcome == scan::ScanOutcome::Failed ? kExitFailure : kExitOk;
     });

@@ -82,7 +82,8 @@ public:
             trackDir.parent = &target;
             trackDir.item = root;
             trackDir.discPath = TrackFolderText(root);
-            const bool whole = options_.paths.empty() || Selects(root, "");
+            const bool whole = (options_.paths.empty() && options_.items.empty()) || Selects(root, "") ||
+                               options_.items.count(root) != 0;
             // Tracks without a file system (audio, the lead-out) have
             // placeholder roots and get no folder.
             if (whole && IsCopiedTrack(root)) Open(trackDir);
@@ -111,7 +112,7 @@ private:
         for (const scan::FoundItem* item = first; item && !summary_.cancelled; item = item->next) {
             if (scan::IsHiddenEntry(item)) continue;
             const std::string path = ItemPathText(item);
-            const bool selected = selectedAbove || Selects(root, path);
+            const bool selected = selectedAbove || Selects(root, path) || options_.items.count(item) != 0;
             const std::string discPath = JoinPath(dir.discPath.empty() ? TrackFolderText(root) : dir.discPath,
                                                   item->Name());
             if (item->flags & scan::ItemDirectory) {
@@ -213,7 +214,7 @@ private:
                              JoinPath(dir.outputPath, doubleName), {}, {}};
             WriteFile(dir, doubleName, item, forks, [&](PartFile& part, std::vector<BlockRange>& unreadable) {
                 const std::vector<std::uint8_t> header = AppleDoubleHeader(*mac);
-                if (const int error = part.Write(header.data(), header.size())) return error;
+                if (const int error = Put(part, header.data(), header.size())) return error;
                 return CopySectors(mac->resource, part, unreadable);
             });
         }
@@ -229,11 +230,27 @@ private:
     template <typename Copy>
     bool WriteFile(OutputDir& dir, const std::string& name, const scan::FoundItem* item, FileReport& report,
                    Copy&& copy) {
-        if (!options_.overwrite && dir.handle.Has(name)) {
+        bool overwrite = options_.overwrite;
+        const bool exists = dir.handle.Has(name);
+        if (listener_.decide) {
+            switch (listener_.decide(report.discPath, exists)) {
+                case FileDecision::kStop:
+                    summary_.cancelled = true;
+                    return false;
+                case FileDecision::kSkip:
+                    report.outcome = FileOutcome::kSkipped;
+                    Report(report);
+                    return false;
+                case FileDecision::kOverwrite: overwrite = true; break;
+                case FileDecision::kWrite: break;
+            }
+        }
+        if (!overwrite && exists) {
             report.outcome = FileOutcome::kKept;
             Report(report);
             return false;
         }
+        if (listener_.onStart) listener_.onStart(report.discPath, item->size);
         PartFile part;
         if (const int error = part.Create(dir.handle)) {
             report.error = platform::ErrorText(error);
@@ -247,7 +264,7 @@ private:
             Report(report);
             return false;
         }
-        if (const int error = part.Commit(name, options_.overwrite, ItemTime(item->date))) {
+        if (const int error = part.Commit(name, overwrite, ItemTime(item->date))) {
             report.outcome = error == EEXIST ? FileOutcome::kKept : FileOutcome::kFailed;
             if (error != EEXIST) report.error = platform::ErrorText(error);
             Report(report);
@@ -279,7 +296,7 @@ private:
                 const std::uint64_t inBuffer = std::uint64_t(count) * kBlockBytes - offset;
                 const std::uint64_t span = std::min(inRun, inBuffer);
                 const std::uint64_t bytes = std::min(span, remaining);
-                if (const int error = part.Write(buffer_.data() + offset, static_cast<std::size_t>(bytes))) return error;
+                if (const int error = Put(part, buffer_.data() + offset, static_cast<std::size_t>(bytes))) return error;
                 remaining -= bytes;
                 sector += static_cast<std::int64_t>(span / scan::kMacSectorBytes);
             }
@@ -342,7 +359,7 @@ private:
     int CopyData(const std::vector<scan::FileDataRun>& runs, PartFile& part, std::vector<BlockRange>& unreadable) {
         for (const scan::FileDataRun& run : runs) {
             if (run.kind == scan::FileDataRun::Kind::kBytes) {
-                if (const int error = part.Write(run.bytes.data(), run.bytes.size())) return error;
+                if (const int error = Put(part, run.bytes.data(), run.bytes.size())) return error;
                 continue;
             }
             std::int64_t block = run.start;
@@ -355,7 +372,7 @@ private:
                 if (run.kind == scan::FileDataRun::Kind::kZeros) {
                     const std::uint64_t bytes = std::min<std::uint64_t>(remaining, buffer_.size());
                     std::memset(buffer_.data(), 0, static_cast<std::size_t>(bytes));
-                    if (const int error = part.Write(buffer_.data(), static_cast<std::size_t>(bytes))) return error;
+                    if (const int error = Put(part, buffer_.data(), static_cast<std::size_t>(bytes))) return error;
                     remaining -= bytes;
                     continue;
                 }
@@ -363,7 +380,7 @@ private:
                 const int count = static_cast<int>(std::min<std::uint64_t>(kBlocksPerRead, blocksLeft));
                 ReadBlocks(block, count, unreadable);
                 const std::uint64_t bytes = std::min<std::uint64_t>(remaining, std::uint64_t(count) * kBlockBytes);
-                if (const int error = part.Write(buffer_.data(), static_cast<std::size_t>(bytes))) return error;
+                if (const int error = Put(part, buffer_.data(), static_cast<std::size_t>(bytes))) return error;
                 remaining -= bytes;
                 block += count;
             }
@@ -385,6 +402,13 @@ private:
                 AddUnreadable(unreadable, at);
             }
         }
+    }
+
+    // Writes to the file being copied and tells the listener.
+    int Put(PartFile& part, const std::uint8_t* data, std::size_t bytes) {
+        const int error = part.Write(data, bytes);
+        if (!error && bytes && listener_.onBytes) listener_.onBytes(bytes);
+        return error;
     }
 
     void Report(const FileReport& report) {

@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "program/extract/block_source.h"
@@ -33,7 +34,10 @@ struct ExtractOptions {
     std::string targetFolder;
     bool overwrite = false;
     bool resourceForks = false;      // HFS files: also "._NAME" with the resource fork
-    std::vector<std::string> paths;  // empty: every file
+    std::vector<std::string> paths;  // empty (and no `items`): every file
+    // Items chosen in a view: a file, or a directory or track root with
+    // everything below it. Chosen items and `paths` add up.
+    std::unordered_set<const scan::FoundItem*> items;
 };
 
 enum class FileOutcome {
@@ -43,6 +47,15 @@ enum class FileOutcome {
     kKept,         // a file of that name was there and was kept
     kFailed,       // could not be written (see `error`); nothing left under its name
     kUnsupported,  // not on a track of a file system the extractor copies from
+    kSkipped,      // the listener's `decide` said not to copy it
+};
+
+// What the listener's `decide` says of a file about to be written.
+enum class FileDecision {
+    kWrite,      // write it; an existing file is kept unless the options say overwrite
+    kOverwrite,  // write it, replacing a file of that name
+    kSkip,       // do not write it (reported as kSkipped)
+    kStop,       // stop the whole extraction here (the summary says cancelled)
 };
 
 struct BlockRange {
@@ -80,6 +93,13 @@ struct ExtractSummary {
 struct ExtractListener {
     std::function<void(const FileReport&)> onFile;
     std::function<void(const RenameReport&)> onRename;
+    // Before each file is written: its disc path, and whether a file of
+    // its output name exists already. Unset: every file is written.
+    std::function<FileDecision(const std::string& discPath, bool exists)> decide;
+    // A file's copying begins: its disc path and the bytes it will take.
+    std::function<void(const std::string& discPath, std::uint64_t bytes)> onStart;
+    // Bytes just written to the file being copied.
+    std::function<void(std::uint64_t bytes)> onBytes;
 };
 
 // `roots` are the tracks' root items, in track order. The caller keeps

@@ -121,6 +121,7 @@ CatalogueViews::CatalogueViews(QWidget* parent)
     connect(this, &QSplitter::splitterMoved, this,
             [this](int, int) { app::WriteProgramNumber(app::kTreeWidthValue, static_cast<std::uint32_t>(TreeWidth())); });
     connect(tree_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        popupTreeIndex_ = tree_->indexAt(at);
         if (treeMenu_) treeMenu_->popup(tree_->viewport()->mapToGlobal(at));
     });
     for (QAbstractItemView* view : {static_cast<QAbstractItemView*>(icons_), static_cast<QAbstractItemView*>(details_)}) {
@@ -163,6 +164,10 @@ void CatalogueViews::SelectTreeItem(port::TreeHandle node) {
 }
 
 scan::FoundItem* CatalogueViews::SelectedTreeItem() const { return treeModel_->ItemAt(tree_->currentIndex()); }
+
+scan::FoundItem* CatalogueViews::PopupTreeItem() const {
+    return popupTreeIndex_.isValid() ? treeModel_->ItemAt(popupTreeIndex_) : SelectedTreeItem();
+}
 
 void CatalogueViews::SelectParentDirectory() {
     const QModelIndex parent = tree_->currentIndex().parent();

@@ -5,6 +5,7 @@
 // the program's registry key.
 #pragma once
 
+#include <QPersistentModelIndex>
 #include <QSplitter>
 #include <functional>
 
@@ -58,6 +59,9 @@ public:
     port::TreeHandle InsertTreeItem(const port::TreeItemRequest& request);
     void SelectTreeItem(port::TreeHandle node);
     scan::FoundItem* SelectedTreeItem() const;
+    // The item the tree's popup menu was last opened on (the current one
+    // when it opened over no item).
+    scan::FoundItem* PopupTreeItem() const;
     // Backspace: the parent of the current directory, or a beep.
     void SelectParentDirectory();
 
@@ -111,6 +115,7 @@ private:
     QMenu* listMenu_ = nullptr;
     QMenu* treeMenu_ = nullptr;
     std::function<void(bool)> busy_;
+    QPersistentModelIndex popupTreeIndex_;
     app::ColumnWidths widths_;
     int style_ = kLargeIcons;
     bool listSorted_ = false;

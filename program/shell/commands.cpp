@@ -15,6 +15,8 @@
 #include "program/scan/scan_state.h"
 #include "program/scan/track_list.h"
 #include "program/shell/catalogue_views.h"
+#include "program/shell/copy_command.h"
+#include "program/shell/disc_info_window.h"
 #include "program/app/drive_selection.h"
 #include "program/shell/help_pages.h"
 #include "program/shell/main_window.h"
@@ -27,7 +29,6 @@ namespace dravik::shell {
 namespace {
 
 constexpr unsigned kDriveNotReady = 107;
-constexpr unsigned kNotAvailable = 118;
 constexpr unsigned kRescanConfirmation = 253;
 constexpr unsigned char kNotReadyAsc = 4;
 constexpr auto kNotReadyPause = std::chrono::milliseconds(500);
@@ -91,8 +92,8 @@ void MainWindow::RunCommandTable(int id) {
         case 40016: OpenUpdatePage(); break;
         case 40010:
         case 40020:
-        case 40036:
-        case 99: messages::ShowMessage(static_cast<int>(kNotAvailable), id); break;
+        case 99: copier_->Run(id); break;
+        case 40036: ShowDiscInformation(*this); break;
         default: break;
     }
 }

@@ -23,6 +23,8 @@
 #include "program/scan/scan_state.h"
 #include "program/settings/settings.h"
 #include "program/shell/catalogue_views.h"
+#include "program/shell/copy_command.h"
+#include "program/app/copy_job.h"
 #include "program/app/language_resources.h"
 #include "program/app/scan_launch.h"
 #include "program/messages/show_status.h"
@@ -114,6 +116,7 @@ MainWindow::MainWindow(const WindowResources& resources, QWidget* parent) : QMai
     BuildToolbar(resources.popupMenus);
     status_ = new StatusBarParts(statusBar());
     BuildViews();
+    copier_ = new CopyCommand(*this);
     CheckStyleEntries(views_->ListStyle());
     resize(860, 560);
 }
@@ -321,8 +324,8 @@ QAction* MainWindow::ToolbarAction(int id) const { return toolbarActions_.value(
 bool MainWindow::CommandAllowedDuringScan(int id) const { return scanLockedCommands_.count(id) == 0; }
 
 void MainWindow::Command(int id) {
-    if (scan::ScanRunning && !CommandAllowedDuringScan(id)) {
-        // Grayed while the scan runs; an accelerator may still reach here.
+    if ((scan::ScanRunning || app::CopyRunning()) && !CommandAllowedDuringScan(id)) {
+        // Grayed while a scan or a copy runs; an accelerator may still reach here.
         return;
     }
     emit commandIssued(id);
@@ -337,6 +340,12 @@ void MainWindow::Command(int id) {
 
 void MainWindow::closeEvent(QCloseEvent* event) {
     if (settings::ProgramSettings.SavePos) SaveWindowPlacement(*this);
+    if (copier_->Running()) {
+        // The copy stops at its next block; the window stays.
+        copier_->Cancel();
+        event->ignore();
+        return;
+    }
     if (scan::ScanRunning) {
         // The scan stops at its next check; the window stays.
         scan::CloseRequested = 1;

@@ -24,6 +24,7 @@ class QTreeView;
 namespace dravik::shell {
 
 class CatalogueViews;
+class CopyCommand;
 class StatusBarParts;
 
 // The menus and accelerators the window is built from.
@@ -78,6 +79,9 @@ public:
     void EnableCommand(int id, bool enabled);
     void ShowResults();
 
+    // The copy commands (40020, 40010, 99) and the copy they run.
+    CopyCommand* Copier() const { return copier_; }
+
     void SetBusyCursor(bool on);
     bool BusyCursor() const { return busy_; }
 
@@ -123,6 +127,7 @@ private:
     CatalogueViews* views_ = nullptr;
     QMenu* listPopup_ = nullptr;
     QMenu* treePopup_ = nullptr;
+    CopyCommand* copier_ = nullptr;
     bool busy_ = false;
 };
 

@@ -378,6 +378,127 @@ scan::MacFork Fork(std::uint32_t size, std::vector<scan::SectorRun> runs) {
     return fork;
 }
 
+// Items chosen in a view: a file alone, a directory with everything below
+// it, or a whole track; the paths of the tree need not be given.
+TEST_F(ExtractorTest, ChosenItemsAreCopiedWithEverythingBelowThem) {
+    scan::FoundItem* readme = Add(root_, "README.TXT;1", 30, 100);
+    scan::FoundItem* photos = Add(root_, "PHOTOS", 21, 2048, scan::ItemDirectory);
+    scan::FoundItem* year = Add(photos, "2024", 22, 2048, scan::ItemDirectory);
+    Add(year, "A.JPG;1", 40, 3000);
+    Add(photos, "B.JPG;1", 50, 10);
+    Add(root_, "OTHER.TXT;1", 60, 10);
+
+    struct Case {
+        const char* name;
+        std::vector<const scan::FoundItem*> chosen;
+        std::set<std::string> files;
+    };
+    const std::vector<Case> cases = {
+        {"one file", {readme}, {"README.TXT"}},
+        {"a directory", {photos}, {"PHOTOS/2024/A.JPG", "PHOTOS/B.JPG"}},
+        {"a file and a nested directory", {readme, year}, {"README.TXT", "PHOTOS/2024/A.JPG"}},
+        {"the track", {root_}, {"README.TXT", "PHOTOS/2024/A.JPG", "PHOTOS/B.JPG", "OTHER.TXT"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(target_);
+        ExtractOptions options;
+        options.targetFolder = target_;
+        options.items.insert(c.chosen.begin(), c.chosen.end());
+        const ExtractSummary summary = ExtractFiles({root_}, disc_, options);
+        EXPECT_TRUE(summary.AllWhole());
+        std::set<std::string> written;
+        for (const auto& entry : fs::recursive_directory_iterator(target_ + "/DISC (Session 1)"))
+            if (entry.is_regular_file()) written.insert(fs::relative(entry.path(), target_ + "/DISC (Session 1)").string());
+        EXPECT_EQ(written, c.files);
+    }
+    EXPECT_EQ(Out("PHOTOS/2024/A.JPG"), disc_.Bytes(40, 3000));
+}
+
+// The listener decides per file; existing files are replaced only when it
+// says overwrite, and a stop ends the extraction before the file.
+TEST_F(ExtractorTest, TheListenersDecisionRulesEachFile) {
+    Add(root_, "NEW.TXT;1", 30, 100);
+    Add(root_, "OLD.TXT;1", 40, 100);
+    struct Case {
+        FileDecision decision;
+        FileOutcome newOutcome, oldOutcome;
+        const char* oldContents;  // "disc": the disc's bytes
+        bool cancelled;
+    };
+    const Case cases[] = {
+        {FileDecision::kWrite, FileOutcome::kWritten, FileOutcome::kKept, "mine", false},
+        {FileDecision::kOverwrite, FileOutcome::kWritten, FileOutcome::kWritten, "disc", false},
+        {FileDecision::kSkip, FileOutcome::kSkipped, FileOutcome::kSkipped, "mine", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.decision));
+        fs::remove_all(target_);
+        fs::create_directories(target_ + "/DISC (Session 1)");
+        std::ofstream(target_ + "/DISC (Session 1)/OLD.TXT") << "mine";
+        std::vector<std::pair<std::string, bool>> asked;
+        ExtractListener listener;
+        listener.decide = [&](const std::string& path, bool exists) {
+            asked.emplace_back(path, exists);
+            return c.decision;
+        };
+        ExtractOptions options;
+        options.targetFolder = target_;
+        const ExtractSummary summary = ExtractFiles({root_}, disc_, options, listener);
+        ASSERT_EQ(summary.files.size(), 2u);
+        EXPECT_EQ(summary.files[0].outcome, c.newOutcome);
+        EXPECT_EQ(summary.files[1].outcome, c.oldOutcome);
+        EXPECT_EQ(Out("OLD.TXT"), std::string(c.oldContents) == "disc" ? disc_.Bytes(40, 100) : c.oldContents);
+        EXPECT_EQ(summary.cancelled, c.cancelled);
+        EXPECT_EQ(asked, (std::vector<std::pair<std::string, bool>>{{"DISC (Session 1)/NEW.TXT;1", false},
+                                                                    {"DISC (Session 1)/OLD.TXT;1", true}}));
+    }
+}
+
+TEST_F(ExtractorTest, AStopDecisionEndsTheExtractionAndWritesNothingMore) {
+    Add(root_, "A.TXT;1", 30, 100);
+    Add(root_, "B.TXT;1", 40, 100);
+    Add(root_, "C.TXT;1", 50, 100);
+    int asked = 0;
+    ExtractListener listener;
+    listener.decide = [&](const std::string&, bool) { return ++asked == 2 ? FileDecision::kStop : FileDecision::kWrite; };
+    ExtractOptions options;
+    options.targetFolder = target_;
+    const ExtractSummary summary = ExtractFiles({root_}, disc_, options, listener);
+    EXPECT_TRUE(summary.cancelled);
+    EXPECT_EQ(asked, 2);
+    EXPECT_EQ(summary.Count(FileOutcome::kWritten), 1);
+    EXPECT_EQ(Out("A.TXT"), disc_.Bytes(30, 100));
+    EXPECT_EQ(Out("B.TXT"), "<none>");
+    EXPECT_EQ(Out("C.TXT"), "<none>");
+}
+
+// Progress: each file's start with its size, then its bytes as written,
+// adding up to the size; a damaged file counts its zeros too.
+TEST_F(ExtractorTest, ProgressTellsEachFileAndItsBytes) {
+    Add(root_, "SMALL.TXT;1", 30, 100);
+    Add(root_, "BIG.BIN;1", 100, 40 * 2048 + 5);
+    disc_.MakeBad(110);
+    std::vector<std::pair<std::string, std::uint64_t>> started;
+    std::vector<std::uint64_t> bytes;
+    ExtractListener listener;
+    listener.onStart = [&](const std::string& path, std::uint64_t size) {
+        started.emplace_back(path, size);
+        bytes.push_back(0);
+    };
+    listener.onBytes = [&](std::uint64_t n) {
+        ASSERT_FALSE(bytes.empty()) << "bytes before any file started";
+        bytes.back() += n;
+    };
+    ExtractOptions options;
+    options.targetFolder = target_;
+    const ExtractSummary summary = ExtractFiles({root_}, disc_, options, listener);
+    EXPECT_EQ(summary.Count(FileOutcome::kDamaged), 1);
+    EXPECT_EQ(started, (std::vector<std::pair<std::string, std::uint64_t>>{{"DISC (Session 1)/SMALL.TXT;1", 100},
+                                                                           {"DISC (Session 1)/BIG.BIN;1", 40 * 2048 + 5}}));
+    EXPECT_EQ(bytes, (std::vector<std::uint64_t>{100, 40 * 2048 + 5}));
+}
+
 class HfsExtractorTest : public ExtractorTest {
 protected:
     void SetUp() override {

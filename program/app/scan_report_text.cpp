@@ -8,9 +8,9 @@
 #include "program/scan/mac_file_info.h"
 #include "program/scan/scan_state.h"
 #include "program/scan/track_list.h"
-#include "scan_report.h"
+#include "program/app/scan_report.h"
 
-namespace dravik::cli {
+namespace dravik::app {
 
 namespace {
 
@@ -78,4 +78,4 @@ std::string ScanReportText() {
     return report;
 }
 
-}  // namespace dravik::cli
+}  // namespace dravik::app

@@ -1,6 +1,6 @@
-// What dravik-cli scan prints after the scan: the track list and the
-// catalogue, as an indented text tree or as JSON. Both leave out the
-// directories' self and parent entries.
+// The scan report: the track list and the catalogue, as an indented text
+// tree or as JSON, as dravik-cli scan prints it and the disc information
+// window saves it. Both leave out the directories' self and parent entries.
 #pragma once
 
 #include <array>
@@ -15,7 +15,7 @@ namespace dravik::scan {
 struct ItemDate;
 }
 
-namespace dravik::cli {
+namespace dravik::app {
 
 // Deeper directories are left out of both reports (the readers never
 // build them).
@@ -75,4 +75,4 @@ void WriteScanReportJson(const ReportSink& sink);
 std::string ScanReportText();
 std::string ScanReportJson();
 
-}  // namespace dravik::cli
+}  // namespace dravik::app

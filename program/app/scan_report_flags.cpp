@@ -6,9 +6,9 @@
 #include "program/scan/found_item.h"
 #include "program/scan/item_date.h"
 #include "program/scan/track_list.h"
-#include "scan_report.h"
+#include "program/app/scan_report.h"
 
-namespace dravik::cli {
+namespace dravik::app {
 
 namespace {
 
@@ -134,4 +134,4 @@ bool AppendIsoDate(std::string& text, const scan::ItemDate& date) {
     return true;
 }
 
-}  // namespace dravik::cli
+}  // namespace dravik::app
