@@ -344,7 +344,7 @@ private:
             if (result == scan::FileDataStream::Result::kEnded) break;
             if (result == scan::FileDataStream::Result::kUnreadable) AddUnreadable(unreadable, failed);
             bytes = static_cast<std::size_t>(std::min<std::uint64_t>(bytes, remaining));
-            if (const int error = part.Write(buffer_.data(), bytes)) return error;
+            if (const int error = Put(part, buffer_.data(), bytes)) return error;
             remaining -= bytes;
             // A reader that hands out nothing would never end.
             emptyBlocks_ = bytes == 0 ? emptyBlocks_ + 1 : 0;
