@@ -4,8 +4,6 @@
 
 namespace dravik::vdrive {
 
-namespace {
-
 void MergeRanges(std::vector<BlockRange>& ranges) {
     std::sort(ranges.begin(), ranges.end(), [](const BlockRange& a, const BlockRange& b) { return a.first < b.first; });
     std::vector<BlockRange> merged;
@@ -17,8 +15,6 @@ void MergeRanges(std::vector<BlockRange>& ranges) {
     }
     ranges.swap(merged);
 }
-
-}  // namespace
 
 std::string FinishDisc(Disc& disc, int* line) {
     int unused = 0;

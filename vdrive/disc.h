@@ -98,6 +98,9 @@ struct WritableTrack {
     const Track* incomplete = nullptr;  // null for the invisible track
 };
 
+// Sorts ranges and joins those that overlap or touch.
+void MergeRanges(std::vector<BlockRange>& ranges);
+
 // Sorts and checks what a parser built: tracks in order and not
 // overlapping, numbers rising by one, areas inside tracks, sessions derived.
 // Returns an empty string, or the reason the disc is unusable; `line`

@@ -1,7 +1,8 @@
 // The native disc description (.vdisc): a text file, one directive per
 // line, that composes a disc from files and zero-filled areas and states
 // what no image format can (open sessions, packet-written tracks, blank
-// discs, unreadable blocks, CD-TEXT, ATIP) and the drive the disc sits in.
+// discs, unreadable blocks or a ddrescue mapfile of them, CD-TEXT, ATIP)
+// and the drive the disc sits in.
 // The format is documented in README.md under "Disc descriptions".
 //
 // Limits: those of text_lines.h; at most 99 tracks and sessions; at most
@@ -10,6 +11,7 @@
 #include <optional>
 
 #include "vdrive/image_loader.h"
+#include "vdrive/rescue_map.h"
 #include "vdrive/sector_codec.h"
 #include "vdrive/text_lines.h"
 
@@ -59,6 +61,7 @@ struct Description {
     std::vector<SessionSpec> sessions;
     std::vector<TrackSpec> tracks;
     std::vector<BlockRange> unreadable;
+    std::optional<RescueMap> rescue;  // a ddrescue mapfile of the disc
     std::map<int, std::string> titles;
     DriveConfig drive;
 };
@@ -251,6 +254,15 @@ private:
         if (key == "IMAGE") return ImageDirective(w, d);
         if (key == "SESSION") return SessionDirective(w, d);
         if (key == "TRACK") return TrackDirective(w, d);
+        if (key == "MAP") {
+            if (!Arguments(w, 1, 1)) return false;
+            if (d.rescue) return Fail("only one map can be given");
+            RescueMap map;
+            LoadError mapError;
+            if (!LoadRescueMap(ResolveBeside(path_, w[1]), kUserDataSize, map, mapError)) return Fail(mapError.Text());
+            d.rescue = std::move(map);
+            return true;
+        }
         if (key == "UNREADABLE") {
             BlockRange r;
             if (!Arguments(w, 1, 2) || !Address(w[1], r.first)) return false;
@@ -487,6 +499,7 @@ public:
             previousEnd = t.end;
             disc->tracks.push_back(t);
         }
+        if (d.rescue && !disc->tracks.empty()) ApplyRescueMap(*d.rescue, disc->tracks.back().end, *disc);
         int line = 0;
         std::string problem = FinishDisc(*disc, &line);
         if (!problem.empty()) return Fail(line, problem);

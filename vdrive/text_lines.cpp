@@ -121,7 +121,7 @@ std::string ResolveBeside(const std::string& baseFile, const std::string& path) 
     return slash == std::string::npos ? path : baseFile.substr(0, slash + 1) + path;
 }
 
-bool ReadTextFile(const std::string& path, std::string& text, LoadError& error) {
+bool ReadTextFile(const std::string& path, std::string& text, LoadError& error, size_t maxBytes) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         error = LoadError{path, 0, std::string("cannot open: ") + std::strerror(errno)};
@@ -131,7 +131,7 @@ bool ReadTextFile(const std::string& path, std::string& text, LoadError& error) 
     char chunk[65536];
     while (in.read(chunk, sizeof chunk) || in.gcount() > 0) {
         text.append(chunk, size_t(in.gcount()));
-        if (text.size() > kMaxTextFileBytes) {
+        if (text.size() > maxBytes) {
             error = LoadError{path, 0, "file too large for a control file"};
             return false;
         }

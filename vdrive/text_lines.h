@@ -40,7 +40,7 @@ std::string Upper(std::string_view text);
 // `path` taken relative to the folder of `baseFile` unless absolute.
 std::string ResolveBeside(const std::string& baseFile, const std::string& path);
 
-// Reads a control file whole, refusing one above kMaxTextFileBytes.
-bool ReadTextFile(const std::string& path, std::string& text, LoadError& error);
+// Reads a control file whole, refusing one above `maxBytes`.
+bool ReadTextFile(const std::string& path, std::string& text, LoadError& error, size_t maxBytes = kMaxTextFileBytes);
 
 }  // namespace dravik::vdrive

@@ -143,6 +143,43 @@ TEST_F(CliExtractTest, MultiExtentFileFromXorrisoBeyondTheDisc) {
     EXPECT_NE(run.out.find("Summary: 0 written, 0 damaged, 2 missing"), std::string::npos) << run.out;
 }
 
+// An image of a failing disc made with ddrescue, its mapfile beside it
+// (written here by ddrescuelog from a list of bad blocks): the files that
+// cross the areas the map marks bad are reported damaged with exactly
+// those blocks, written with zeros there; the others come out whole.
+TEST_F(CliExtractTest, DdrescueMapMakesItsBadAreasDamagedBlocks) {
+    REQUIRE_TOOL("genisoimage");
+    REQUIRE_TOOL("ddrescuelog");
+    AddFile("A.BIN", 20 * 2048);
+    AddFile("B.BIN", 10 * 2048, 2);
+    AddFile("C.TXT", 100);
+    Shell("genisoimage -quiet -V RESCUED -o rescued.iso src");
+    const CliRun scan = RunCli({"scan", dir_.File("rescued.iso")});
+    std::map<std::string, int> start;
+    for (const std::string name : {"A.BIN", "B.BIN"}) {
+        const std::size_t at = scan.out.find(name + ";1  start ");
+        ASSERT_NE(at, std::string::npos) << scan.out;
+        start[name] = std::stoi(scan.out.substr(at + name.size() + 10));
+    }
+    const int a = start["A.BIN"], b = start["B.BIN"];
+    Shell("printf '" + std::to_string(a + 3) + "\\n" + std::to_string(a + 4) + "\\n" + std::to_string(b) +
+          "\\n' | ddrescuelog -q -b2048 --create-mapfile=-+ - > rescued.map");
+
+    const CliRun run = RunCli({"extract", dir_.File("rescued.iso"), "--to", dir_.File("out")});
+    EXPECT_EQ(run.status, 1) << run.out << run.err;
+    EXPECT_NE(run.out.find("damaged   RESCUED (Session 1)/A.BIN  unreadable blocks " + std::to_string(a + 3) + "-" +
+                           std::to_string(a + 4) + ","),
+              std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("damaged   RESCUED (Session 1)/B.BIN  unreadable blocks " + std::to_string(b) + ","),
+              std::string::npos) << run.out;
+    std::string damagedA = files_["A.BIN"], damagedB = files_["B.BIN"];
+    damagedA.replace(3 * 2048, 2 * 2048, 2 * 2048, '\0');
+    damagedB.replace(0, 2048, 2048, '\0');
+    EXPECT_TRUE(ReadFile(dir_.File("out/RESCUED (Session 1)/A.BIN")) == damagedA);
+    EXPECT_TRUE(ReadFile(dir_.File("out/RESCUED (Session 1)/B.BIN")) == damagedB);
+    EXPECT_EQ(ReadFile(dir_.File("out/RESCUED (Session 1)/C.TXT")), files_["C.TXT"]);
+}
+
 TEST_F(CliExtractTest, UnreadableBlockMissingFileExistingFileAndPaths) {
     REQUIRE_TOOL("genisoimage");
     AddFile("A.BIN", 20 * 2048);
