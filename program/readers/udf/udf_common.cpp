@@ -1,6 +1,9 @@
 // Helpers every part of the UDF reader uses: block reads inside the
 // volume's tracks, quiet reads, tag checks and searches, block mapping and
 // the bitmap of used blocks.
+#include <algorithm>
+#include <array>
+#include <cstring>
 #include <limits>
 
 #include "device/cddevice/cddevice.h"
@@ -22,6 +25,18 @@ namespace {
 // A tag search refreshes its status line (without logging: the high bit of
 // the id) this often.
 constexpr std::int64_t kSearchStatusEvery = 50;
+// Blocks a read-ahead run reads with one command.
+constexpr int kReadAheadBlocks = 32;
+// A link area between packets: a failed read with one of these sense codes
+// whose seventh block on reads again is skipped whole.
+constexpr int kLinkAreaBlocks = 7;
+constexpr std::uint8_t kLinkSenseCodes[] = {0x02, 0x06, 0x11, 0xC6};
+
+bool LinkSense(std::uint8_t code) {
+    for (const std::uint8_t link : kLinkSenseCodes)
+        if (code == link) return true;
+    return false;
+}
 
 }  // namespace
 
@@ -36,7 +51,57 @@ QuietReads::~QuietReads() {
 bool ReadBlock(UdfState& state, std::int64_t block, std::uint8_t* buffer) {
     if (!state.device || block < 0 || block >= state.readLimit || block > std::numeric_limits<std::int32_t>::max())
         return false;
+    if (state.readAhead) {
+        if (block < state.aheadFirst || block >= state.aheadFirst + state.aheadCount) {
+            const int count = static_cast<int>(std::min<std::int64_t>(kReadAheadBlocks, state.readLimit - block));
+            state.aheadData.resize(std::size_t{kReadAheadBlocks} * kBlockBytes);
+            if (count > 1 && state.device->ReadCD(static_cast<int>(block), state.aheadData.data(), count)) {
+                state.aheadFirst = block;
+                state.aheadCount = count;
+            }
+        }
+        if (block >= state.aheadFirst && block < state.aheadFirst + state.aheadCount) {
+            std::memcpy(buffer, state.aheadData.data() + std::size_t(block - state.aheadFirst) * kBlockBytes, kBlockBytes);
+            return true;
+        }
+    }
     return state.device->ReadCD(static_cast<int>(block), buffer, 1);
+}
+
+void KeepReadAhead(UdfState& state, std::int64_t first, int count, const std::uint8_t* data) {
+    state.aheadCount = 0;
+    if (count < 1 || count > kReadAheadBlocks) return;
+    state.aheadData.assign(data, data + std::size_t(count) * kBlockBytes);
+    state.aheadData.resize(std::size_t{kReadAheadBlocks} * kBlockBytes);
+    state.aheadFirst = first;
+    state.aheadCount = count;
+}
+
+bool ReadBlocks(UdfState& state, std::int64_t block, int count, std::uint8_t* buffer) {
+    if (!state.device || count < 1 || block < 0 || block + count > state.readLimit ||
+        block + count > std::numeric_limits<std::int32_t>::max())
+        return false;
+    return state.device->ReadCD(static_cast<int>(block), buffer, count);
+}
+
+void NudgeDrive(UdfState& state) {
+    if (state.firstQuickBlock < 0) return;
+    std::array<std::uint8_t, kBlockBytes> scratch;
+    ReadBlock(state, state.firstQuickBlock, scratch.data());
+}
+
+std::int64_t AfterFailedBlock(UdfState& state, std::int64_t block, std::uint8_t sense, std::uint8_t* buffer) {
+    if (!state.device || !LinkSense(sense)) return block + 1;
+    const std::int64_t last = block + kLinkAreaBlocks - 1;
+    if (ReadBlock(state, last, buffer)) return block + 1;
+    const std::uint8_t again = state.device->GetSenseCode();
+    if (again != sense) {
+        if (Verbose())
+            diag::DebugPrint("Error %02x %02x reading block %d (2nd point)", again, state.device->GetSenseAddCode(),
+                             static_cast<int>(last));
+        return block + 1;
+    }
+    return ReadBlock(state, last + 1, buffer) ? last + 1 : block + 1;
 }
 
 bool AbortRequested(const UdfState& state) {

@@ -21,10 +21,8 @@ namespace {
 // Tracks shorter than this hold no VAT of their own unless packet-written:
 // it is on the track that follows.
 constexpr std::int64_t kShortTrackBlocks = 2564;
-// A link area between packets: a failed read with one of these sense codes
-// whose seventh block on reads again is skipped whole.
-constexpr int kLinkAreaBlocks = 7;
-constexpr std::uint8_t kLinkSenseCodes[] = {0x02, 0x06, 0x11, 0xC6};
+// A read that took longer than this is followed by NudgeDrive.
+constexpr auto kSlowRead = std::chrono::milliseconds(500);
 
 bool IsLast(const scan::TrackNode* track) { return !track || track->number == scan::kLeadOutNumber; }
 
@@ -53,12 +51,6 @@ std::int64_t RecordedEnd(const scan::TrackNode* track) {
     return track->end;
 }
 
-bool LinkSense(std::uint8_t code) {
-    for (const std::uint8_t link : kLinkSenseCodes)
-        if (code == link) return true;
-    return false;
-}
-
 // The newest VAT in the last blocks of the recorded area.
 bool SearchBackwards(UdfState& state, const scan::TrackNode* track, std::uint8_t* buffer) {
     const std::int64_t from = RecordedEnd(track);
@@ -83,7 +75,12 @@ bool SearchForwards(UdfState& state, const scan::TrackNode* track, std::uint8_t*
     for (std::int64_t block = std::max<std::int64_t>(state.map.partitionStart, track->start); block < end; ++block) {
         if (AbortRequested(state)) break;
         messages::ProgressTick();
-        if (ReadBlock(state, block, buffer)) {
+        const auto begun = std::chrono::steady_clock::now();
+        const bool read = ReadBlock(state, block, buffer);
+        const bool slow = std::chrono::steady_clock::now() - begun > kSlowRead;
+        if (read) {
+            if (slow) NudgeDrive(state);
+            else if (state.firstQuickBlock < 0) state.firstQuickBlock = block;
             int code = 0;
             if (IsFileEntryTag(TagId(buffer)) && CheckTag(state, buffer, code) &&
                 IsVatEntry(buffer, state.map.partitionStart, Reader(state))) {
@@ -93,10 +90,9 @@ bool SearchForwards(UdfState& state, const scan::TrackNode* track, std::uint8_t*
             continue;
         }
         const std::uint8_t sense = state.device ? state.device->GetSenseCode() : 0;
-        if (!LinkSense(sense)) continue;
-        const std::int64_t last = block + kLinkAreaBlocks - 1;
-        if (!ReadBlock(state, last, buffer) && state.device->GetSenseCode() == sense && ReadBlock(state, last + 1, buffer))
-            block = last;  // the loop goes on at the block after the link area
+        if (slow) NudgeDrive(state);
+        // The loop goes on at the block returned (after a link area).
+        block = AfterFailedBlock(state, block, sense, buffer) - 1;
     }
     return found;
 }
