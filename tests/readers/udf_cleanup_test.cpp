@@ -13,6 +13,8 @@
 #include "program/readers/udf/udf_cleanup.h"
 #include "program/readers/udf/udf_overlaps.h"
 #include "program/readers/udf/udf_tags.h"
+#include "program/scan/driver/program_file_systems.h"
+#include "program/scan/file_systems.h"
 #include "program/scan/found_item.h"
 #include "program/scan/track_list.h"
 #include "program/settings/settings.h"
@@ -133,6 +135,38 @@ TEST_P(DuplicatePassTest, RemovesWhatIsListedTwiceOrLeadsNowhere) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, DuplicatePassTest, ::testing::ValuesIn(kDuplicateCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// The scan driver runs the pass through the table of file systems over
+// every track: a file the second session's scan found unnamed is the
+// first session's named file.
+TEST_F(CatalogueTest, TheDriversPassSpansEveryTrack) {
+    scan::InstallProgramFileSystems();
+    const scan::FileSystemReader* udf = scan::FindFileSystem(scan::FileSystemKind::kUdf);
+    ASSERT_TRUE(udf && udf->removeDuplicates);
+    Build({{"a.txt", 50, 100}, {"b.txt", 60, 10}});
+    scan::TrackNode* second = scan::NewTrackNode();
+    second->number = 2;
+    scan::AppendTrackNode(second);
+    FoundItem* root = scan::NewFoundItem("root 2");
+    root->flags = scan::ItemDirectory;
+    scan::AttachRootItem(second, root);
+    FoundItem* lost = scan::NewFoundItem("lost");
+    lost->flags = scan::ItemDirectory | scan::ItemUnnamed;
+    lost->start = 10;
+    scan::AppendItem(root, lost);
+    for (const auto& [start, size] : {std::pair{50, 100u}, std::pair{60, 11u}}) {
+        FoundItem* copy = scan::NewFoundItem("Unnamed_" + std::to_string(start));
+        copy->flags = scan::ItemUnnamed;
+        copy->start = start;
+        copy->size = size;
+        scan::AppendItem(lost, copy);
+    }
+    udf->removeDuplicates(nullptr);
+    EXPECT_EQ(Remaining(), (std::set<std::string>{"a.txt", "b.txt"}));
+    std::set<std::string> secondTree;
+    Collect(root, "", secondTree);
+    EXPECT_EQ(secondTree, (std::set<std::string>{"lost", "lost/Unnamed_60"}));
+}
 
 TEST_F(CatalogueTest, CountItemsCountsFoldersAndTheirContents) {
     Build({{"a", 1, 1}, {"d", 2, 1, false, true}, {"d/b", 3, 1}, {"d/e", 4, 1, false, true}, {"d/e/c", 5, 1}});

@@ -34,8 +34,8 @@ using Clock = std::chrono::steady_clock;
 
 // A successful read slower than this, or a failed one slower than the
 // second, is followed by NudgeDrive.
-constexpr auto kSlowRead = std::chrono::milliseconds(400);
-constexpr auto kSlowFailedRead = std::chrono::milliseconds(500);
+constexpr auto kSlowScanRead = std::chrono::milliseconds(400);
+constexpr auto kSlowFailedScanRead = std::chrono::milliseconds(500);
 // The status line changes when the block enters a new hundred, or after
 // this long.
 constexpr std::int64_t kStatusEveryBlocks = 100;
@@ -228,7 +228,7 @@ std::int64_t BlockScan::Failed(std::int64_t block, Clock::duration took) {
     device::CDDevice* device = state_.device;
     const std::uint8_t sense = device ? device->GetSenseCode() : 0;
     const std::uint8_t detail = device ? device->GetSenseAddCode() : 0;
-    if (took > kSlowFailedRead) NudgeDrive(state_);
+    if (took > kSlowFailedScanRead) NudgeDrive(state_);
     // The gap between a track and the next one it continues into is not scanned.
     if (const scan::TrackNode* next = ContinuedNext(state_.track);
         next && block >= state_.track->end && block < next->start)
@@ -275,7 +275,7 @@ void BlockScan::Run() {
             continue;
         }
         blocksRead_ += count;
-        if (took > kSlowRead) NudgeDrive(state_);
+        if (took > kSlowScanRead) NudgeDrive(state_);
         else if (state_.firstQuickBlock < 0) state_.firstQuickBlock = block;
         KeepReadAhead(state_, block, count, runBuffer_.data());
         state_.readAhead = true;

@@ -27,7 +27,7 @@ constexpr std::int32_t kBelowUnnamedPriority = 50;
 constexpr std::int32_t kRemoved = -1;
 // Deeper trees than this are not walked (a damaged tree cannot make the
 // pass recurse without end).
-constexpr int kMaxDepth = 64;
+constexpr int kMaxDuplicateDepth = 64;
 
 struct DuplicateEntry {
     scan::FoundItem* item;
@@ -41,7 +41,7 @@ bool Aborted() {
 }
 
 void Fill(scan::FoundItem* dir, bool belowUnnamed, std::vector<DuplicateEntry>& table, int depth) {
-    if (depth > kMaxDepth) return;
+    if (depth > kMaxDuplicateDepth) return;
     for (scan::FoundItem* item = dir->firstChild; item && !Aborted(); item = item->next) {
         std::int32_t priority = (item->flags & scan::ItemUnnamed) ? kUnnamedPriority : kNamedPriority;
         if (belowUnnamed) {
@@ -55,7 +55,7 @@ void Fill(scan::FoundItem* dir, bool belowUnnamed, std::vector<DuplicateEntry>& 
 }
 
 std::uint32_t CountBelow(const scan::FoundItem* dir, int depth) {
-    if (depth > kMaxDepth) return 0;
+    if (depth > kMaxDuplicateDepth) return 0;
     std::uint32_t count = 0;
     for (const scan::FoundItem* item = dir->firstChild; item; item = item->next) {
         messages::ProgressTick();
@@ -67,7 +67,7 @@ std::uint32_t CountBelow(const scan::FoundItem* dir, int depth) {
 
 // The first unnamed directory without children, depth first.
 scan::FoundItem* EmptyUnnamedDir(scan::FoundItem* dir, int depth) {
-    if (depth > kMaxDepth) return nullptr;
+    if (depth > kMaxDuplicateDepth) return nullptr;
     for (scan::FoundItem* item = dir->firstChild; item; item = item->next) {
         if (!(item->flags & scan::ItemDirectory)) continue;
         if (scan::FoundItem* found = EmptyUnnamedDir(item, depth + 1)) return found;

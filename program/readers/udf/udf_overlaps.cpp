@@ -31,9 +31,9 @@ namespace dravik::readers::udf {
 
 namespace {
 
-constexpr int kMaxDepth = 64;
-constexpr int kLongListCode = 14;
-constexpr int kLongListDetail = 5;
+constexpr int kMaxExtentDepth = 64;
+constexpr int kOverlapListCode = 14;
+constexpr int kOverlapListDetail = 5;
 constexpr std::uint16_t kFirstTagVersion = 1;
 constexpr std::uint16_t kLastTagVersion = 2;
 
@@ -121,7 +121,7 @@ void ExtentWriter::WriteAdExtents(scan::FoundItem* item, const std::uint8_t* ent
     }
     if (walker.LongContinuation())
         messages::ShowMessage(messages::MessageIdWithFlags(kLongExtentListMessage), messages::DisplayPathOf(item).c_str(),
-                              kLongListCode, kLongListDetail);
+                              kOverlapListCode, kOverlapListDetail);
     if (walker.Broken()) {
         scan::CatalogueGuard guard;
         item->start = scan::StartNotAvailable;
@@ -129,7 +129,7 @@ void ExtentWriter::WriteAdExtents(scan::FoundItem* item, const std::uint8_t* ent
 }
 
 bool ExtentWriter::WriteItemExtents(scan::FoundItem* dir, int depth) {
-    if (depth > kMaxDepth) return true;
+    if (depth > kMaxExtentDepth) return true;
     const bool checksums = !state_.ignoreChecksums && settings::ProgramSettings.IgnoreChecksums == 0;
     for (scan::FoundItem* item = dir->firstChild; item && !AbortRequested(state_); item = item->next) {
         messages::ProgressTick();

@@ -22,7 +22,7 @@ namespace {
 // it is on the track that follows.
 constexpr std::int64_t kShortTrackBlocks = 2564;
 // A read that took longer than this is followed by NudgeDrive.
-constexpr auto kSlowRead = std::chrono::milliseconds(500);
+constexpr auto kSlowVatRead = std::chrono::milliseconds(500);
 
 bool IsLast(const scan::TrackNode* track) { return !track || track->number == scan::kLeadOutNumber; }
 
@@ -77,7 +77,7 @@ bool SearchForwards(UdfState& state, const scan::TrackNode* track, std::uint8_t*
         messages::ProgressTick();
         const auto begun = std::chrono::steady_clock::now();
         const bool read = ReadBlock(state, block, buffer);
-        const bool slow = std::chrono::steady_clock::now() - begun > kSlowRead;
+        const bool slow = std::chrono::steady_clock::now() - begun > kSlowVatRead;
         if (read) {
             if (slow) NudgeDrive(state);
             else if (state.firstQuickBlock < 0) state.firstQuickBlock = block;
