@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -53,10 +54,10 @@ public:
         overrides_[block] = std::move(bytes);
     }
     // Reads that touch `block` fail with MEDIUM ERROR (3/11/00), or with
-    // the sense key and additional sense code given.
-    void Fail(std::int32_t block, std::uint8_t key = 0x03, std::uint8_t code = 0x11) {
+    // the sense key, additional sense code and qualifier given.
+    void Fail(std::int32_t block, std::uint8_t key = 0x03, std::uint8_t code = 0x11, std::uint8_t qualifier = 0) {
         std::lock_guard<std::mutex> hold(lock_);
-        failing_[block] = {key, code};
+        failing_[block] = {key, code, qualifier};
     }
     void ClearOverrides() {
         std::lock_guard<std::mutex> hold(lock_);
@@ -93,9 +94,10 @@ public:
                 platform::ScsiResult result;
                 result.scsiStatus = platform::kScsiCheckCondition;
                 result.sense[0] = 0x70;
-                result.sense[2] = fails->second.first;
+                result.sense[2] = fails->second[0];
                 result.sense[7] = 10;
-                result.sense[12] = fails->second.second;
+                result.sense[12] = fails->second[1];
+                result.sense[13] = fails->second[2];
                 result.senseLength = 18;
                 result.residual = request.dataLength;
                 return result;
@@ -130,7 +132,7 @@ private:
     std::shared_ptr<platform::ScsiDrive> inner_;
     mutable std::mutex lock_;
     std::map<std::int32_t, std::vector<std::uint8_t>> overrides_;
-    std::map<std::int32_t, std::pair<std::uint8_t, std::uint8_t>> failing_;  // sense key, code
+    std::map<std::int32_t, std::array<std::uint8_t, 3>> failing_;  // sense key, code, qualifier
     std::vector<std::int32_t> asked_;
     std::vector<std::pair<std::int32_t, int>> commands_;
 };

@@ -90,12 +90,13 @@ void LostFile(UdfBuilder& udf, uint32_t at, std::size_t size, const std::string&
 
 class UdfBlockScanTest : public UdfReaderTest {
 protected:
-    scan::TrackNode* Scan(const UdfBuilder& udf, const std::string& name) {
+    scan::TrackNode* Scan(const UdfBuilder& udf, const std::string& name, const char* vendor = nullptr) {
         DiscBuilder disc(out_, name);
         disc.Medium("cd-rw");
+        if (vendor) disc.Identity(vendor, "CD-Writer+ 9100");
         udf.WriteTo(disc, disc.Track(TrackKind::kMode1, kBlocks));
         Insert(disc);
-        for (const auto& [block, code] : failing_) served_->Fail(block, code == 0x21 ? 0x05 : 0x03, code);
+        for (const auto& [block, code] : failing_) served_->Fail(block, code == 0x21 ? 0x05 : 0x03, code, qualifier_);
         scan::ClearTrackList(false);
         diag::DebugMode = true;  // the summary line is read from the log
         scan::TrackNode* track = AddTrack(0, kBlocks);
@@ -124,6 +125,7 @@ protected:
     }
 
     std::map<int32_t, std::uint8_t> failing_;  // block, additional sense code
+    std::uint8_t qualifier_ = 0;                // of every failing block
 };
 
 struct LostCase {
@@ -284,6 +286,8 @@ struct AreaCase {
     bool lostFound;
     int errors;  // -1: not checked
     const char* logLine;
+    const char* vendor = nullptr;  // of the drive
+    std::uint8_t qualifier = 0;
 };
 
 const AreaCase kAreaCases[] = {
@@ -291,6 +295,8 @@ const AreaCase kAreaCases[] = {
     {"EndOfMedia", {{400, 100}}, 0x21, false, false, 33, "End of media detected"},
     {"EndOfMediaShowAll", {{400, 100}}, 0x21, true, true, 100, ""},
     {"ShortOutOfRangeRun", {{400, 20}}, 0x21, false, true, 20, ""},
+    // C6/01 ends the scan on one maker's drives only; elsewhere it is a link area.
+    {"C601FromAnotherDriveIsALinkArea", {{400, 7}}, 0xC6, false, true, 1, "", "PLEXTOR", 0x01},
 };
 
 void PrintTo(const AreaCase& c, std::ostream* out) { *out << c.name; }
@@ -304,8 +310,9 @@ TEST_P(UdfScanAreaTest, UnreadableAreas) {
     settings::ProgramSettings.ShowAll = c.showAll ? 1 : 0;
     for (const auto& [first, count] : c.failing)
         for (int32_t b = first; b < first + count; ++b) failing_[b] = c.code;
+    qualifier_ = c.qualifier;
     scan::TrackNode* track =
-        Scan(Volume([](UdfBuilder& udf, std::vector<UdfFid>&) { LostFile(udf, 250, 700, "far"); }), c.name);
+        Scan(Volume([](UdfBuilder& udf, std::vector<UdfFid>&) { LostFile(udf, 250, 700, "far"); }), c.name, c.vendor);
     ASSERT_TRUE(lastRead_);
     EXPECT_EQ(Files(track).count(Lost() + "Unnamed_0001"), c.lostFound ? 1u : 0u);
     const auto summary = Summary();
