@@ -46,6 +46,8 @@ constexpr StringEntry kProgramMessages[] = {
     {177, "Reading HFS volume %s"},
     {179, "There is not enough memory for the block map of the UDF scan.\n"
           "Close other programs and scan again."},
+    {180, "Lost files"},
+    {184, "Searching block %d of %d for lost files: %d found, %d errors"},
     {185, "No files were found in the usual places.\n"
           "Search the whole disc block by block for lost files? This can take a long time."},
     {194, "The drive reports that it holds %s.\n"
@@ -73,6 +75,10 @@ constexpr StringEntry kProgramMessages[] = {
           "Check that your user may open the drive devices, then start the program again."},
     {241, "%d directory blocks could not be read and were skipped.\n"
           "Some files may be missing. Cleaning the disc or using another drive may help."},
+    {242, "Checking the files of track %d for shared blocks"},
+    {246, "Looking for entries listed twice"},
+    {247, "Looking for entries listed twice among %d items"},
+    {248, "Entries listed twice: %d items checked, %d removed"},
     {251, "Searching blocks %d to %d for a lost UDF descriptor"},
     {252, "The UDF file system of track %d looks damaged.\n"
           "Read it anyway?"},

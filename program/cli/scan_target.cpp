@@ -153,6 +153,8 @@ void RunScan(device::CDDevice& device, const platform::DriveEntry& entry) {
                      static_cast<unsigned long long>(counters.byOpcode[scsi::kRead10]),
                      static_cast<unsigned long long>(counters.byOpcode[scsi::kReadCd]),
                      static_cast<unsigned long long>(counters.blocksServed));
+        if (counters.simulatedMicroseconds != 0)
+            std::fprintf(stderr, "Drive time: %.3f s simulated\n", static_cast<double>(counters.simulatedMicroseconds) / 1e6);
     }
     scan::SetSelectedDevice(nullptr);
     messages::SetCancelHandler({});

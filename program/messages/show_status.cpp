@@ -24,10 +24,12 @@ struct StatusArguments {
 // several files (149: count, total size), the device part (1006: id, name),
 // the volume being read (129 ISO, 130 Joliet, 173 UDF, 221 High Sierra:
 // track, name; 177 HFS: name), a UDF descriptor search (251: first and last
-// block), the intensive search for a VAT (114: track, first block, blocks).
+// block), the UDF block scan (184: block, end, files, errors), the overlap
+// pass (242: track), the duplicate pass (247: items; 248: items, removed)
+// and the intensive search for a VAT (114: track, first block, blocks).
 constexpr StatusArguments kStatusArguments[] = {
-    {114, "ddd"}, {123, "ds"}, {124, "dd"}, {125, "d"}, {129, "ds"}, {130, "ds"}, {149, "dd"},
-    {173, "ds"}, {177, "s"}, {221, "ds"}, {251, "dd"}, {1006, "ss"},
+    {114, "ddd"}, {123, "ds"}, {124, "dd"}, {125, "d"}, {129, "ds"}, {130, "ds"}, {149, "dd"}, {173, "ds"},
+    {177, "s"},   {184, "dddd"}, {221, "ds"}, {242, "d"}, {247, "d"}, {248, "dd"}, {251, "dd"}, {1006, "ss"},
 };
 
 }  // namespace

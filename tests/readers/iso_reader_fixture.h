@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -52,10 +53,11 @@ public:
         bytes.resize(2048, 0);
         overrides_[block] = std::move(bytes);
     }
-    // Reads that touch `block` fail with MEDIUM ERROR (3/11/00).
-    void Fail(std::int32_t block) {
+    // Reads that touch `block` fail with MEDIUM ERROR (3/11/00), or with
+    // the sense key, additional sense code and qualifier given.
+    void Fail(std::int32_t block, std::uint8_t key = 0x03, std::uint8_t code = 0x11, std::uint8_t qualifier = 0) {
         std::lock_guard<std::mutex> hold(lock_);
-        failing_.insert(block);
+        failing_[block] = {key, code, qualifier};
     }
     void ClearOverrides() {
         std::lock_guard<std::mutex> hold(lock_);
@@ -66,9 +68,15 @@ public:
         std::lock_guard<std::mutex> hold(lock_);
         return asked_;
     }
+    // The READ(10) commands since the last ClearAsked: first block, count.
+    std::vector<std::pair<std::int32_t, int>> Commands() const {
+        std::lock_guard<std::mutex> hold(lock_);
+        return commands_;
+    }
     void ClearAsked() {
         std::lock_guard<std::mutex> hold(lock_);
         asked_.clear();
+        commands_.clear();
     }
 
     platform::ScsiResult Execute(const platform::ScsiRequest& request) override {
@@ -79,14 +87,17 @@ public:
             const int count = (request.cdb[7] << 8) | request.cdb[8];
             std::lock_guard<std::mutex> hold(lock_);
             for (int i = 0; i < count; ++i) asked_.push_back(block + i);
+            commands_.emplace_back(block, count);
             for (int i = 0; i < count; ++i) {
-                if (failing_.count(block + i) == 0) continue;
+                const auto fails = failing_.find(block + i);
+                if (fails == failing_.end()) continue;
                 platform::ScsiResult result;
                 result.scsiStatus = platform::kScsiCheckCondition;
                 result.sense[0] = 0x70;
-                result.sense[2] = 0x03;
+                result.sense[2] = fails->second[0];
                 result.sense[7] = 10;
-                result.sense[12] = 0x11;
+                result.sense[12] = fails->second[1];
+                result.sense[13] = fails->second[2];
                 result.senseLength = 18;
                 result.residual = request.dataLength;
                 return result;
@@ -121,8 +132,9 @@ private:
     std::shared_ptr<platform::ScsiDrive> inner_;
     mutable std::mutex lock_;
     std::map<std::int32_t, std::vector<std::uint8_t>> overrides_;
-    std::set<std::int32_t> failing_;
+    std::map<std::int32_t, std::array<std::uint8_t, 3>> failing_;  // sense key, code, qualifier
     std::vector<std::int32_t> asked_;
+    std::vector<std::pair<std::int32_t, int>> commands_;
 };
 
 class IsoReaderTest : public ::testing::Test {

@@ -10,6 +10,8 @@
 #include "platform/byte_order.h"
 #include "program/readers/udf/udf_tags.h"
 #include "program/scan/file_systems.h"
+#include "program/settings/settings.h"
+#include "support/udf_builder.h"
 #include "udf_fixture.h"
 
 namespace dravik::test {
@@ -100,6 +102,75 @@ TEST_F(UdfHostileInputTest, MutatedStructuresNeitherEscapeTheVolumeNorHang) {
                         ASSERT_LE(bytes, 2048u);
                 }
             }
+        }
+        for (const std::int32_t block : reads) {
+            ASSERT_GE(block, 0) << "round " << round;
+            ASSERT_LT(block, blocks_) << "round " << round;
+        }
+    }
+}
+
+// The block scan's recognisers: mutated copies of File Entry and File
+// Identifier blocks dropped anywhere in the free part of the partition,
+// read with the block scan asked for. Nothing found may lead a read
+// outside the volume, and the scan ends.
+TEST_F(UdfHostileInputTest, MutatedEntriesAnywhereInThePartitionSurviveTheBlockScan) {
+    constexpr int32_t kBlocks = 600;
+    constexpr uint32_t kPartition = 300;
+    constexpr uint32_t kFirstFree = 20;
+    UdfBuilder udf(kBlocks, kPartition);
+    UdfVolume volume;
+    volume.partitionStart = kPartition;
+    volume.partitionLength = kBlocks - kPartition;
+    udf.Anchor(256, volume);
+    udf.Sequence(volume.mainSequence, volume);
+    udf.Sequence(volume.reserveSequence, volume);
+    udf.FileSet(0, 1);
+    udf.Entry(3, {.size = 3000, .extents = {{4}}});
+    udf.Entry(6, {.size = 5000, .kind = UdfData::kLong, .extents = {{7, 4096}, {9, 904}}});
+    udf.Entry(10, {.size = 12, .kind = UdfData::kEmbedded, .embedded = std::vector<uint8_t>(12, 'e')});
+    const uint32_t subBytes = udf.Directory(12, {{"", 1, 0x0A}, {"x", 3}, {"y", 6}});
+    udf.Entry(11, {.directory = true, .size = subBytes, .extents = {{12}}});
+    udf.Entry(1, {.directory = true,
+                  .size = udf.Directory(2, {{"", 1, 0x0A}, {"a", 3}, {"b", 6}, {"c", 10}, {"d", 11, 0x02}}),
+                  .extents = {{2}}});
+    DiscBuilder disc(out_, "fuzz");
+    udf.WriteTo(disc, disc.Track(TrackKind::kMode1, kBlocks));
+    Insert(disc);
+    blocks_ = kBlocks;
+    settings::ProgramSettings.IntensiveScan = 1;
+    settings::ProgramSettings.PromptSuppress = 1;
+    const std::vector<uint32_t> sources = {1, 2, 3, 6, 10, 11, 12};
+
+    std::mt19937 random(2024);
+    const scan::FileSystemReader* reader = scan::FindFileSystem(scan::FileSystemKind::kUdf);
+    ASSERT_TRUE(reader && reader->fileData);
+    for (int round = 0; round < kRounds / 3; ++round) {
+        served_->ClearOverrides();
+        const int placed = 1 + static_cast<int>(random() % 4);
+        for (int p = 0; p < placed; ++p) {
+            const uint32_t source = sources[random() % sources.size()];
+            const int32_t at = udf.Absolute(kFirstFree + random() % (kBlocks - kPartition - kFirstFree));
+            std::vector<uint8_t> mutated(udf.Block(udf.Absolute(source)), udf.Block(udf.Absolute(source)) + 2048);
+            const int changes = 1 + static_cast<int>(random() % 8);
+            for (int c = 0; c < changes; ++c) {
+                const std::size_t where = random() % 3 == 0 ? random() % 2048 : 16 + random() % 240;
+                mutated[where] = static_cast<uint8_t>(random());
+            }
+            if (random() % 4 != 0) mutated[4] = readers::udf::TagChecksum(mutated.data());
+            served_->Override(at, mutated);
+        }
+        scan::TrackNode* track = Rescan();
+        std::vector<std::int32_t> reads = BlocksRead();
+        EXPECT_LT(reads.size(), kMaxReadsPerScan) << "round " << round;
+        ASSERT_NE(track->rootItem, nullptr) << "round " << round;
+        const scan::ReadOneBlock read = [this, &reads](std::int64_t block, std::uint8_t* out) {
+            reads.push_back(static_cast<std::int32_t>(block));
+            return block >= 0 && block < blocks_ && device_->ReadCD(static_cast<int>(block), out, 1);
+        };
+        for (const auto& [path, item] : Paths(track)) {
+            std::vector<scan::FileDataRun> runs;
+            if (!(item->flags & scan::ItemDirectory)) reader->fileData(track->rootItem, item, read, runs);
         }
         for (const std::int32_t block : reads) {
             ASSERT_GE(block, 0) << "round " << round;

@@ -1,7 +1,10 @@
 // Helpers every part of the UDF reader uses: block reads inside the
 // volume's tracks, quiet reads, tag checks and searches, block mapping and
 // the bitmap of used blocks.
+#include <algorithm>
+#include <array>
 #include <chrono>
+#include <cstring>
 #include <functional>
 #include <limits>
 
@@ -25,6 +28,10 @@ namespace {
 // A tag search refreshes its status line (without logging: the high bit of
 // the id) this often.
 constexpr std::int64_t kSearchStatusEvery = 50;
+// Blocks a read-ahead run reads with one command.
+constexpr int kReadAheadBlocks = 32;
+// Sense codes with which drives refuse the link blocks between packets.
+constexpr std::uint8_t kLinkSenseCodes[] = {0x02, 0x06, 0x11, 0xC6};
 
 // The clock tests put in place of the steady clock; empty in the program.
 std::function<std::int64_t()>& SearchClock() {
@@ -49,6 +56,20 @@ QuietReads::~QuietReads() {
 bool ReadBlock(UdfState& state, std::int64_t block, std::uint8_t* buffer) {
     if (!state.device || block < 0 || block >= state.readLimit || block > std::numeric_limits<std::int32_t>::max())
         return false;
+    if (state.readAhead) {
+        if (block < state.aheadFirst || block >= state.aheadFirst + state.aheadCount) {
+            const int count = static_cast<int>(std::min<std::int64_t>(kReadAheadBlocks, state.readLimit - block));
+            state.aheadData.resize(std::size_t{kReadAheadBlocks} * kBlockBytes);
+            if (count > 1 && state.device->ReadCD(static_cast<int>(block), state.aheadData.data(), count)) {
+                state.aheadFirst = block;
+                state.aheadCount = count;
+            }
+        }
+        if (block >= state.aheadFirst && block < state.aheadFirst + state.aheadCount) {
+            std::memcpy(buffer, state.aheadData.data() + std::size_t(block - state.aheadFirst) * kBlockBytes, kBlockBytes);
+            return true;
+        }
+    }
     return state.device->ReadCD(static_cast<int>(block), buffer, 1);
 }
 
@@ -64,6 +85,42 @@ std::int64_t SearchMilliseconds() {
     if (SearchClock()) return SearchClock()();
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
         .count();
+}
+
+void KeepReadAhead(UdfState& state, std::int64_t first, int count, const std::uint8_t* data) {
+    state.aheadCount = 0;
+    if (count < 1 || count > kReadAheadBlocks) return;
+    state.aheadData.assign(data, data + std::size_t(count) * kBlockBytes);
+    state.aheadData.resize(std::size_t{kReadAheadBlocks} * kBlockBytes);
+    state.aheadFirst = first;
+    state.aheadCount = count;
+}
+
+bool ReadBlocks(UdfState& state, std::int64_t block, int count, std::uint8_t* buffer) {
+    if (!state.device || count < 1 || block < 0 || block + count > state.readLimit ||
+        block + count > std::numeric_limits<std::int32_t>::max())
+        return false;
+    return state.device->ReadCD(static_cast<int>(block), buffer, count);
+}
+
+std::int64_t AfterFailedBlock(UdfState& state, std::int64_t block, std::uint8_t sense, std::uint8_t* buffer) {
+    if (!state.device || !IsLinkAreaSense(sense)) return block + 1;
+    const std::int64_t last = block + kLinkAreaBlocks - 1;
+    if (ReadBlock(state, last, buffer)) return block + 1;
+    const std::uint8_t again = state.device->GetSenseCode();
+    if (again != sense) {
+        if (Verbose())
+            diag::DebugPrint("Error %02x %02x reading block %d (2nd point)", again, state.device->GetSenseAddCode(),
+                             static_cast<int>(last));
+        return block + 1;
+    }
+    return ReadBlock(state, last + 1, buffer) ? last + 1 : block + 1;
+}
+
+bool IsLinkAreaSense(std::uint8_t code) {
+    for (const std::uint8_t link : kLinkSenseCodes)
+        if (code == link) return true;
+    return false;
 }
 
 bool AbortRequested(const UdfState& state) {

@@ -11,6 +11,7 @@
 #include "program/readers/udf/udf_names.h"
 #include "program/readers/udf/udf_reader.h"
 #include "program/readers/udf/udf_structures.h"
+#include "program/readers/udf/udf_vat_table.h"
 #include "program/scan/found_item.h"
 #include "program/settings/settings.h"
 
@@ -39,6 +40,10 @@ int MarkExtents(UdfState& state, AllocationWalker& walker) {
     }
     return count;
 }
+
+scan::FoundItem* MakeItem(UdfState& state, scan::FoundItem* dirItem, scan::FoundItem* prevItem, const std::string& name,
+                          std::int64_t entryBlock, std::uint32_t reference, const std::uint8_t* block,
+                          const std::uint8_t* entry, int code);
 
 }  // namespace
 
@@ -90,23 +95,48 @@ scan::FoundItem* AddUdfItem(UdfState& state, scan::FoundItem* dirItem, scan::Fou
             code = kEntryNotFileEntry;
         }
     }
-    std::size_t available = entry ? kBlockBytes - static_cast<std::size_t>(entry - block.data()) : 0;
-    std::size_t adStart = 0;
-    std::size_t adLength = 0;
-    if (entry && (GetLe32(entry + FieldsOf(entry).extendedAttributesLength) > kMaxExtendedAttributes ||
-                  !DescriptorArea(entry, available, adStart, adLength))) {
-        if (Verbose()) diag::DebugDump(entry, static_cast<int>(available), "Invalid ExtAttrLength in FE");
+    const std::size_t available = entry ? kBlockBytes - static_cast<std::size_t>(entry - block.data()) : 0;
+    if (entry && !EntryLengthsUsable(entry, available)) {
+        if (Verbose() && !state.blockScanRunning)
+            diag::DebugDump(entry, static_cast<int>(available), "Invalid ExtAttrLength in FE");
         entry = nullptr;
         code = kEntryBadLengths;
     }
     if (!entry) {
         state.udfError = true;
-        if (Verbose()) {
+        if (Verbose() && !state.blockScanRunning) {
             diag::DebugPrint("Invalid UDF File Entry, code=%d", code);
             if (code != kEntryUnreadable) diag::DebugDump(block.data(), kBlockBytes, "Invalid UDF File Entry");
         }
+    } else if (state.blockScanRunning && IsVatEntry(entry, state.map.partitionStart, Reader(state))) {
+        return nullptr;
     }
+    return MakeItem(state, dirItem, prevItem, name, entryBlock, reference, block.data(), entry, code);
+}
 
+bool EntryLengthsUsable(const std::uint8_t* entry, std::size_t available) {
+    std::size_t start = 0;
+    std::size_t length = 0;
+    return GetLe32(entry + FieldsOf(entry).extendedAttributesLength) <= kMaxExtendedAttributes &&
+           DescriptorArea(entry, available, start, length);
+}
+
+scan::FoundItem* AddEntryItem(UdfState& state, scan::FoundItem* dirItem, scan::FoundItem* prevItem, const std::string& name,
+                              std::int64_t entryBlock, std::uint32_t reference, const std::uint8_t* block) {
+    const std::uint8_t* entry = TagId(block) == kTagDirectCdPrefix ? block + kDirectCdPrefixBytes : block;
+    return MakeItem(state, dirItem, prevItem, name, entryBlock, reference, block, entry, 0);
+}
+
+namespace {
+
+// The item of a File Entry (`entry` inside `block`; null when the entry
+// could not be read or checked, `code` then says why).
+scan::FoundItem* MakeItem(UdfState& state, scan::FoundItem* dirItem, scan::FoundItem* prevItem, const std::string& name,
+                          std::int64_t entryBlock, std::uint32_t reference, const std::uint8_t* block,
+                          const std::uint8_t* entry, int code) {
+    std::size_t adStart = 0;
+    std::size_t adLength = 0;
+    if (entry) DescriptorArea(entry, kBlockBytes - static_cast<std::size_t>(entry - block), adStart, adLength);
     scan::FoundItem* item = scan::NewFoundItem(name);
     if (!item) return nullptr;
     item->extents.block = entryBlock == kNoBlock ? 0 : static_cast<std::uint32_t>(entryBlock);
@@ -174,7 +204,7 @@ scan::FoundItem* AddUdfItem(UdfState& state, scan::FoundItem* dirItem, scan::Fou
         MarkUsed(state, item->start);
         ++state.nestLevel;
         if (!again && !AbortRequested(state) && state.nestLevel < kMaxNestLevel && state.readDirectories) {
-            ReadUdfDirectory(state, item, block.data(), reference);
+            ReadUdfDirectory(state, item, block, reference);
             scan::AddToDirectoryCount(dirItem, item->count);
         }
         --state.nestLevel;
@@ -185,5 +215,7 @@ scan::FoundItem* AddUdfItem(UdfState& state, scan::FoundItem* dirItem, scan::Fou
     if (entry) MarkUsed(state, entryBlock);
     return item;
 }
+
+}  // namespace
 
 }  // namespace dravik::readers::udf

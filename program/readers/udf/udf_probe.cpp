@@ -14,12 +14,15 @@
 #include "program/messages/show_message.h"
 #include "program/messages/show_status.h"
 #include "program/readers/file_system_entries.h"
+#include "program/readers/udf/udf_block_scan.h"
+#include "program/readers/udf/udf_cleanup.h"
 #include "program/readers/udf/udf_file_data.h"
 #include "program/readers/udf/udf_file_stream.h"
 #include "program/readers/udf/udf_names.h"
 #include "program/readers/udf/udf_reader.h"
 #include "program/readers/udf/udf_structures.h"
 #include "program/readers/udf/udf_volume.h"
+#include "program/port/message_dialog.h"
 #include "program/scan/catalogue_lock.h"
 #include "program/scan/found_item.h"
 #include "program/scan/scan_device.h"
@@ -38,6 +41,7 @@ constexpr std::int32_t kQuickCheckBlocks[] = {256, 512};
 constexpr std::uint32_t kRootGuessBytes = 2048;
 constexpr char kPrassiId[] = "*Prassi abCD";
 constexpr char kBhaId[] = "*BHA UDF";
+constexpr unsigned kBlockScanQuestion = 185;
 
 // The bitmap of used blocks, released on every way out of the probe.
 class UsedBlocks {
@@ -194,6 +198,12 @@ bool ReadTree(UdfState& state, scan::FoundItem* rootItem, const Root& root, std:
     return true;
 }
 
+// Asks before the long block scan, unless questions are suppressed.
+bool AskForBlockScan() {
+    if (settings::ProgramSettings.PromptSuppress) return true;
+    return messages::ShowMessage(messages::MessageIdWithFlags(kBlockScanQuestion)) == port::kResultYes;
+}
+
 }  // namespace
 
 bool HasIsoDirectory(scan::TrackNode* track, std::uint8_t* buffer) {
@@ -251,6 +261,8 @@ bool ProbeUdf(scan::TrackNode* track, std::uint8_t* buffer) {
     // 14-20, again through an older VAT when none of the files could be
     // read through the newest. Each retry drops one VAT, and there are at
     // most as many retries as VATs remembered.
+    const bool intensive = settings::ProgramSettings.IntensiveScan != 0;
+    scan::FoundItem* rootItem = nullptr;
     for (int retries = 0;; ++retries) {
         // 14.
         if ((track->flags & scan::TrackSparing) || facts.needsNoVat) {
@@ -287,7 +299,7 @@ bool ProbeUdf(scan::TrackNode* track, std::uint8_t* buffer) {
         }
 
         // 18.
-        scan::FoundItem* rootItem = scan::NewFoundItem(scan::RootItemName(facts.name, track->session), scan::kRootNameRoom);
+        rootItem = scan::NewFoundItem(scan::RootItemName(facts.name, track->session), scan::kRootNameRoom);
         if (!rootItem) return false;
         rootItem->flags = scan::ItemDirectory;
         rootItem->start = root.block >= 0 && root.block <= INT32_MAX ? static_cast<std::int32_t>(root.block) : scan::StartNotAvailable;
@@ -311,9 +323,9 @@ bool ProbeUdf(scan::TrackNode* track, std::uint8_t* buffer) {
                 if (root.found && rootItem->firstChild == nullptr) ReadTree(state, rootItem, root, buffer);
             }
         }
-        // 20. (The block scan for entries no directory reaches is not part of
-        // this reader yet.)
-        if (state.vatHistory[1] != 0 && state.readDirectories && state.fileCount == 0 &&
+        // 20. With the intensive setting, errors go straight to the block
+        // scan rather than to an older VAT.
+        if (!intensive && state.vatHistory[1] != 0 && state.readDirectories && state.fileCount == 0 &&
             !(track->flags & scan::TrackUdfFound) && retries < kVatHistorySize) {
             if (Verbose()) diag::DebugPrint("Trying to locate prior VAT due to errors...");
             DropNewestVat(state);
@@ -332,6 +344,10 @@ bool ProbeUdf(scan::TrackNode* track, std::uint8_t* buffer) {
         if (state.udfError && Verbose()) diag::DebugPrint("UDF tree of track %d read with errors", track->number);
         break;
     }
+    // The block scan finds the File Entries no directory reaches: after
+    // errors, or on every volume when the user asked for it.
+    if (state.usedBlocks && (state.udfError || intensive) && AskForBlockScan())
+        ScanUdfBlocks(state, rootItem, state.map.partitionStart);
 
     // 21.
     {
@@ -349,6 +365,7 @@ scan::FileSystemReader UdfFileSystem() {
     entry.probe = ProbeUdf;
     entry.fileData = udf::UdfFileData;
     entry.openFile = udf::OpenUdfFileStream;
+    entry.removeDuplicates = udf::RemoveDuplicates;
     return entry;
 }
 

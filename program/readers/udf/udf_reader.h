@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "program/readers/udf/udf_volume_map.h"
 
@@ -35,6 +36,8 @@ constexpr std::uint32_t kMaxDirectoryBytes = 16 * 1024 * 1024;  // larger direct
 constexpr int kMaxContinuationBlocks = 1024;  // allocation extent descriptors followed per list
 constexpr std::uint32_t kMaxExtendedAttributes = 512;  // L_EA of a File Entry
 constexpr std::int32_t kMinMediaBlocks = 340000;
+// The unreadable link area between two packets of a packet-written track.
+constexpr int kLinkAreaBlocks = 7;
 // VAT locations remembered, newest first.
 constexpr int kVatHistorySize = 6;
 // How far back from the end of the recorded area a VAT is looked for.
@@ -79,9 +82,20 @@ struct UdfState {
     int nestLevel = 0;
     int quietDepth = 0;
     std::set<std::int64_t> directoriesRead;  // directory start blocks of this tree
-    // The first block an intensive search read quickly (-1: none yet),
-    // read again after a slow read to bring the drive back up to speed.
+    // The first block an intensive search read quickly (-1: none yet); a
+    // slow read is followed by reading it again (NudgeDrive).
     std::int64_t firstQuickBlock = -1;
+    // The block scan runs: AddUdfItem skips VAT File Entries and logs no
+    // dumps of bad entries (most blocks it meets are not entries at all).
+    bool blockScanRunning = false;
+    // While the block scan works out what a block holds, single-block reads
+    // (the File Entries a directory block names, a found directory's data)
+    // are served from the last run read, or read ahead as a run of their
+    // own: entries lie near each other and near their data.
+    bool readAhead = false;
+    std::vector<std::uint8_t> aheadData;
+    std::int64_t aheadFirst = 0;
+    int aheadCount = 0;
 };
 
 // The device's error reporting off for reads expected to fail (scopes nest).
@@ -97,8 +111,26 @@ private:
 };
 
 // Reads one block; false for a failed read and for a block outside
-// [0, readLimit).
+// [0, readLimit). With readAhead on, through the read-ahead run.
 bool ReadBlock(UdfState& state, std::int64_t block, std::uint8_t* buffer);
+// Reads `count` blocks with one command; false when any of them failed
+// or lies outside [0, readLimit). Never through the read-ahead run.
+bool ReadBlocks(UdfState& state, std::int64_t block, int count, std::uint8_t* buffer);
+// After a read that took long (a drive that slowed down or started to
+// retry), reads firstQuickBlock once more so that the drive settles at a
+// block it reads well; nothing when there is none.
+void NudgeDrive(UdfState& state);
+// The read-ahead run: blocks from `first` (copied from `data`), or none.
+void KeepReadAhead(UdfState& state, std::int64_t first, int count, const std::uint8_t* data);
+// Where a forward search goes on after `block` failed with sense code
+// `sense`. A packet-written disc has 7 unreadable link blocks between its
+// packets: when the code is one such blocks give and block+6 fails with
+// the same code while block+7 reads, the search continues at block+7;
+// otherwise at block+1. `buffer` holds one block (overwritten).
+std::int64_t AfterFailedBlock(UdfState& state, std::int64_t block, std::uint8_t sense, std::uint8_t* buffer);
+// Whether a failed read's sense code is one drives answer for the link
+// blocks between packets; a link area is kLinkAreaBlocks long.
+bool IsLinkAreaSense(std::uint8_t code);
 bool AbortRequested(const UdfState& state);
 bool Verbose();
 // ReadBlock of `state` as a block-reading function.
@@ -151,6 +183,16 @@ scan::FoundItem* ReadFidStream(UdfState& state, std::uint8_t* data, std::uint32_
 // `fid` holds `fidBytes` bytes (its whole identifier descriptor).
 scan::FoundItem* AddUdfItem(UdfState& state, scan::FoundItem* dirItem, scan::FoundItem* prevItem,
                             const std::uint8_t* fid, std::size_t fidBytes);
+// Whether a File Entry (tag already checked; `available` bytes of it in
+// its block) has lengths the reader can use.
+bool EntryLengthsUsable(const std::uint8_t* entry, std::size_t available);
+// An item named `name` for the File Entry already read from `entryBlock`
+// (a whole block, tag checked, lengths usable), whose short descriptors
+// lie in partition `reference`; linked into `dirItem` after `prevItem`. A
+// directory's contents are read as AddUdfItem reads them. Null when
+// memory ran out.
+scan::FoundItem* AddEntryItem(UdfState& state, scan::FoundItem* dirItem, scan::FoundItem* prevItem, const std::string& name,
+                              std::int64_t entryBlock, std::uint32_t reference, const std::uint8_t* block);
 // Mark the blocks of a file's extents used; true when it has more than one.
 bool MarkShortExtents(UdfState& state, const std::uint8_t* descriptors, std::size_t length, std::uint32_t reference);
 bool MarkLongExtents(UdfState& state, const std::uint8_t* descriptors, std::size_t length, scan::FoundItem* item);

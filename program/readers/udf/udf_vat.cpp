@@ -24,10 +24,6 @@ namespace {
 // Tracks shorter than this hold no VAT of their own unless packet-written:
 // it is on the track that follows.
 constexpr std::int64_t kShortTrackBlocks = 2564;
-// A link area between packets: a failed read with one of these sense codes
-// whose seventh block on reads again is skipped whole.
-constexpr int kLinkAreaBlocks = 7;
-constexpr std::uint8_t kLinkSenseCodes[] = {0x02, 0x06, 0x11, 0xC6};
 // The intensive search: a read slower than this is followed by NudgeDrive;
 // after this long the user is asked whether to go on.
 constexpr std::int64_t kSlowReadMilliseconds = 500;
@@ -61,12 +57,6 @@ std::int64_t RecordedEnd(const scan::TrackNode* track) {
     if (track->nextWritable != 0) return track->nextWritable;
     if (track->freeBlocks > 0) return std::int64_t{track->end} - track->freeBlocks;
     return track->end;
-}
-
-bool LinkSense(std::uint8_t code) {
-    for (const std::uint8_t link : kLinkSenseCodes)
-        if (code == link) return true;
-    return false;
 }
 
 // The newest VAT in the last blocks of the recorded area.
@@ -130,7 +120,7 @@ bool SearchForwards(UdfState& state, const scan::TrackNode* track, std::uint8_t*
             continue;
         }
         const std::uint8_t sense = state.device ? state.device->GetSenseCode() : 0;
-        if (!LinkSense(sense)) continue;
+        if (!IsLinkAreaSense(sense)) continue;
         const std::int64_t after = block + kLinkAreaBlocks;
         if (after < end && timedRead(after)) {
             consider(after);
