@@ -135,10 +135,6 @@ bool AbortRequested(const UdfState& state);
 bool Verbose();
 // ReadBlock of `state` as a block-reading function.
 ReadBlockFunction Reader(UdfState& state);
-// After a slow read: reads firstQuickBlock once more, when there is one.
-// Drives that slowed down over a bad area pick up speed again on a block
-// they read quickly before.
-void NudgeDrive(UdfState& state);
 // Milliseconds of a monotonic clock, for the intensive searches' timing.
 std::int64_t SearchMilliseconds();
 // Sets `bits` of the track's flags under the catalogue lock.
