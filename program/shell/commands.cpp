@@ -16,6 +16,8 @@
 #include "program/scan/track_list.h"
 #include "program/shell/catalogue_views.h"
 #include "program/app/drive_selection.h"
+#include "program/app/recent_images.h"
+#include "program/shell/no_drive_offer.h"
 #include "program/shell/help_pages.h"
 #include "program/shell/main_window.h"
 #include "program/shell/options_dialog.h"
@@ -111,21 +113,36 @@ void MainWindow::Rescan() {
 }
 
 void MainWindow::SelectDriveAndScan() {
+    // No drive at all (and none refused either): offer an image instead.
+    if (app::DeviceList().empty() && app::RefusedDrives().empty()) {
+        if (OfferDiscImage(this)) OpenDiscImage();
+        return;
+    }
     SelectDriveDialog dialog(this);
-    if (dialog.Exec() == 1) app::StartScan();
+    if (dialog.Exec() == 1) {
+        UpdateRecentImages();
+        app::StartScan();
+    }
+}
+
+void MainWindow::OpenDiscImage() {
+    const QString path = ChooseImagePath(this);
+    if (!path.isEmpty()) OpenImageAt(path);
 }
 
 // The image becomes a drive of the list and the drive in use; a scan of it
 // starts at once, as after choosing a drive in the dialog.
-void MainWindow::OpenDiscImage() {
-    const QString path = ChooseImagePath(this);
-    if (path.isEmpty()) return;
+void MainWindow::OpenImageAt(const QString& path) {
     device::CDDevice* drive = OpenImageDrive(path, nullptr);
     if (!drive) return;
-    if (!drive->CheckDevice(true)) {
+    // As in dravik-cli: a disc that is still spinning up is waited for by
+    // the scan, not refused here.
+    if (!app::DriveAccepted(*drive)) {
         messages::ShowMessage(static_cast<int>(app::kDriveNotUsable), drive->GetDeviceName());
         return;
     }
+    app::RememberImage(path.toStdString());
+    UpdateRecentImages();
     app::ChooseDevice(drive);
     app::StartScan();
 }
@@ -136,9 +153,11 @@ void MainWindow::ShowOptions() {
 }
 
 void MainWindow::UpdateDeviceControls() {
+    // Scan Again, Eject and Load need a drive: without one they are grayed
+    // rather than answering with an error box.
     device::CDDevice* drive = scan::SelectedDevice();
-    EnableCommand(40015, true);
-    EnableCommand(40038, true);
+    EnableCommand(40015, drive != nullptr);
+    EnableCommand(40038, drive != nullptr);
     EnableCommand(40039, drive && drive->CanLoadDisc());
     // Until a scan has run.
     for (int id : {40020, 40049, 40019}) EnableCommand(id, false);
@@ -150,7 +169,7 @@ void MainWindow::ShowHelp() {
         if (diag::DebugMode) diag::DebugPrint("The help pages are not installed beside the program");
         return;
     }
-    OpenUrl(QUrl::fromLocalFile(index));
+    ShowHelpPage(index);
 }
 
 void MainWindow::ShowAbout() {

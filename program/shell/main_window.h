@@ -55,6 +55,12 @@ public:
     void ShowDeviceStatus();
     // After a drive is chosen: the commands that need one.
     void UpdateDeviceControls();
+    // The File menu's "Recent Images" from the user's settings.
+    void UpdateRecentImages();
+    QMenu* RecentImagesMenu() const { return recentMenu_; }
+    // Serves the image at `path` as a drive, makes it the drive in use and
+    // scans it (Open Disc Image after the file dialog).
+    void OpenImageAt(const QString& path);
     // Menu help for a hovered menu entry.
     void MenuHelp(QAction* action);
 
@@ -78,6 +84,11 @@ public:
     void EnableCommand(int id, bool enabled);
     void ShowResults();
 
+    // Called when a scan has ended (the menus come back): a stopped scan
+    // says its result is incomplete; a quit asked for during the scan
+    // closes the window now.
+    void ScanEnded();
+
     void SetBusyCursor(bool on);
     bool BusyCursor() const { return busy_; }
 
@@ -99,11 +110,14 @@ protected:
 private:
     QMenu* BuildMenu(const app::MenuEntry& popup, QWidget* parent, bool owned);
     QAction* CommandAction(int id, const QString& text, QObject* owner);
+    void BuildRecentMenu();
     void BuildAccelerators(const std::vector<app::Accelerator>& accelerators);
     void BuildToolbar(const std::vector<app::MenuEntry>& popupMenus);
     void BuildViews();
     void CheckStyleEntries(int index);
     bool CommandAllowedDuringScan(int id) const;
+    // Closing during a scan: asks "Stop the scan and quit?"; true to quit.
+    bool AskStopScanAndQuit();
     void RunCommandTable(int id);
     void Rescan();
     void SelectDriveAndScan();
@@ -123,7 +137,11 @@ private:
     CatalogueViews* views_ = nullptr;
     QMenu* listPopup_ = nullptr;
     QMenu* treePopup_ = nullptr;
+    QMenu* recentMenu_ = nullptr;
     bool busy_ = false;
+    // The user chose to quit while a scan ran: the window closes when the
+    // scan has stopped.
+    bool quitAfterScan_ = false;
 };
 
 }  // namespace dravik::shell
