@@ -385,6 +385,23 @@ void CatalogueViews::Release() {
 bool CatalogueViews::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() != QEvent::KeyPress) return QSplitter::eventFilter(watched, event);
     auto* key = static_cast<QKeyEvent*>(event);
+    const bool inList = watched == icons_ || watched == details_;
+    // Alt+Up: the parent folder, from either view.
+    if (key->key() == Qt::Key_Up && key->modifiers() == Qt::AltModifier && (inList || watched == tree_)) {
+        SelectParentDirectory();
+        return true;
+    }
+    // Shift+F10 and the Menu key: the view's popup at the current item.
+    if ((key->key() == Qt::Key_Menu && key->modifiers() == Qt::NoModifier) ||
+        (key->key() == Qt::Key_F10 && key->modifiers() == Qt::ShiftModifier)) {
+        auto* view = qobject_cast<QAbstractItemView*>(watched);
+        QMenu* menu = watched == tree_ ? treeMenu_ : listMenu_;
+        if (view && menu) {
+            const QRect at = view->visualRect(view->currentIndex());
+            menu->popup(view->viewport()->mapToGlobal(at.isValid() ? at.center() : QPoint(0, 0)));
+            return true;
+        }
+    }
     if (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
         return QSplitter::eventFilter(watched, event);
     if (watched == tree_) {
@@ -395,6 +412,11 @@ bool CatalogueViews::eventFilter(QObject* watched, QEvent* event) {
         return false;
     }
     if (watched == icons_ || watched == details_) {
+        // Enter opens the folder under the cursor, as a double click does.
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && key->modifiers() == Qt::NoModifier) {
+            ListDoubleClicked();
+            return true;
+        }
         if (key->key() == Qt::Key_Backspace) {
             SelectParentDirectory();
             return true;

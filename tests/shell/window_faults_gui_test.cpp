@@ -9,6 +9,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMessageBox>
+#include <QTest>
 #include <QTextBrowser>
 #include <QTreeView>
 #include <cstdlib>
@@ -331,6 +332,36 @@ TEST_F(WindowFaultsTest, UnreadableFoldersAndMissingFilesCarryMarks) {
     window.Tree()->setCurrentIndex(lost);
     window.Views()->setSizes({260, 600});
     SaveScreenshot(&window, "damage_marks");
+    scan::ClearTrackList(false);
+}
+
+TEST_F(WindowFaultsTest, EnterOpensAFolderAndAltUpOrBackspaceGoBack) {
+    shell::MainWindow& window = Start();
+    ASSERT_TRUE(WaitUntil([&] { return ScanEnded(window); }, kScanTimeoutMs));
+    OpenAndScan(window, SampleDisc());
+    const QModelIndex root = window.Tree()->model()->index(0, 0);
+    window.Tree()->setCurrentIndex(root);
+    window.SetListStyle(shell::kDetails);
+    QAbstractItemView* list = window.List();
+    const shell::FileListModel* model = window.Views()->ListModel();
+    int photos = -1;
+    for (int row = 0; row < model->rowCount(); ++row)
+        if (model->index(row, 0).data().toString() == QStringLiteral("PHOTOS")) photos = row;
+    ASSERT_GE(photos, 0);
+    struct Key {
+        const char* what;
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+    } backKeys[] = {{"Backspace", Qt::Key_Backspace, Qt::NoModifier}, {"Alt+Up", Qt::Key_Up, Qt::AltModifier}};
+    for (const Key& back : backKeys) {
+        list->setCurrentIndex(model->index(photos, 0));
+        list->setFocus();
+        QTest::keyClick(list, Qt::Key_Return);
+        ASSERT_TRUE(WaitUntil([&] { return window.Tree()->currentIndex().data().toString() == QStringLiteral("PHOTOS"); }))
+            << "Enter before " << back.what;
+        QTest::keyClick(window.List(), back.key, back.modifiers);
+        EXPECT_EQ(window.Tree()->currentIndex(), root) << back.what;
+    }
     scan::ClearTrackList(false);
 }
 
