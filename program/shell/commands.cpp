@@ -23,6 +23,7 @@
 #include "program/shell/options_dialog.h"
 #include "program/app/scan_launch.h"
 #include "program/shell/select_drive_dialog.h"
+#include "program/settings/settings.h"
 
 namespace dravik::shell {
 
@@ -31,6 +32,7 @@ namespace {
 constexpr unsigned kDriveNotReady = 107;
 constexpr unsigned kNotAvailable = 118;
 constexpr unsigned kRescanConfirmation = 253;
+constexpr char kRescanWithOptionsText[] = "The new options change how discs are read. Scan the disc again now?";
 constexpr unsigned char kNotReadyAsc = 4;
 constexpr auto kNotReadyPause = std::chrono::milliseconds(500);
 // A drive that says "becoming ready" for longer than this is taken as not
@@ -148,8 +150,21 @@ void MainWindow::OpenImageAt(const QString& path) {
 }
 
 void MainWindow::ShowOptions() {
+    const settings::Settings before = settings::ProgramSettings;
     OptionsDialog dialog(this);
-    if (dialog.Exec() == 1) views_->RepaintViews();
+    if (dialog.Exec() != 1) return;
+    views_->RepaintViews();
+    // Options that change how a disc is read take effect at the next scan:
+    // with results on screen, offer that scan now.
+    if (scan::TrackListHead && scan::SelectedDevice() && ReadingOptionsChanged(before, settings::ProgramSettings) &&
+        messages::ShowMessage(static_cast<int>(port::kMessageKindYesNo << 16), kRescanWithOptionsText) == port::kResultYes)
+        app::StartScan();
+}
+
+bool ReadingOptionsChanged(const settings::Settings& before, const settings::Settings& after) {
+    return before.IgnoreJoliet != after.IgnoreJoliet || before.AcceptErrors != after.AcceptErrors ||
+           before.IntensiveScan != after.IntensiveScan || before.KeepUDFDups != after.KeepUDFDups ||
+           before.ShowAll != after.ShowAll;
 }
 
 void MainWindow::UpdateDeviceControls() {

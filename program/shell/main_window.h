@@ -21,6 +21,10 @@ class QMenu;
 class QToolBar;
 class QTreeView;
 
+namespace dravik::settings {
+struct Settings;
+}
+
 namespace dravik::shell {
 
 class CatalogueViews;
@@ -35,6 +39,9 @@ struct WindowResources {
 // Reads them from the language module; false with `error` when one is
 // missing or malformed.
 bool LoadWindowResources(WindowResources& resources, std::string& error);
+
+// True when an option that changes how a disc is read differs.
+bool ReadingOptionsChanged(const settings::Settings& before, const settings::Settings& after);
 
 class MainWindow : public QMainWindow {
     Q_OBJECT

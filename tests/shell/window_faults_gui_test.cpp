@@ -29,6 +29,7 @@
 #include "program/scan/scan_device.h"
 #include "program/scan/scan_state.h"
 #include "program/scan/track_list.h"
+#include "program/settings/settings.h"
 #include "program/shell/catalogue_views.h"
 #include "program/shell/file_list_model.h"
 #include "program/shell/help_pages.h"
@@ -363,6 +364,30 @@ TEST_F(WindowFaultsTest, EnterOpensAFolderAndAltUpOrBackspaceGoBack) {
         EXPECT_EQ(window.Tree()->currentIndex(), root) << back.what;
     }
     scan::ClearTrackList(false);
+}
+
+TEST(ReadingOptionsTest, OnlyOptionsThatChangeReadingOfferAScan) {
+    struct Row {
+        const char* what;
+        std::uint8_t settings::Settings::*field;
+        bool reading;
+    } rows[] = {
+        {"Joliet", &settings::Settings::IgnoreJoliet, true},
+        {"intensive scan", &settings::Settings::IntensiveScan, true},
+        {"show all areas", &settings::Settings::ShowAll, true},
+        {"accept errors", &settings::Settings::AcceptErrors, true},
+        {"UDF duplicates", &settings::Settings::KeepUDFDups, true},
+        {"version suffix", &settings::Settings::RemoveVersion, false},
+        {"sorting", &settings::Settings::SortInitial, false},
+        {"window placement", &settings::Settings::SavePos, false},
+    };
+    const settings::Settings before;
+    EXPECT_FALSE(shell::ReadingOptionsChanged(before, before));
+    for (const Row& row : rows) {
+        settings::Settings after;
+        after.*row.field = static_cast<std::uint8_t>(!(after.*row.field));
+        EXPECT_EQ(shell::ReadingOptionsChanged(before, after), row.reading) << row.what;
+    }
 }
 
 }  // namespace
