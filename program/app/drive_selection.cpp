@@ -8,6 +8,7 @@
 #include "device/ddb/ddb_info.h"
 #include "platform/drives/drive_table.h"
 #include "program/app/device_setup.h"
+#include "program/app/recent_images.h"
 #include "program/app/settings_store.h"
 #include "program/diag/debug_log.h"
 #include "program/messages/language_module.h"
@@ -24,7 +25,28 @@ constexpr std::size_t kMaxAnalysisText = 400;
 constexpr unsigned char kNoLetter = 255;
 
 std::vector<std::unique_ptr<device::CDDevice>> g_devices;
+std::vector<RefusedDrive> g_refused;
 DriveSelectionHooks g_hooks;
+
+// Sense codes of the readiness check.
+constexpr unsigned char kNotReadyKey = 0x02;
+constexpr unsigned char kBecomingReadyCode = 0x04;
+constexpr unsigned char kBecomingReadyQualifier = 0x01;
+constexpr unsigned char kNoMediumCode = 0x3A;
+
+void RecordRefused(device::CDDevice& device, std::string reason) {
+    const std::string id = device.GetDeviceId();
+    for (RefusedDrive& known : g_refused) {
+        if (known.id == id) {
+            known.reason = std::move(reason);
+            return;
+        }
+    }
+    std::string name = device.GetDeviceName();
+    const std::string image = ImagePathOfDrive(device);
+    if (!image.empty()) name = image;
+    g_refused.push_back({id, name, std::move(reason)});
+}
 
 // The database analysis's messages go to the log whether or not debug mode
 // is on.
@@ -79,6 +101,8 @@ bool SelectDeviceAtStart() {
                 auto next = std::make_unique<device::CDDevice>(*device);
                 g_devices.push_back(std::move(device));
                 device = std::move(next);
+            } else {
+                RecordRefused(*device, "it does not answer as a CD drive");
             }
             step = 'G';
         } while (device->NextDevice());
@@ -102,7 +126,8 @@ bool SelectDeviceAtStart() {
             }
         }
     }
-    if (found && found->CheckDevice(true)) {
+    // A drive still spinning up is taken; the scan waits for it.
+    if (found && DriveAccepted(*found)) {
         scan::SetSelectedDevice(found);
         ShowDeviceStatusNow();
         UpdateDeviceControlsNow();
@@ -122,6 +147,8 @@ void UseDevice() {
                          device->GetSectorSize());
     device->SetPromptSuppress(settings::ProgramSettings.PromptSuppress != 0);
     WriteProgramString(kLastDeviceValue, id);
+    // An image's drive letter can change between runs; its path cannot.
+    WriteProgramString(kLastImageValue, ImagePathOfDrive(*device));
 }
 
 void ChooseDevice(device::CDDevice* device) {
@@ -134,6 +161,38 @@ void ChooseDevice(device::CDDevice* device) {
 void ReleaseDevices() {
     scan::SetSelectedDevice(nullptr);
     g_devices.clear();
+    g_refused.clear();
+}
+
+DriveReadiness CheckDriveReadiness(device::CDDevice& device, std::string* reason) {
+    if (device.CheckDevice(true)) return DriveReadiness::kReady;
+    const unsigned char key = device.GetSenseKey();
+    const unsigned char code = device.GetSenseCode();
+    if (key == kNotReadyKey && code == kBecomingReadyCode && device.GetSenseAddCode() == kBecomingReadyQualifier)
+        return DriveReadiness::kBecomingReady;
+    if (reason) {
+        if (code == kNoMediumCode) {
+            *reason = "no disc in the drive";
+        } else {
+            char text[96];
+            std::snprintf(text, sizeof text, "it does not answer as expected (sense %X/%02X/%02X)", key, code,
+                          device.GetSenseAddCode());
+            *reason = text;
+        }
+    }
+    return DriveReadiness::kRefused;
+}
+
+const std::vector<RefusedDrive>& RefusedDrives() { return g_refused; }
+
+std::string ImagePathOfDrive(device::CDDevice& device) {
+    const unsigned char letter = device.GetDriveLetter();
+    const std::string id = device.GetDeviceId();
+    const char wanted = letter != kNoLetter ? static_cast<char>(letter) : (id.size() == 2 && id[1] == ':' ? id[0] : 0);
+    if (!wanted) return {};
+    const platform::DriveEntry* entry = platform::DriveTable::Process().Find(wanted);
+    if (!entry || entry->kind != platform::DriveKind::kVirtual) return {};
+    return entry->location;
 }
 
 device::CDDevice* AddImageDrive(const std::string& path, std::string& error) {
@@ -158,6 +217,7 @@ device::CDDevice* AddImageDrive(const std::string& path, std::string& error) {
             if (id == known->GetDeviceId()) return known.get();
         if (!walker->VerifyDevice(false)) {
             error = "the drive over it does not answer as a CD drive";
+            RecordRefused(*walker, error);
             return nullptr;
         }
         g_devices.push_back(std::move(walker));

@@ -39,6 +39,30 @@ bool SelectDeviceAtStart();
 void UseDevice();
 // Makes `device` (one of the list) the selected drive, in use, shown.
 void ChooseDevice(device::CDDevice* device);
+// How a drive answers the readiness check. A drive that is becoming ready
+// (a disc spinning up: NOT READY, 04/01) is taken: the scan waits for
+// it, in both front ends.
+enum class DriveReadiness { kReady, kBecomingReady, kRefused };
+// Checks `device` now; for a refused drive `reason` (when given) says why
+// in words for the drive list.
+DriveReadiness CheckDriveReadiness(device::CDDevice& device, std::string* reason = nullptr);
+inline bool DriveAccepted(device::CDDevice& device) {
+    return CheckDriveReadiness(device) != DriveReadiness::kRefused;
+}
+
+// A drive the device check refused at start or when its image was opened:
+// the drive list shows it grayed, with the reason.
+struct RefusedDrive {
+    std::string id;    // "E:"
+    std::string name;  // the drive's name, or the image's path
+    std::string reason;
+};
+const std::vector<RefusedDrive>& RefusedDrives();
+
+// The disc image a virtual drive serves, or empty for a real drive (or a
+// device that is not in the drive table).
+std::string ImagePathOfDrive(device::CDDevice& device);
+
 // Deletes every object of the list; no drive is selected afterwards.
 void ReleaseDevices();
 

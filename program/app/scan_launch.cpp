@@ -7,9 +7,11 @@
 #include <mutex>
 #include <thread>
 
+#include "device/cddevice/cddevice.h"
 #include "program/app/copy_job.h"
 #include "program/diag/debug_log.h"
 #include "program/scan/driver/scan_thread.h"
+#include "program/scan/scan_device.h"
 #include "program/scan/scan_state.h"
 
 namespace dravik::app {
@@ -47,6 +49,11 @@ void RunScanThread(ScanThreadBody body) {
     g_doneSignal.notify_all();
 }
 
+std::function<void()>& Pump() {
+    static std::function<void()> pump;
+    return pump;
+}
+
 bool ThreadDone() {
     std::lock_guard<std::mutex> done(g_doneLock);
     return g_threadDone;
@@ -56,12 +63,17 @@ bool ThreadDone() {
 
 void InstallScanThread(ScanThreadBody body) { g_body = body; }
 
+void InstallScanPump(std::function<void()> pump) { Pump() = std::move(pump); }
+
 bool StartScan() {
     const ScanThreadBody body = g_body;
     if (!body) {
         if (diag::DebugMode) diag::DebugPrint("No scan engine is installed; the scan does not start");
         return false;
     }
+    // A scan that has ended but whose thread is still finishing is waited
+    // for: a new scan asked for right at the end is not lost.
+    if (!scan::ScanRunning && !ThreadDone() && Pump()) WaitForScan(Pump());
     std::lock_guard<std::mutex> hold(g_threadLock);
     // A copy reads the catalogue a new scan would replace.
     if (scan::ScanRunning || CopyRunning()) return false;
@@ -70,6 +82,9 @@ bool StartScan() {
         if (!ThreadDone()) return false;
         g_thread.join();
     }
+    // The stop of the scan before must not stop this one: the readers
+    // would leave every track unread.
+    scan::CloseRequested = 0;
     scan::EnableMainMenus(false);
     {
         std::lock_guard<std::mutex> done(g_doneLock);
@@ -77,6 +92,11 @@ bool StartScan() {
     }
     g_thread = std::thread(RunScanThread, body);
     return true;
+}
+
+void StopScan() {
+    if (device::CDDevice* drive = scan::SelectedDevice()) drive->SetAbortFlag();
+    scan::CloseRequested = 1;
 }
 
 bool ScanThreadExists() {

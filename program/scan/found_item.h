@@ -49,6 +49,9 @@ constexpr std::uint16_t ItemBroken = 0x080;      // allocation descriptor chain 
 // Two marks of the views, cleared on every item in one pass; no reader sets them.
 constexpr std::uint16_t ItemViewMarkA = 0x100;
 constexpr std::uint16_t ItemViewMarkB = 0x200;
+// A directory whose contents could not all be read (an unreadable directory
+// block, a scan stopped while it was read): files it holds may be missing.
+constexpr std::uint16_t ItemIncomplete = 0x400;
 
 // One extent of an ISO multi-extent file.
 struct ExtentPair {

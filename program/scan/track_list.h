@@ -53,6 +53,9 @@ constexpr std::uint32_t TrackRockRidge = 0x400000;
 constexpr std::uint32_t TrackFilesMissing = 0x800000;
 constexpr std::uint32_t TrackAppendable = 0x1000000;
 constexpr std::uint32_t TrackErasable = 0x2000000;
+// The scan was stopped while (or just after) this track was read: its tree
+// may lack files and folders the disc holds.
+constexpr std::uint32_t TrackStoppedEarly = 0x4000000;
 
 struct TrackNode {
     TrackNode* next;

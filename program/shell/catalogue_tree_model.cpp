@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include "program/scan/catalogue_lock.h"
+#include "program/shell/damage_marks.h"
 #include "program/shell/view_images.h"
 
 namespace dravik::shell {
@@ -120,10 +122,16 @@ bool CatalogueTreeModel::hasChildren(const QModelIndex& parent) const {
 QVariant CatalogueTreeModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid()) return {};
     const Node* node = NodeAt(index);
+    unsigned marks = 0;
+    if (node->item && (role == Qt::ToolTipRole || role == Qt::DecorationRole)) {
+        scan::CatalogueGuard hold;
+        marks = DamageMarksOf(*node->item);
+    }
     switch (role) {
-        case Qt::DisplayRole:
-        case Qt::ToolTipRole: return node->text;
-        case Qt::DecorationRole: return TreeIcon(node == open_ ? node->selectedImage : node->image);
+        case Qt::DisplayRole: return node->text;
+        case Qt::ToolTipRole:
+            return marks ? node->text + QLatin1Char('\n') + DamageMarkText(marks) : node->text;
+        case Qt::DecorationRole: return MarkedIcon(TreeIcon(node == open_ ? node->selectedImage : node->image), marks);
         default: return {};
     }
 }

@@ -14,6 +14,7 @@
 #include "program/scan/item_date.h"
 #include "program/settings/settings.h"
 #include "program/shell/catalogue_tree_model.h"
+#include "program/shell/damage_marks.h"
 #include "program/shell/file_list_model.h"
 #include "program/messages/show_status.h"
 
@@ -29,6 +30,12 @@ constexpr unsigned kFilesStatus = 149;       // number of files, total size
 constexpr int kLayoutBatch = 256;
 
 int ClampToInt(std::uint64_t value) { return value > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(value); }
+
+// The status line of a marked item: what could not be read, on one line.
+void ShowMarkStatus(unsigned marks) {
+    const std::string text = DamageMarkText(marks).replace(QLatin1Char('\n'), QLatin1Char(' ')).toStdString();
+    messages::ShowStatus(0, text.c_str());
+}
 
 }  // namespace
 
@@ -193,11 +200,15 @@ void CatalogueViews::TreeCurrentChanged(const QModelIndex& current) {
     }
     ShowSortIndicator();
     std::uint32_t count = 0;
+    unsigned marks = 0;
     {
         scan::CatalogueGuard hold;
         count = directory->count;
+        marks = DamageMarksOf(*directory);
     }
     messages::ShowStatus(static_cast<int>(kDirectoryStatus), static_cast<int>(count - sum));
+    // A folder that could not be read whole says so instead of its count.
+    if (marks) ShowMarkStatus(marks);
     if (busy_) busy_(false);
 }
 
@@ -230,11 +241,19 @@ void CatalogueViews::ListSelectionChanged(const QItemSelection& selected) {
     if (!item) return;
     scan::CatalogueGuard hold;
     if (item->flags & scan::ItemDirectory) {
+        if (const unsigned marks = DamageMarksOf(*item)) {
+            ShowMarkStatus(marks);
+            return;
+        }
         messages::ShowStatus(static_cast<int>(kDirectoryStatus), static_cast<int>(item->count - SubdirectoryCountSum(item)));
         return;
     }
     const std::vector<int> rows = SelectedRows();
     if (rows.size() == 1) {
+        if (const unsigned marks = DamageMarksOf(*item)) {
+            ShowMarkStatus(marks);
+            return;
+        }
         const std::string date = scan::ItemDateText(item->date);
         messages::ShowStatus(static_cast<int>(kFileStatus), static_cast<int>(item->size), date.c_str());
         return;
@@ -371,6 +390,23 @@ void CatalogueViews::Release() {
 bool CatalogueViews::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() != QEvent::KeyPress) return QSplitter::eventFilter(watched, event);
     auto* key = static_cast<QKeyEvent*>(event);
+    const bool inList = watched == icons_ || watched == details_;
+    // Alt+Up: the parent folder, from either view.
+    if (key->key() == Qt::Key_Up && key->modifiers() == Qt::AltModifier && (inList || watched == tree_)) {
+        SelectParentDirectory();
+        return true;
+    }
+    // Shift+F10 and the Menu key: the view's popup at the current item.
+    if ((key->key() == Qt::Key_Menu && key->modifiers() == Qt::NoModifier) ||
+        (key->key() == Qt::Key_F10 && key->modifiers() == Qt::ShiftModifier)) {
+        auto* view = qobject_cast<QAbstractItemView*>(watched);
+        QMenu* menu = watched == tree_ ? treeMenu_ : listMenu_;
+        if (view && menu) {
+            const QRect at = view->visualRect(view->currentIndex());
+            menu->popup(view->viewport()->mapToGlobal(at.isValid() ? at.center() : QPoint(0, 0)));
+            return true;
+        }
+    }
     if (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
         return QSplitter::eventFilter(watched, event);
     if (watched == tree_) {
@@ -381,6 +417,11 @@ bool CatalogueViews::eventFilter(QObject* watched, QEvent* event) {
         return false;
     }
     if (watched == icons_ || watched == details_) {
+        // Enter opens the folder under the cursor, as a double click does.
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && key->modifiers() == Qt::NoModifier) {
+            ListDoubleClicked();
+            return true;
+        }
         if (key->key() == Qt::Key_Backspace) {
             SelectParentDirectory();
             return true;

@@ -18,11 +18,14 @@
 #include "program/shell/copy_command.h"
 #include "program/shell/disc_info_window.h"
 #include "program/app/drive_selection.h"
+#include "program/app/recent_images.h"
+#include "program/shell/no_drive_offer.h"
 #include "program/shell/help_pages.h"
 #include "program/shell/main_window.h"
 #include "program/shell/options_dialog.h"
 #include "program/app/scan_launch.h"
 #include "program/shell/select_drive_dialog.h"
+#include "program/settings/settings.h"
 
 namespace dravik::shell {
 
@@ -30,6 +33,7 @@ namespace {
 
 constexpr unsigned kDriveNotReady = 107;
 constexpr unsigned kRescanConfirmation = 253;
+constexpr char kRescanWithOptionsText[] = "The new options change how discs are read. Scan the disc again now?";
 constexpr unsigned char kNotReadyAsc = 4;
 constexpr auto kNotReadyPause = std::chrono::milliseconds(500);
 // A drive that says "becoming ready" for longer than this is taken as not
@@ -112,34 +116,64 @@ void MainWindow::Rescan() {
 }
 
 void MainWindow::SelectDriveAndScan() {
+    // No drive at all (and none refused either): offer an image instead.
+    if (app::DeviceList().empty() && app::RefusedDrives().empty()) {
+        if (OfferDiscImage(this)) OpenDiscImage();
+        return;
+    }
     SelectDriveDialog dialog(this);
-    if (dialog.Exec() == 1) app::StartScan();
+    if (dialog.Exec() == 1) {
+        UpdateRecentImages();
+        app::StartScan();
+    }
+}
+
+void MainWindow::OpenDiscImage() {
+    const QString path = ChooseImagePath(this);
+    if (!path.isEmpty()) OpenImageAt(path);
 }
 
 // The image becomes a drive of the list and the drive in use; a scan of it
 // starts at once, as after choosing a drive in the dialog.
-void MainWindow::OpenDiscImage() {
-    const QString path = ChooseImagePath(this);
-    if (path.isEmpty()) return;
+void MainWindow::OpenImageAt(const QString& path) {
     device::CDDevice* drive = OpenImageDrive(path, nullptr);
     if (!drive) return;
-    if (!drive->CheckDevice(true)) {
+    // As in dravik-cli: a disc that is still spinning up is waited for by
+    // the scan, not refused here.
+    if (!app::DriveAccepted(*drive)) {
         messages::ShowMessage(static_cast<int>(app::kDriveNotUsable), drive->GetDeviceName());
         return;
     }
+    app::RememberImage(path.toStdString());
+    UpdateRecentImages();
     app::ChooseDevice(drive);
     app::StartScan();
 }
 
 void MainWindow::ShowOptions() {
+    const settings::Settings before = settings::ProgramSettings;
     OptionsDialog dialog(this);
-    if (dialog.Exec() == 1) views_->RepaintViews();
+    if (dialog.Exec() != 1) return;
+    views_->RepaintViews();
+    // Options that change how a disc is read take effect at the next scan:
+    // with results on screen, offer that scan now.
+    if (scan::TrackListHead && scan::SelectedDevice() && ReadingOptionsChanged(before, settings::ProgramSettings) &&
+        messages::ShowMessage(static_cast<int>(port::kMessageKindYesNo << 16), kRescanWithOptionsText) == port::kResultYes)
+        app::StartScan();
+}
+
+bool ReadingOptionsChanged(const settings::Settings& before, const settings::Settings& after) {
+    return before.IgnoreJoliet != after.IgnoreJoliet || before.AcceptErrors != after.AcceptErrors ||
+           before.IntensiveScan != after.IntensiveScan || before.KeepUDFDups != after.KeepUDFDups ||
+           before.ShowAll != after.ShowAll;
 }
 
 void MainWindow::UpdateDeviceControls() {
+    // Scan Again, Eject and Load need a drive: without one they are grayed
+    // rather than answering with an error box.
     device::CDDevice* drive = scan::SelectedDevice();
-    EnableCommand(40015, true);
-    EnableCommand(40038, true);
+    EnableCommand(40015, drive != nullptr);
+    EnableCommand(40038, drive != nullptr);
     EnableCommand(40039, drive && drive->CanLoadDisc());
     // Until a scan has run.
     for (int id : {40020, 40049, 40019}) EnableCommand(id, false);
@@ -151,7 +185,7 @@ void MainWindow::ShowHelp() {
         if (diag::DebugMode) diag::DebugPrint("The help pages are not installed beside the program");
         return;
     }
-    OpenUrl(QUrl::fromLocalFile(index));
+    ShowHelpPage(index);
 }
 
 void MainWindow::ShowAbout() {

@@ -10,6 +10,7 @@
 #include "program/scan/found_item.h"
 #include "program/scan/track_list.h"
 #include "program/settings/settings.h"
+#include "program/shell/damage_marks.h"
 #include "program/shell/list_texts.h"
 #include "program/shell/view_images.h"
 
@@ -165,6 +166,11 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
         case Qt::DisplayRole:
         case Qt::ToolTipRole: {
             scan::CatalogueGuard hold;
+            if (role == Qt::ToolTipRole && index.column() == 0) {
+                const QString name = ListNameText(item->Name(), settings::ProgramSettings.RemoveVersion != 0);
+                const unsigned marks = DamageMarksOf(*item);
+                return marks ? name + QLatin1Char('\n') + DamageMarkText(marks) : name;
+            }
             switch (index.column()) {
                 case 0: return ListNameText(item->Name(), settings::ProgramSettings.RemoveVersion != 0);
                 case 1: return ListStartText(item->start);
@@ -175,7 +181,14 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
         }
         case Qt::DecorationRole:
             if (index.column() != 0) return {};
-            return ListIcon(ListImageOf(*item));
+            {
+                unsigned marks = 0;
+                {
+                    scan::CatalogueGuard hold;
+                    marks = DamageMarksOf(*item);
+                }
+                return MarkedIcon(ListIcon(ListImageOf(*item)), marks);
+            }
         case Qt::SizeHintRole:
             if (index.column() != 0 || !cellSize_.isValid()) return {};
             return cellSize_;

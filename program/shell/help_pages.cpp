@@ -7,6 +7,7 @@
 #include <QFileInfo>
 
 #include "program/diag/debug_log.h"
+#include "program/shell/help_window.h"
 
 namespace dravik::shell {
 
@@ -50,7 +51,17 @@ bool OpenHelpTopic(int topic) {
         if (diag::DebugMode) diag::DebugPrint("Help topic %d is not installed beside the program", topic);
         return false;
     }
-    return OpenUrl(QUrl::fromLocalFile(path));
+    return ShowHelpPage(path);
+}
+
+bool ShowHelpPage(const QString& path) {
+    const QUrl page = QUrl::fromLocalFile(path);
+    if (OpenUrl(page)) return true;
+    // No browser answered (no launcher on this desktop): the program's
+    // own window shows the same page.
+    if (diag::DebugMode) diag::DebugPrint("No browser opened the help; showing it in the help window");
+    ShowHelpWindow(page);
+    return true;
 }
 
 QHash<int, QString> ReadContextHelp(const QString& path) {

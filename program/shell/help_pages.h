@@ -18,8 +18,11 @@ QString ContextHelpPath(const QString& languageCode);
 // A numbered help topic's page ("options.html" for topic 1, "drives.html"
 // for topic 4, the index for others); empty when not installed.
 QString HelpTopicPath(int topic);
-// Opens it in the browser; false when it is not installed.
+// Opens it (ShowHelpPage); false when it is not installed.
 bool OpenHelpTopic(int topic);
+// Opens a help page in the desktop's browser, or in the program's own help
+// window when no browser opens it.
+bool ShowHelpPage(const QString& path);
 
 // The popup texts of a context-help file: lines ".topic N" start topic N,
 // the lines after it (up to the next ".topic") are its text. At most

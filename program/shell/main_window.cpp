@@ -1,4 +1,3 @@
-#include "program/scan/scan_device.h"
 #include "program/shell/main_window.h"
 
 #include <QAction>
@@ -6,6 +5,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDialog>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
@@ -13,20 +13,26 @@
 #include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
+#include <QTimer>
 #include <QTreeView>
+#include <exception>
 
 #include "device/cddevice/cddevice.h"
 #include "program/diag/debug_log.h"
 #include "program/messages/language_module.h"
 #include "program/shell/language_text.h"
 #include "program/messages/show_message.h"
+#include "program/scan/driver/scan_thread.h"
+#include "program/scan/scan_device.h"
 #include "program/scan/scan_state.h"
 #include "program/settings/settings.h"
 #include "program/shell/catalogue_views.h"
 #include "program/shell/copy_command.h"
 #include "program/app/copy_job.h"
 #include "program/app/language_resources.h"
+#include "program/app/recent_images.h"
 #include "program/app/scan_launch.h"
+#include "program/shell/select_drive_dialog.h"
 #include "program/messages/show_status.h"
 #include "program/shell/status_bar.h"
 #include "program/shell/window_placement.h"
@@ -36,6 +42,10 @@ namespace dravik::shell {
 namespace {
 
 constexpr unsigned kNoDeviceText = 169;
+// Closing the window while a scan runs asks first.
+constexpr char kStopScanAndQuitText[] = "Stop the scan and quit?";
+// The status text after a stopped scan: what the tree shows is partial.
+constexpr char kScanStoppedText[] = "Scan stopped: the results are incomplete.";
 constexpr unsigned kDeviceText = 1006;
 constexpr int kMainMenusGrayedDuringScan = 3;
 constexpr int kViewDropDown = 40049;
@@ -112,6 +122,7 @@ MainWindow::MainWindow(const WindowResources& resources, QWidget* parent) : QMai
         topMenus_.append(menu);
     }
     for (int id : kToolbarScanCommands) scanLockedCommands_.insert(id);
+    BuildRecentMenu();
     BuildAccelerators(resources.accelerators);
     BuildToolbar(resources.popupMenus);
     status_ = new StatusBarParts(statusBar());
@@ -163,6 +174,37 @@ QMenu* MainWindow::BuildMenu(const app::MenuEntry& popup, QWidget* parent, bool 
     // Hovering a submenu's own entry empties the status text.
     connect(menu->menuAction(), &QAction::hovered, this, [this] { SetStatusPart(0, QString()); });
     return menu;
+}
+
+void MainWindow::BuildRecentMenu() {
+    if (topMenus_.isEmpty()) return;
+    QMenu* file = topMenus_[0];
+    recentMenu_ = new QMenu(QStringLiteral("&Recent Images"), file);
+    recentMenu_->setObjectName(QStringLiteral("RecentImages"));
+    recentMenu_->setToolTipsVisible(true);
+    // Right after Open Disc Image.
+    QAction* before = nullptr;
+    const QList<QAction*> entries = file->actions();
+    for (int i = 0; i + 1 < entries.size(); ++i)
+        if (entries[i]->data().toInt() == kOpenImageCommand) before = entries[i + 1];
+    file->insertMenu(before, recentMenu_);
+    UpdateRecentImages();
+}
+
+void MainWindow::UpdateRecentImages() {
+    if (!recentMenu_) return;
+    recentMenu_->clear();
+    for (const std::string& image : app::RecentImages()) {
+        const QString path = QString::fromStdString(image);
+        QAction* entry = recentMenu_->addAction(QFileInfo(path).fileName());
+        entry->setToolTip(path);
+        // An image moved away since stays listed, grayed.
+        entry->setEnabled(QFileInfo(path).isFile());
+        connect(entry, &QAction::triggered, this, [this, path] {
+            if (!scan::ScanRunning) OpenImageAt(path);
+        });
+    }
+    recentMenu_->menuAction()->setEnabled(!recentMenu_->isEmpty());
 }
 
 void MainWindow::BuildAccelerators(const std::vector<app::Accelerator>& accelerators) {
@@ -297,6 +339,7 @@ void MainWindow::SwitchMainMenus(bool enabled) {
     for (int i = 0; i < topMenus_.size() && i < kMainMenusGrayedDuringScan; ++i)
         topMenus_[i]->menuAction()->setEnabled(enabled);
     menuBar()->update();
+    if (enabled) ScanEnded();
 }
 
 void MainWindow::EnableCommand(int id, bool enabled) {
@@ -330,12 +373,20 @@ void MainWindow::Command(int id) {
     }
     emit commandIssued(id);
     messages::ShowStatus(id);
+    // A command that fails is reported and the window stays: only the
+    // user closes the program.
     try {
         RunCommandTable(id);
+    } catch (const std::exception& error) {
+        if (diag::DebugMode) diag::DebugPrint("Command %d failed: %s", id, error.what());
     } catch (...) {
-        scan::CloseRequested = 1;
+        if (diag::DebugMode) diag::DebugPrint("Command %d failed", id);
     }
-    if (scan::CloseRequested && !scan::ScanRunning) close();
+}
+
+bool MainWindow::AskStopScanAndQuit() {
+    const int kind = static_cast<int>(port::kMessageKindYesNo << 16);
+    return messages::ShowMessage(kind, kStopScanAndQuitText) == port::kResultYes;
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
@@ -347,11 +398,21 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         return;
     }
     if (scan::ScanRunning) {
-        // The scan stops at its next check; the window stays.
-        scan::CloseRequested = 1;
-        event->ignore();
-        return;
+        if (!quitAfterScan_ && !AskStopScanAndQuit()) {
+            event->ignore();
+            return;
+        }
+        quitAfterScan_ = true;
+        if (scan::ScanRunning) {
+            // The readers stop at their next check; ScanEnded closes the
+            // window once the scan has given the menus back.
+            app::StopScan();
+            event->ignore();
+            return;
+        }
     }
+    // The quit asked for during a scan is done with.
+    quitAfterScan_ = false;
     views_->Release();
     // A dialog still open (the close came from elsewhere than its owner:
     // the session ending, a script) is cancelled so the program can end.
@@ -361,6 +422,13 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         dialog->reject();
     }
     event->accept();
+}
+
+void MainWindow::ScanEnded() {
+    if (scan::LastScanOutcome() == scan::ScanOutcome::Cancelled) SetStatusPart(0, QString::fromLatin1(kScanStoppedText));
+    // Marks the scan set at its end (a track stopped early) show now.
+    views_->RepaintViews();
+    if (quitAfterScan_) QTimer::singleShot(0, this, [this] { close(); });
 }
 
 void MainWindow::keyPressEvent(QKeyEvent* event) {

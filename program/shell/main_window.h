@@ -21,6 +21,10 @@ class QMenu;
 class QToolBar;
 class QTreeView;
 
+namespace dravik::settings {
+struct Settings;
+}
+
 namespace dravik::shell {
 
 class CatalogueViews;
@@ -36,6 +40,9 @@ struct WindowResources {
 // Reads them from the language module; false with `error` when one is
 // missing or malformed.
 bool LoadWindowResources(WindowResources& resources, std::string& error);
+
+// True when an option that changes how a disc is read differs.
+bool ReadingOptionsChanged(const settings::Settings& before, const settings::Settings& after);
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
@@ -56,6 +63,12 @@ public:
     void ShowDeviceStatus();
     // After a drive is chosen: the commands that need one.
     void UpdateDeviceControls();
+    // The File menu's "Recent Images" from the user's settings.
+    void UpdateRecentImages();
+    QMenu* RecentImagesMenu() const { return recentMenu_; }
+    // Serves the image at `path` as a drive, makes it the drive in use and
+    // scans it (Open Disc Image after the file dialog).
+    void OpenImageAt(const QString& path);
     // Menu help for a hovered menu entry.
     void MenuHelp(QAction* action);
 
@@ -82,6 +95,11 @@ public:
     // The copy commands (40020, 40010, 99) and the copy they run.
     CopyCommand* Copier() const { return copier_; }
 
+    // Called when a scan has ended (the menus come back): a stopped scan
+    // says its result is incomplete; a quit asked for during the scan
+    // closes the window now.
+    void ScanEnded();
+
     void SetBusyCursor(bool on);
     bool BusyCursor() const { return busy_; }
 
@@ -103,11 +121,14 @@ protected:
 private:
     QMenu* BuildMenu(const app::MenuEntry& popup, QWidget* parent, bool owned);
     QAction* CommandAction(int id, const QString& text, QObject* owner);
+    void BuildRecentMenu();
     void BuildAccelerators(const std::vector<app::Accelerator>& accelerators);
     void BuildToolbar(const std::vector<app::MenuEntry>& popupMenus);
     void BuildViews();
     void CheckStyleEntries(int index);
     bool CommandAllowedDuringScan(int id) const;
+    // Closing during a scan: asks "Stop the scan and quit?"; true to quit.
+    bool AskStopScanAndQuit();
     void RunCommandTable(int id);
     void Rescan();
     void SelectDriveAndScan();
@@ -128,7 +149,11 @@ private:
     QMenu* listPopup_ = nullptr;
     QMenu* treePopup_ = nullptr;
     CopyCommand* copier_ = nullptr;
+    QMenu* recentMenu_ = nullptr;
     bool busy_ = false;
+    // The user chose to quit while a scan ran: the window closes when the
+    // scan has stopped.
+    bool quitAfterScan_ = false;
 };
 
 }  // namespace dravik::shell

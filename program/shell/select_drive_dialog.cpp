@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSignalBlocker>
@@ -11,6 +12,8 @@
 #include "device/cddevice/cddevice.h"
 #include "program/messages/show_message.h"
 #include "program/app/drive_selection.h"
+#include "program/app/recent_images.h"
+#include "program/app/settings_store.h"
 #include "program/shell/form_loader.h"
 #include "program/shell/help_pages.h"
 #include "program/app/scan_launch.h"
@@ -22,14 +25,19 @@ namespace {
 constexpr unsigned kNoDrives = 103;
 constexpr int kDriveHelpTopic = 4;
 constexpr int kDeviceRole = Qt::UserRole;
+// The id of a refused drive's line.
+constexpr int kRefusedRole = Qt::UserRole + 1;
 
-QString ImageFilter() {
-    return QObject::tr("Disc images (*.iso *.cue *.ccd *.vdisc);;All files (*)");
-}
+// Where the open-image dialog was last left, kept between runs.
+constexpr char kImageFolderValue[] = "ImageFolder";
 
 ImagePathChooser& Chooser() {
     static ImagePathChooser chooser = [](QWidget* owner) {
-        return QFileDialog::getOpenFileName(owner, QObject::tr("Open Disc Image"), QString(), ImageFilter());
+        const QString folder = QString::fromStdString(app::ReadProgramString(kImageFolderValue, ""));
+        const QString path = QFileDialog::getOpenFileName(owner, QObject::tr("Open Disc Image"), folder, ImageFilter());
+        if (!path.isEmpty())
+            app::WriteProgramString(kImageFolderValue, QFileInfo(path).absolutePath().toStdString());
+        return path;
     };
     return chooser;
 }
@@ -39,6 +47,15 @@ device::CDDevice* DeviceOfLine(const QListWidgetItem* line) {
 }
 
 }  // namespace
+
+QString ImageFilter() {
+    QStringList patterns;
+    for (const char* extension : kImageExtensions) {
+        const QString lower = QString::fromLatin1(extension);
+        patterns << QStringLiteral("*.") + lower << QStringLiteral("*.") + lower.toUpper();
+    }
+    return QObject::tr("Disc images (%1);;All files (*)").arg(patterns.join(QLatin1Char(' ')));
+}
 
 void SetImagePathChooser(ImagePathChooser chooser) { Chooser() = std::move(chooser); }
 QString ChooseImagePath(QWidget* owner) { return Chooser() ? Chooser()(owner) : QString(); }
@@ -56,7 +73,18 @@ device::CDDevice* OpenImageDrive(const QString& path, QWidget* owner) {
 }
 
 QString DriveLine(device::CDDevice& device) {
-    return QString::fromUtf8(device.GetDeviceId()) + QStringLiteral("  ") + QString::fromUtf8(device.GetDeviceName());
+    QString line = QString::fromUtf8(device.GetDeviceId()) + QStringLiteral("  ") + QString::fromUtf8(device.GetDeviceName());
+    // A virtual drive says which image it holds.
+    const std::string image = app::ImagePathOfDrive(device);
+    if (!image.empty()) line += QStringLiteral("  (") + QFileInfo(QString::fromStdString(image)).fileName() + QLatin1Char(')');
+    return line;
+}
+
+QString RefusedDriveLine(const app::RefusedDrive& drive) {
+    QString name = QString::fromStdString(drive.name);
+    if (name.contains(QLatin1Char('/'))) name = QFileInfo(name).fileName();
+    return QString::fromStdString(drive.id) + QStringLiteral("  ") + name + QStringLiteral("  - refused: ") +
+           QString::fromStdString(drive.reason);
 }
 
 SelectDriveDialog::SelectDriveDialog(QWidget* owner) : form_(LoadForm("SelectDrive", owner)) {
@@ -96,6 +124,22 @@ void SelectDriveDialog::Fill() {
         const int row = AddLine(device.get());
         if (device.get() == scan::SelectedDevice()) lines_->setCurrentRow(row);
     }
+    AddRefusedLines();
+}
+
+void SelectDriveDialog::AddRefusedLines() {
+    // Drives the device check refused: shown grayed, with the reason, so a
+    // refused image does not look like a working drive.
+    for (const app::RefusedDrive& drive : app::RefusedDrives()) {
+        bool listed = false;
+        for (int row = 0; row < lines_->count(); ++row)
+            if (lines_->item(row)->data(kRefusedRole).toString() == QString::fromStdString(drive.id)) listed = true;
+        if (listed) continue;
+        auto* line = new QListWidgetItem(RefusedDriveLine(drive), lines_);
+        line->setData(kRefusedRole, QString::fromStdString(drive.id));
+        line->setFlags(line->flags() & ~(Qt::ItemIsEnabled | Qt::ItemIsSelectable));
+        line->setToolTip(QString::fromStdString(drive.reason));
+    }
 }
 
 int SelectDriveDialog::Exec() {
@@ -110,7 +154,12 @@ void SelectDriveDialog::SelectionChanged() {
     const QList<QListWidgetItem*> chosen = lines_->selectedItems();
     if (chosen.isEmpty()) return;
     device::CDDevice* device = DeviceOfLine(chosen.front());
-    if (!device || device->CheckDevice(true)) return;
+    // A drive whose disc is still spinning up is taken: the scan waits.
+    std::string reason;
+    if (!device || app::CheckDriveReadiness(*device, &reason) != app::DriveReadiness::kRefused) return;
+    // The line says why it cannot be chosen.
+    chosen.front()->setText(DriveLine(*device) + QStringLiteral("  - refused: ") + QString::fromStdString(reason));
+    chosen.front()->setToolTip(QString::fromStdString(reason));
     messages::ShowMessageOwned(Dialog(), static_cast<int>(app::kDriveNotUsable), device->GetDeviceName());
     const QSignalBlocker quiet(lines_);
     lines_->clearSelection();
@@ -132,7 +181,11 @@ void SelectDriveDialog::OpenImage() {
     const QString path = ChooseImagePath(Dialog());
     if (path.isEmpty()) return;
     device::CDDevice* device = OpenImageDrive(path, Dialog());
-    if (!device) return;
+    if (!device) {
+        AddRefusedLines();
+        return;
+    }
+    app::RememberImage(path.toStdString());
     int row = -1;
     for (int i = 0; i < lines_->count(); ++i)
         if (DeviceOfLine(lines_->item(i)) == device) row = i;

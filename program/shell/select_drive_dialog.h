@@ -1,6 +1,8 @@
 // The drive selection dialog (language-module dialog "SelectDrive"): one
-// line per drive of the device list, "id  name"; a drive that is not ready
-// cannot be chosen; OK makes the chosen drive the one in use. The "Open
+// line per drive of the device list, "id  name" (and the image a virtual
+// drive holds); drives the device check refused are listed grayed with
+// the reason; a drive that is refused when chosen cannot be chosen (one
+// still spinning up can); OK makes the chosen drive the one in use. The "Open
 // Disc Image" button serves an image as a new virtual drive and adds it.
 #pragma once
 
@@ -23,7 +25,14 @@ constexpr int kDriveListControl = 101;
 // The command and the dialog button that open a disc image.
 constexpr int kOpenImageCommand = 40061;
 
-// Asks the user for a disc image; empty when cancelled. The default shows
+// The image files a virtual drive reads: plain images of 2048- or
+// 2352-byte blocks, cue sheets, CloneCD control files, disc descriptions.
+constexpr const char* kImageExtensions[] = {"iso", "img", "bin", "cue", "ccd", "vdisc"};
+// The open-image dialog's filter: every extension above in both cases.
+QString ImageFilter();
+
+// Asks the user for a disc image; the default dialog starts in the folder
+// an image was last chosen from. empty when cancelled. The default shows
 // a file dialog; tests replace it.
 using ImagePathChooser = std::function<QString(QWidget* owner)>;
 void SetImagePathChooser(ImagePathChooser chooser);
@@ -33,7 +42,8 @@ QString ChooseImagePath(QWidget* owner);
 // message 261 owned by `owner` (null: the main window) and returns null.
 device::CDDevice* OpenImageDrive(const QString& path, QWidget* owner);
 
-// The line a drive shows: "<id>  <name>".
+// The line a drive shows: "<id>  <name>", and "  (<image file>)" for a
+// virtual drive.
 QString DriveLine(device::CDDevice& device);
 
 class SelectDriveDialog : public QObject {
@@ -51,6 +61,7 @@ public:
 
 private:
     void Fill();
+    void AddRefusedLines();
     void SelectionChanged();
     void Confirm();
     void OpenImage();

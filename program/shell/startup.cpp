@@ -19,7 +19,9 @@
 #include "program/app/command_line.h"
 #include "program/app/drive_selection.h"
 #include "program/shell/help_pages.h"
+#include "program/shell/help_window.h"
 #include "program/app/language_resources.h"
+#include "program/app/recent_images.h"
 #include "program/shell/main_window.h"
 #include "program/shell/qt_shell_port.h"
 #include "program/app/scan_launch.h"
@@ -108,6 +110,7 @@ std::unique_ptr<Program> StartProgram(const std::vector<std::string>& arguments)
     window.SetBusyCursor(true);
     program->port->SetMainWindow(&window);
     app::InstallDriveSelectionHooks({[&window] { window.ShowDeviceStatus(); }, [&window] { window.UpdateDeviceControls(); }});
+    app::InstallScanPump([] { QCoreApplication::processEvents(QEventLoop::AllEvents, 10); });
     messages::SetCancelHandler([] {
         if (device::CDDevice* drive = scan::SelectedDevice()) drive->SetAbortFlag();
     });
@@ -128,10 +131,15 @@ std::unique_ptr<Program> StartProgram(const std::vector<std::string>& arguments)
     if (settings::ProgramSettings.SavePos) RestoreWindowPlacement(window);
     window.show();
     window.ShowDeviceStatus();
-    if (app::SelectDeviceAtStart())
+    // The images opened in earlier runs are drives again.
+    app::ServeRecentImages();
+    window.UpdateRecentImages();
+    if (app::SelectDeviceAtStart()) {
         app::StartScan();
-    else
+    } else {
+        window.UpdateDeviceControls();
         QTimer::singleShot(0, &window, [&window] { window.Command(kSelectDriveCommand); });
+    }
     window.SetBusyCursor(false);
     program->run = true;
     return program;
@@ -150,6 +158,8 @@ void ShutdownProgram(Program& program) {
         app::WaitForScan([] { QCoreApplication::processEvents(QEventLoop::AllEvents, 10); });
     }
     messages::SetCancelHandler(nullptr);
+    app::InstallScanPump(nullptr);
+    CloseHelpWindow();
     if (program.port) program.port->ProgressDestroy();
     program.window.reset();
     if (program.port) program.port->SetMainWindow(nullptr);

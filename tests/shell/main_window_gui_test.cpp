@@ -179,7 +179,7 @@ TEST_F(MainWindowTest, MenuHelpShowsTheCommandTextWhileHovered) {
     EXPECT_EQ(window.Status()->Text(0), QStringLiteral("Plain text"));
 }
 
-TEST_F(MainWindowTest, ClosingDuringAScanLeavesTheWindowOpenAndStopsTheScan) {
+TEST_F(MainWindowTest, ClosingDuringAScanAsksAndQuitsOnlyWhenTheUserSaysSo) {
     app::InstallScanThread(ScanUntilStopped);
     MainWindow& window = Start();
     ASSERT_TRUE(scan::ScanRunning);
@@ -191,15 +191,40 @@ TEST_F(MainWindowTest, ClosingDuringAScanLeavesTheWindowOpenAndStopsTheScan) {
     QObject::connect(&window, &MainWindow::commandIssued, [&](int id) { commands.push_back(id); });
     window.Command(40015);
     EXPECT_TRUE(commands.empty());
+    // No: the scan goes on and the window stays.
+    QString asked;
+    WhenMessageBoxOpens([&](QDialog* box) {
+        asked = shell::FormControl<QLabel>(box, 1087)->text();
+        PressMessageButton(box, 2);
+    });
     window.close();
+    EXPECT_EQ(asked, QStringLiteral("Stop the scan and quit?"));
     EXPECT_TRUE(window.isVisible());
+    EXPECT_TRUE(scan::ScanRunning);
+    EXPECT_EQ(scan::CloseRequested, 0);
+    // Yes: the scan stops, then the window closes by itself.
+    WhenMessageBoxOpens([](QDialog* box) { PressMessageButton(box, 1); });
+    window.close();
     EXPECT_EQ(scan::CloseRequested, 1);
-    ASSERT_TRUE(WaitUntil([] { return !scan::ScanRunning; }));
-    EXPECT_TRUE(window.isVisible());
-    EXPECT_TRUE(window.TopMenus()[0]->menuAction()->isEnabled());
-    window.close();
-    EXPECT_FALSE(window.isVisible());
+    ASSERT_TRUE(WaitUntil([&] { return !scan::ScanRunning && !window.isVisible(); }));
     EXPECT_EQ(g_scans, 1);
+}
+
+TEST_F(MainWindowTest, ACommandAfterAStoppedScanNeverClosesTheWindow) {
+    app::InstallScanThread(ScanAtOnce);
+    MainWindow& window = Start();
+    ASSERT_TRUE(WaitUntil([] { return !scan::ScanRunning; }));
+    // What a stopped scan leaves behind, then keys a user presses.
+    scan::CloseRequested = 1;
+    for (int id : {40001, 40004, 40049}) {
+        window.Command(id);
+        EXPECT_TRUE(window.isVisible()) << "command " << id;
+    }
+    // The next scan starts without the old stop.
+    window.Command(40019);
+    ASSERT_TRUE(WaitUntil([] { return g_scans == 2 && !scan::ScanRunning; }));
+    EXPECT_EQ(scan::CloseRequested, 0);
+    EXPECT_TRUE(window.isVisible());
 }
 
 TEST_F(MainWindowTest, RescanAsksFirstWhenResultsExist) {

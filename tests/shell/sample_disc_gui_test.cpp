@@ -22,6 +22,7 @@
 #include "program/app/drive_selection.h"
 #include "program/shell/file_list_model.h"
 #include "program/shell/main_window.h"
+#include "program/app/recent_images.h"
 #include "program/app/scan_launch.h"
 #include "program/shell/select_drive_dialog.h"
 #include "program/app/settings_store.h"
@@ -72,6 +73,8 @@ protected:
         app::InstallScanThread(nullptr);
         shell::SetImagePathChooser(nullptr);
         scan::CloseRequested = 0;
+        // Images opened here are not the next test's drives.
+        app::StoreRecentImages({});
     }
     shell::MainWindow& Start() {
         program_ = shell::StartProgram({});

@@ -136,6 +136,8 @@ scan::FoundItem* ReadIsoDirectory(IsoTrackState& state, scan::FoundItem* dir, st
                                                                         : "Error reading sector %d, skipping directory block.",
                                  static_cast<int>(at));
             ++state.badBlocks;
+            // What that block listed is lost: the folder shows it.
+            scan::SetItemFlags(dir, scan::ItemIncomplete);
             continue;
         }
         if (SectorDumps()) diag::DebugDumpSector(sector, static_cast<int>(at), DumpTitle(format));

@@ -6,6 +6,8 @@
 #include "program/scan/catalogue_lock.h"
 #include "program/scan/driver/track_probes.h"
 #include "program/scan/file_systems.h"
+#include "program/scan/found_item.h"
+#include "program/scan/scan_state.h"
 #include "program/scan/track_labels.h"
 #include "program/scan/track_list.h"
 #include "program/scan/track_measure.h"
@@ -66,11 +68,19 @@ bool PrepareBlankDisc() {
     return true;
 }
 
+void MarkTrackStoppedEarly(TrackNode* node) {
+    if (!node) return;
+    CatalogueGuard guard;
+    node->flags |= TrackStoppedEarly;
+    if (node->rootItem) node->rootItem->flags |= ItemIncomplete;
+}
+
 void DispatchTracks(device::CDDevice* device, std::atomic<int>& currentTrack) {
     {
         CatalogueGuard guard;
         for (TrackNode* node = TrackListHead; node; node = node->next) node->layoutEnd = static_cast<std::uint32_t>(node->end);
     }
+    TrackNode* visited = nullptr;
     for (TrackNode* node = TrackListHead; node; node = node->next) {
         messages::ProgressTick();
         if (device->IsAbortSet()) {
@@ -78,6 +88,7 @@ void DispatchTracks(device::CDDevice* device, std::atomic<int>& currentTrack) {
             break;
         }
         if (node->flags & TrackContinued) continue;
+        visited = node;
         currentTrack = node->number;
         if (diag::DebugMode)
             diag::DebugPrint("Processing track %d, starting at %d, IgnJoliet=%d", node->number, node->start,
@@ -95,6 +106,9 @@ void DispatchTracks(device::CDDevice* device, std::atomic<int>& currentTrack) {
             LabelAudioTrack(node);
         }
     }
+    // The reader of the last track visited may have left its tree half
+    // read when the stop came: the track and its root say so.
+    if (visited && (device->IsAbortSet() || CloseRequested)) MarkTrackStoppedEarly(visited);
     currentTrack = 0;
 }
 

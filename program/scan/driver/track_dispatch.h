@@ -15,9 +15,16 @@ namespace dravik::scan {
 // is nothing to visit and the result is false.
 bool PrepareBlankDisc();
 
+struct TrackNode;
+
+// Marks a track whose reading a stop interrupted: TrackStoppedEarly on the
+// node and ItemIncomplete on its root item (when it has one).
+void MarkTrackStoppedEarly(TrackNode* node);
+
 // Copies every node's end to layoutEnd, then visits the nodes in order
 // until the device's abort flag is set. `currentTrack` follows the node
-// being visited.
+// being visited; the last one visited before a stop is marked with
+// MarkTrackStoppedEarly.
 void DispatchTracks(device::CDDevice* device, std::atomic<int>& currentTrack);
 
 }  // namespace dravik::scan
