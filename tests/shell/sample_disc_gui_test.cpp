@@ -142,6 +142,29 @@ TEST_F(SampleDiscTest, StartUpScansTheDriveUsedLastWithTheRealEngine) {
     scan::ClearTrackList(false);
 }
 
+// Audio tracks of a cue image with TITLE lines are named by their CD-TEXT
+// titles in the tree, and the album title names the window.
+TEST_F(SampleDiscTest, AudioTracksCarryTheirCdTextTitles) {
+    TempDir dir;
+    dir.Write("album.bin", std::string(std::size_t{2352} * 300, '\0'));
+    const std::string cue = dir.Write("album.cue",
+                                      "TITLE \"My Album\"\nFILE \"album.bin\" BINARY\n"
+                                      "  TRACK 01 AUDIO\n    TITLE \"First Song\"\n    INDEX 01 00:00:00\n"
+                                      "  TRACK 02 AUDIO\n    TITLE \"Second Song\"\n    INDEX 01 00:02:00\n");
+    char letter = 0;
+    std::string error;
+    ASSERT_TRUE(platform::DriveTable::AddProcessImage(cue, letter, error)) << error;
+    app::WriteProgramString(app::kLastDeviceValue, std::string(1, letter) + ":");
+    shell::MainWindow& window = Start();
+    ASSERT_TRUE(WaitUntil([&] { return ScanEndedInWindow(window); }, kScanTimeoutMs));
+    const QStringList tracks = ChildTexts(window.Tree()->model(), {});
+    ASSERT_GE(tracks.size(), 2) << tracks.join(QLatin1Char('|')).toStdString();
+    EXPECT_TRUE(tracks[0].startsWith(QStringLiteral("First Song"))) << tracks[0].toStdString();
+    EXPECT_TRUE(tracks[1].startsWith(QStringLiteral("Second Song"))) << tracks[1].toStdString();
+    EXPECT_TRUE(window.windowTitle().startsWith(QStringLiteral("My Album"))) << window.windowTitle().toStdString();
+    scan::ClearTrackList(false);
+}
+
 TEST_F(SampleDiscTest, OpenDiscImageHandsTheImageDriveToTheEngine) {
     // Start over the blank test image (drive D:), then open the sample disc.
     app::WriteProgramString(app::kLastDeviceValue, "D:");
