@@ -113,6 +113,8 @@ constexpr StringEntry kProgramMessages[] = {
     // Button labels of the question dialogs, in button order.
     {902, "Yes;No"},
     {903, "Yes;No;Cancel"},
+    {1241, "%d track in %d session."},
+    {1242, "%d tracks in %d session."},
 };
 }  // namespace
 

@@ -66,6 +66,8 @@ constexpr MessageSpec kMessages[] = {
     {482, 0, "", "name of the medium of profile 81, shown in message 194"},
     {483, 0, "", "name of the medium of profile 82, shown in message 194"},
     {499, 0, "d", "name of a medium whose profile (number) has no name of its own"},
+    {1241, 0, "dd", "status line after a scan of one track in one session: 1, 1"},
+    {1242, 0, "dd", "status line after a scan of several tracks in one session: tracks, 1"},
     {3000, 0, "d", "ASPI start: mismatched components (status)"},
     {3001, 0, "d", "ASPI start: no devices (status)"},
     {3002, 0, "d", "ASPI start: no drivers (status)"},

@@ -19,8 +19,9 @@ struct StatusArguments {
     unsigned number;
     const char* letters;
 };
-// The status texts raised with arguments: the end of a scan (124: tracks,
-// sessions), a selected file (123: size, date), a directory (125: items),
+// The status texts raised with arguments: the end of a scan (124, and
+// 1241 and 1242 for one track or one session: tracks, sessions), a
+// selected file (123: size, date), a directory (125: items),
 // several files (149: count, total size), the device part (1006: id, name),
 // the volume being read (129 ISO, 130 Joliet, 173 UDF, 221 High Sierra:
 // track, name; 177 HFS: name), a UDF descriptor search (251: first and last
@@ -29,7 +30,7 @@ struct StatusArguments {
 // and the intensive search for a VAT (114: track, first block, blocks).
 constexpr StatusArguments kStatusArguments[] = {
     {114, "ddd"}, {123, "ds"}, {124, "dd"}, {125, "d"}, {129, "ds"}, {130, "ds"}, {149, "dd"}, {173, "ds"},
-    {177, "s"},   {184, "dddd"}, {221, "ds"}, {242, "d"}, {247, "d"}, {248, "dd"}, {251, "dd"}, {1006, "ss"},
+    {177, "s"},   {184, "dddd"}, {221, "ds"}, {242, "d"}, {247, "d"}, {248, "dd"}, {251, "dd"}, {1006, "ss"}, {1241, "dd"}, {1242, "dd"},
 };
 
 }  // namespace

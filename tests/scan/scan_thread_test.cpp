@@ -47,7 +47,7 @@ TEST_F(ScanThreadTest, DataTrackWithoutAReaderIsLabelledAndTheScanEnds) {
     EXPECT_FALSE(scan::ScanRunning);
     EXPECT_EQ(shell_.Enabled(), (std::vector<int>{40020, 40049, 40019}));
     ASSERT_FALSE(shell_.StatusTexts().empty());
-    EXPECT_EQ(shell_.StatusTexts().back(), "1 tracks in 1 sessions.");
+    EXPECT_EQ(shell_.StatusTexts().back(), "1 track in 1 session.");
     EXPECT_EQ(shell_.ProgressCreated(), 1);
     EXPECT_EQ(shell_.ProgressDestroyed(), 1);
     EXPECT_TRUE(LogHas("Processing track 1, starting at 0, IgnJoliet=0"));

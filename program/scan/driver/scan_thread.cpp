@@ -177,7 +177,14 @@ void FinishScan() {
         if (VolumeName.empty()) SetVolumeName(VolumeNameFromRootName(root->Name()));
     }
     WithShell([](port::ShellPort& shell) { shell.SetCaption(ScanCaption(false)); });
-    messages::ShowStatus(static_cast<int>(kScanSummaryStatus), TrackCountWithoutLeadOut(), int{TrackListTail->session});
+    // The summary in the right number: "1 track in 1 session.", "3 tracks
+    // in 1 session.", "5 tracks in 2 sessions."
+    const int tracks = TrackCountWithoutLeadOut();
+    const int sessions = TrackListTail->session;
+    const unsigned summary = sessions != 1 ? kScanSummaryStatus
+                             : tracks == 1 ? kScanSummaryOneTrackStatus
+                                           : kScanSummaryOneSessionStatus;
+    messages::ShowStatus(static_cast<int>(summary), tracks, sessions);
 }
 
 // The scan from start to end: wait for the drive, reject media the scan

@@ -30,6 +30,8 @@ int ScanCurrentTrack();
 // Language-module texts of the scan driver.
 constexpr unsigned kDriveNotReadyMessage = 107;   // device name
 constexpr unsigned kScanSummaryStatus = 124;      // tracks, sessions
+constexpr unsigned kScanSummaryOneTrackStatus = 1241;    // "1 track in 1 session."
+constexpr unsigned kScanSummaryOneSessionStatus = 1242;  // tracks, in one session
 constexpr unsigned kRejectedMediaMessage = 194;   // media name
 constexpr unsigned kPregapAddedMessage = 203;     // last block of the area
 constexpr unsigned kMediaNameBase = 401;          // + profile: the medium's name
