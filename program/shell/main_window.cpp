@@ -35,6 +35,7 @@
 #include "program/shell/select_drive_dialog.h"
 #include "program/messages/show_status.h"
 #include "program/shell/status_bar.h"
+#include "program/shell/tray_icons.h"
 #include "program/shell/window_placement.h"
 
 namespace dravik::shell {
@@ -70,8 +71,8 @@ constexpr ToolbarButton kToolbarLayout[MainWindow::kToolbarButtons] = {
     {40019, false, QStyle::SP_BrowserReload},
     {0, true, QStyle::SP_CustomBase},
     {40020, false, QStyle::SP_DialogSaveButton},
-    {40038, false, QStyle::SP_ArrowUp},
-    {40039, false, QStyle::SP_ArrowDown},
+    {40038, false, QStyle::SP_CustomBase},  // eject: drawn (tray_icons.h)
+    {40039, false, QStyle::SP_CustomBase},  // load: drawn
     {0, true, QStyle::SP_CustomBase},
     {kViewDropDown, false, QStyle::SP_FileDialogDetailedView},
 };
@@ -247,7 +248,8 @@ void MainWindow::BuildToolbar(const std::vector<app::MenuEntry>& popupMenus) {
             continue;
         }
         const int id = button.id;
-        auto* action = new QAction(style()->standardIcon(button.image), LanguageText(id), toolbar_);
+        const QIcon image = id == 40038 ? EjectIcon() : id == 40039 ? LoadTrayIcon() : style()->standardIcon(button.image);
+        auto* action = new QAction(image, LanguageText(id), toolbar_);
         action->setData(id);
         action->setToolTip(LanguageText(id));
         action->setEnabled(button.enabled);

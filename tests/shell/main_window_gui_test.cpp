@@ -1,6 +1,8 @@
 // Start-up, the main window and its commands, through the same start-up
 // and shutdown the program runs, over a virtual drive.
 #include <QAction>
+#include <QImage>
+#include <QStyle>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -111,6 +113,13 @@ TEST_F(MainWindowTest, StartUpSelectsTheVirtualDriveAndBuildsTheWindow) {
     }
     ASSERT_NE(window.ToolbarAction(40049)->menu(), nullptr);
     EXPECT_EQ(window.ToolbarAction(40049)->menu()->actions().size(), 4);
+    // Eject and load show tray symbols, not the style's navigation arrows.
+    const QImage eject = window.ToolbarAction(40038)->icon().pixmap(24).toImage();
+    const QImage load = window.ToolbarAction(40039)->icon().pixmap(24).toImage();
+    EXPECT_NE(eject, load);
+    EXPECT_NE(eject, window.style()->standardIcon(QStyle::SP_ArrowUp).pixmap(24).toImage());
+    EXPECT_NE(load, window.style()->standardIcon(QStyle::SP_ArrowDown).pixmap(24).toImage());
+    SaveScreenshot(window.Toolbar(), "toolbar");
     // The scan engine's place: no body installed, so nothing runs.
     EXPECT_FALSE(scan::ScanRunning);
     EXPECT_EQ(g_scans, 0);
