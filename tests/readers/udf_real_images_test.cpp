@@ -167,7 +167,13 @@ const DamageCase kDamageCases[] = {
          const std::int64_t block = BlockOfOffset(c, c.items.at("Many")->fsId, 2048);
          return Damage{{}, {static_cast<std::int32_t>(block)}};
      },
-     {}, true},
+     {}, true, {},
+     // The folder shows that it was not read completely; the others do not.
+     [](const scan::TrackNode*, const std::map<std::string, const scan::FoundItem*>& found) {
+         EXPECT_TRUE(found.at("Many")->flags & scan::ItemIncomplete);
+         for (const auto& [path, item] : found)
+             if (path != "Many") EXPECT_FALSE(item->flags & scan::ItemIncomplete) << path;
+     }},
     // Every File Entry fails its tag check: the tree is read again with
     // checksums ignored.
     {"EveryFileEntryChecksumWrong", UdfImageKind::kPlain,

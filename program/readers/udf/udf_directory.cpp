@@ -59,9 +59,10 @@ enum class Gathered { kDone, kRegrown };
 
 // Reads the recorded extents into `data` (of `size` bytes); kRegrown when
 // an extent does not fit. A failed read ends the data there (`size`
-// becomes what was read).
+// becomes what was read), and the folder is marked as not read completely.
 Gathered GatherExtents(UdfState& state, const std::uint8_t* descriptors, std::size_t length, int type,
-                       std::uint32_t reference, std::vector<std::uint8_t>& data, std::uint32_t& size) {
+                       std::uint32_t reference, std::vector<std::uint8_t>& data, std::uint32_t& size,
+                       scan::FoundItem* dirItem) {
     const ReadBlockFunction read = [&state](std::int64_t block, std::uint8_t* out) { return ReadBlock(state, block, out); };
     AllocationWalker walker(state.map, read, descriptors, length, type, reference);
     walker.onContinuation = [&state](std::int64_t block) { MarkUsed(state, block); };
@@ -78,6 +79,7 @@ Gathered GatherExtents(UdfState& state, const std::uint8_t* descriptors, std::si
         const std::int64_t first = MarkUsed(state, MapBlock(state, d.position, d.reference));
         if (d.position == 0 || first == kNoBlock || first >= state.mediaBlocks) {
             state.udfError = true;
+            if (dirItem) scan::SetItemFlags(dirItem, scan::ItemIncomplete);
             at += extent;
             continue;
         }
@@ -85,6 +87,7 @@ Gathered GatherExtents(UdfState& state, const std::uint8_t* descriptors, std::si
             const std::int64_t at_block = MapBlock(state, d.position + done / kBlockBytes, d.reference);
             if (AbortRequested(state) || !ReadBlock(state, at_block, block.data())) {
                 if (Verbose()) diag::DebugPrint("Directory data end at unreadable block %d", static_cast<int>(at_block));
+                if (dirItem && !AbortRequested(state)) scan::SetItemFlags(dirItem, scan::ItemIncomplete);
                 size = static_cast<std::uint32_t>(at + done);
                 return Gathered::kDone;
             }
@@ -136,7 +139,7 @@ scan::FoundItem* ReadUdfDirectory(UdfState& state, scan::FoundItem* dirItem, con
         if (size > kLargeDirectoryBytes && Verbose())
             diag::DebugPrint("Warning: Directory size of 0x%x seems excessive", size);
         data.assign(std::size_t{size} + kBlockBytes, 0);
-        if (GatherExtents(state, descriptors, length, type, reference, data, size) == Gathered::kRegrown) {
+        if (GatherExtents(state, descriptors, length, type, reference, data, size, dirItem) == Gathered::kRegrown) {
             // The directory grew past what its entry says: read it once
             // more at the size of its extents (capped); whatever still does
             // not fit is left out.
@@ -146,7 +149,7 @@ scan::FoundItem* ReadUdfDirectory(UdfState& state, scan::FoundItem* dirItem, con
             }
             size = RecordedBytes(state, descriptors, length, type, reference, dirItem);
             data.assign(std::size_t{size} + kBlockBytes, 0);
-            GatherExtents(state, descriptors, length, type, reference, data, size);
+            GatherExtents(state, descriptors, length, type, reference, data, size, dirItem);
         }
     }
     return ReadFidStream(state, data.data(), size, dirItem);
