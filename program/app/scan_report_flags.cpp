@@ -44,12 +44,13 @@ constexpr FlagName<std::uint32_t> kTrackFlags[] = {
     {scan::TrackFilesMissing, "filesmissing"},
     {scan::TrackAppendable, "appendable"},
     {scan::TrackErasable, "erasable"},
+    {scan::TrackStoppedEarly, "stoppedearly"},
 };
 
 constexpr FlagName<std::uint16_t> kItemFlags[] = {
     {scan::ItemDirectory, "directory"}, {scan::ItemSelfLink, "selflink"}, {scan::ItemUnnamed, "unnamed"},
     {scan::ItemMissing, "missing"},     {scan::ItemFragmented, "fragmented"}, {scan::ItemDeleted, "deleted"},
-    {scan::ItemOverlap, "overlap"},     {scan::ItemBroken, "broken"},
+    {scan::ItemOverlap, "overlap"},     {scan::ItemBroken, "broken"},       {scan::ItemIncomplete, "incomplete"},
 };
 
 template <typename Bits, std::size_t N>
