@@ -29,6 +29,7 @@
 #include "program/readers/iso9660/iso_reader.h"
 #include "program/scan/catalogue_views.h"
 #include "program/scan/scan_device.h"
+#include "program/scan/file_systems.h"
 #include "program/scan/found_item.h"
 #include "program/scan/scan_state.h"
 #include "program/scan/track_list.h"
@@ -159,6 +160,8 @@ protected:
         }
         scan::SetSelectedDevice(nullptr);
         scan::ClearTrackList(false);
+        // Readers a test installed are not the next test's (tests share a process).
+        scan::InstallFileSystems({});
         device_.reset();
         if (initialized_) device::CDDevice::Terminate();
         platform::SetDriveLister({});
