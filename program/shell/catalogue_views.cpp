@@ -107,6 +107,7 @@ CatalogueViews::CatalogueViews(QWidget* parent)
     listStack_->addWidget(icons_);
     listStack_->addWidget(details_);
     ApplyColumnWidths();
+    details_->viewport()->installEventFilter(this);
 
     addWidget(tree_);
     addWidget(listStack_);
@@ -290,10 +291,29 @@ void CatalogueViews::ClearViews() {
 }
 
 void CatalogueViews::KeepColumnWidths() {
-    // The list has four columns: the fifth width reads back as 0.
-    for (int column = 0; column < app::kColumnCount; ++column)
-        widths_[static_cast<std::size_t>(column)] =
-            column < FileListModel::kColumns ? details_->header()->sectionSize(column) : 0;
+    // The list has four columns: the fifth width reads back as 0. A name
+    // column only widened to fill the view keeps its stored width.
+    for (int column = 0; column < app::kColumnCount; ++column) {
+        const int size = column < FileListModel::kColumns ? details_->header()->sectionSize(column) : 0;
+        if (column == 0 && size == filledNameWidth_) continue;
+        widths_[static_cast<std::size_t>(column)] = size;
+    }
+}
+
+void CatalogueViews::FillNameColumn() {
+    QHeaderView* header = details_->header();
+    int others = 0;
+    for (int column = 1; column < FileListModel::kColumns; ++column) others += header->sectionSize(column);
+    const int current = header->sectionSize(0);
+    // The user widened or narrowed the column since: that width stays.
+    if (filledNameWidth_ >= 0 && current != filledNameWidth_) {
+        widths_[0] = current;
+        filledNameWidth_ = -1;
+    }
+    const int width = std::max(widths_[0], details_->viewport()->width() - others);
+    if (width == current) return;
+    header->resizeSection(0, width);
+    filledNameWidth_ = width;
 }
 
 void CatalogueViews::ApplyColumnWidths() {
@@ -305,6 +325,8 @@ void CatalogueViews::ApplyColumnWidths() {
     const int dateWidth =
         details_->fontMetrics().horizontalAdvance(QString::fromStdString(scan::ItemDateText(sample))) + 16;
     if (details_->header()->sectionSize(3) < dateWidth) details_->header()->resizeSection(3, dateWidth);
+    filledNameWidth_ = -1;
+    FillNameColumn();
 }
 
 void CatalogueViews::SetListStyle(int index) {
@@ -388,6 +410,7 @@ void CatalogueViews::Release() {
 // --- keys -----------------------------------------------------------------
 
 bool CatalogueViews::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Resize && watched == details_->viewport()) FillNameColumn();
     if (event->type() != QEvent::KeyPress) return QSplitter::eventFilter(watched, event);
     auto* key = static_cast<QKeyEvent*>(event);
     const bool inList = watched == icons_ || watched == details_;

@@ -103,6 +103,9 @@ private:
     void ApplyStyle(int index);
     void KeepColumnWidths();
     void ApplyColumnWidths();
+    // The name column takes the width the other columns leave free in the
+    // details view, never less than its stored width.
+    void FillNameColumn();
     void ShowSortIndicator();
     std::vector<int> SelectedRows() const;
 
@@ -117,6 +120,9 @@ private:
     std::function<void(bool)> busy_;
     QPersistentModelIndex popupTreeIndex_;
     app::ColumnWidths widths_;
+    // The name column's width as FillNameColumn last set it (-1: none); a
+    // different width is the user's and is kept.
+    int filledNameWidth_ = -1;
     int style_ = kLargeIcons;
     bool listSorted_ = false;
 };

@@ -300,6 +300,31 @@ TEST_F(ViewsTest, LeavingDetailsStoresFiveWidthsWithZeroLastAndTheStyleValue) {
     EXPECT_TRUE(window.CommandActions(40003).front()->isChecked());
 }
 
+// In details view the name column takes the width the other columns leave
+// free; only a width the user sets is stored.
+TEST_F(ViewsTest, NameColumnTakesTheFreeWidthAndKeepsItsStoredWidth) {
+    MainWindow& window = Start();
+    CatalogueViews& views = *window.Views();
+    window.SetListStyle(shell::kDetails);
+    window.resize(1200, 600);
+    window.show();
+    QHeaderView* header = views.Details()->header();
+    ASSERT_TRUE(WaitUntil([&] {
+        int sum = 0;
+        for (int column = 0; column < header->count(); ++column) sum += header->sectionSize(column);
+        return sum == views.Details()->viewport()->width();
+    })) << "the columns do not fill the view";
+    const int stored = views.KeptColumnWidths()[0];
+    EXPECT_GT(header->sectionSize(0), stored);
+    window.SetListStyle(shell::kSmallIcons);
+    EXPECT_EQ(app::ParseColumnWidths(app::ReadProgramString(app::kColumnWidthsValue, ""))[0], stored);
+    // A width the user chose is stored.
+    window.SetListStyle(shell::kDetails);
+    header->resizeSection(0, stored + 7);
+    window.SetListStyle(shell::kSmallIcons);
+    EXPECT_EQ(app::ParseColumnWidths(app::ReadProgramString(app::kColumnWidthsValue, ""))[0], stored + 7);
+}
+
 TEST_F(ViewsTest, StoredLayoutIsReadAtStartAndMalformedWidthsKeepTheirDefaults) {
     app::WriteProgramNumber(app::kListStyleValue, 1);
     app::WriteProgramString(app::kColumnWidthsValue, "230,x");
@@ -309,7 +334,9 @@ TEST_F(ViewsTest, StoredLayoutIsReadAtStartAndMalformedWidthsKeepTheirDefaults) 
     EXPECT_EQ(window.ListStyle(), shell::kDetails);
     EXPECT_EQ(window.List(), views.Details());
     EXPECT_TRUE(window.CommandActions(40004).front()->isChecked());
-    EXPECT_EQ(views.Details()->header()->sectionSize(0), 230);
+    // The name column is at least its stored width (it takes the free width).
+    EXPECT_GE(views.Details()->header()->sectionSize(0), 230);
+    EXPECT_EQ(views.KeptColumnWidths()[0], 230);
     EXPECT_EQ(views.Details()->header()->sectionSize(1), 55);
     EXPECT_EQ(views.TreeWidth(), 222);
     // An unknown stored style is large icons.
