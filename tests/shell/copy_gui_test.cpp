@@ -51,15 +51,7 @@ constexpr int kScanTimeoutMs = 60000;
 constexpr char kTrack1[] = "HOLIDAY_2024 (Session 1)";
 
 // The sample disc's folder, written once per test process.
-const std::string& SampleFolder() {
-    static TempDir dir;
-    static const std::string folder = [] {
-        const std::string path = dir.File("sample");
-        const std::string command = "'" + BuildDir() + "/bin/dravik-cli' make-demo '" + path + "' >/dev/null";
-        return std::system(command.c_str()) == 0 ? path : std::string();
-    }();
-    return folder;
-}
+const std::string& SampleFolder() { return SampleDiscFolder(); }
 
 std::string ReadFile(const std::string& path, std::uint64_t offset = 0, std::uint64_t length = UINT64_MAX) {
     std::ifstream in(path, std::ios::binary);

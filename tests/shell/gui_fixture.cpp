@@ -1,6 +1,7 @@
 #include "gui_fixture.h"
 
 #include <QAbstractButton>
+#include <cstdlib>
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -8,6 +9,8 @@
 #include <QTimer>
 
 #include "program/diag/debug_log.h"
+#include "support/temp_dir.h"
+#include "support/test_paths.h"
 #include "program/messages/event_sound.h"
 #include "program/messages/language_module.h"
 #include "program/messages/show_message.h"
@@ -96,6 +99,24 @@ void GuiTest::TearDown() {
     diag::DebugMode = false;
     diag::LogWriteThrough = false;
     diag::TrackAllocations = false;
+}
+
+const std::string& SampleDiscFolder() {
+    static TempDir dir;
+    static const std::string folder = [] {
+        const std::string path = dir.File("sample");
+        const std::string command = "'" + BuildDir() + "/bin/dravik-cli' make-demo '" + path + "' >/dev/null";
+        return std::system(command.c_str()) == 0 ? path : std::string();
+    }();
+    return folder;
+}
+
+std::string SampleDiscPath() { return SampleDiscFolder().empty() ? std::string() : SampleDiscFolder() + "/sample.vdisc"; }
+
+QStringList ChildTexts(const QAbstractItemModel* model, const QModelIndex& parent) {
+    QStringList texts;
+    for (int row = 0; row < model->rowCount(parent); ++row) texts << model->index(row, 0, parent).data().toString();
+    return texts;
 }
 
 }  // namespace dravik::test

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractItemModel>
 #include <QDialog>
+#include <QStringList>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -33,6 +35,15 @@ void PressMessageButton(QDialog* box, int id);
 
 // Writes the widget's picture to $DRAVIK_BUILD_DIR/screenshots/<name>.png.
 void SaveScreenshot(QWidget* widget, const std::string& name);
+
+// The folder of the sample disc (two sessions) that dravik-cli make-demo
+// writes, once per test process; empty when it could not be written.
+const std::string& SampleDiscFolder();
+// Its description, "<folder>/sample.vdisc" (empty as above).
+std::string SampleDiscPath();
+
+// The texts of a model's rows under `parent`, first column.
+QStringList ChildTexts(const QAbstractItemModel* model, const QModelIndex& parent);
 
 class GuiTest : public ::testing::Test {
 protected:

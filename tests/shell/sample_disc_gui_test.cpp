@@ -41,19 +41,8 @@ constexpr int kScanTimeoutMs = 60000;
 // The sample disc, written once per test process by the command-line
 // front end (its disc writer is part of that program).
 const std::string& SampleDisc() {
-    static TempDir dir;
-    static const std::string path = [] {
-        const std::string folder = dir.File("sample");
-        const std::string command = "'" + BuildDir() + "/bin/dravik-cli' make-demo '" + folder + "' >/dev/null";
-        return std::system(command.c_str()) == 0 ? folder + "/sample.vdisc" : std::string();
-    }();
+    static const std::string path = SampleDiscPath();
     return path;
-}
-
-QStringList ChildTexts(const QAbstractItemModel* model, const QModelIndex& parent) {
-    QStringList texts;
-    for (int row = 0; row < model->rowCount(parent); ++row) texts << model->index(row, 0, parent).data().toString();
-    return texts;
 }
 
 class SampleDiscTest : public ::testing::Test {

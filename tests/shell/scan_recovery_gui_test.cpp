@@ -46,11 +46,7 @@ TempDir& Folder() {
 
 // The two-session sample disc of dravik-cli make-demo.
 const std::string& HealthyDisc() {
-    static const std::string path = [] {
-        const std::string folder = Folder().File("sample");
-        const std::string command = "'" + BuildDir() + "/bin/dravik-cli' make-demo '" + folder + "' >/dev/null";
-        return std::system(command.c_str()) == 0 ? folder + "/sample.vdisc" : std::string();
-    }();
+    static const std::string path = SampleDiscPath();
     return path;
 }
 
@@ -71,12 +67,6 @@ const std::string& LargeDisc() {
         return std::system(command.c_str()) == 0 ? image : std::string();
     }();
     return path;
-}
-
-QStringList ChildTexts(const QAbstractItemModel* model, const QModelIndex& parent) {
-    QStringList texts;
-    for (int row = 0; row < model->rowCount(parent); ++row) texts << model->index(row, 0, parent).data().toString();
-    return texts;
 }
 
 class ScanRecoveryTest : public ::testing::Test {

@@ -53,11 +53,7 @@ TempDir& Folder() {
 }
 
 const std::string& SampleDisc() {
-    static const std::string path = [] {
-        const std::string folder = Folder().File("sample");
-        const std::string command = "'" + BuildDir() + "/bin/dravik-cli' make-demo '" + folder + "' >/dev/null";
-        return std::system(command.c_str()) == 0 ? folder + "/sample.vdisc" : std::string();
-    }();
+    static const std::string path = SampleDiscPath();
     return path;
 }
 
@@ -126,12 +122,6 @@ const std::string& DamagedDisc() {
         return description;
     }();
     return path;
-}
-
-QStringList ChildTexts(const QAbstractItemModel* model, const QModelIndex& parent) {
-    QStringList texts;
-    for (int row = 0; row < model->rowCount(parent); ++row) texts << model->index(row, 0, parent).data().toString();
-    return texts;
 }
 
 class WindowFaultsTest : public ::testing::Test {
