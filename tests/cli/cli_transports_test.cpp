@@ -27,6 +27,8 @@ struct TransportCase {
     const char* versionText;       // part of the interface version `drives` shows
 };
 
+void PrintTo(const TransportCase& c, std::ostream* out) { *out << c.name; }
+
 std::string ReadFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});

@@ -206,3 +206,41 @@ TEST_F(DriverStartTest, NewVolumeIsAnnouncedOnlyForItsAction) {
 }
 
 }  // namespace
+
+namespace {
+
+// The VxD's own retry rule: a reset reported by the drive is retried at
+// once while four or more retries are left, and only then waited for.
+TEST_F(DriverStartTest, VxdRetriesAResetAtOnceWhileItHasRetriesToSpare) {
+    OsVersion nine;
+    nine.platformId = kPlatformWin9x;
+    test_seams::SetOsVersion(&nine);
+    TempDir folder;
+    std::ofstream(folder.File("ZOLTVXD.VXD")) << "stand-in";
+    {
+        RegistryStore store;
+        ASSERT_TRUE(store.Open(".DeviceIntf"));
+        store.WriteString("Shared", folder.path().c_str());
+    }
+    for (int resets : {1, 2, 3}) {
+        auto count = std::make_shared<int>(0);
+        auto drive = std::make_shared<FakeDrive>(5, [resets, count](const platform::ScsiRequest&, int) {
+            return ++*count <= resets ? CheckCondition(6, 0x29, 0) : platform::ScsiResult{};
+        });
+        SetDrives({drive});
+        ASSERT_TRUE(StartVXDIntf(nullptr, RecordMessage));
+        VXDIntf vxd;
+        ASSERT_TRUE(vxd.FirstDevice());
+        const int before = drive->Commands();
+        const size_t sleepsBefore = Sleeps().size();
+        DevRequest request;
+        request.cdbLength = 6;
+        EXPECT_TRUE(vxd.Execute(&request, true)) << resets << " resets";
+        EXPECT_EQ(drive->Commands() - before, resets + 1);
+        // Two retries at once leave three; the next one waits for the drive.
+        EXPECT_EQ(Sleeps().size() - sleepsBefore, resets > 2 ? size_t(resets - 2) : 0u) << resets << " resets";
+        vxd.Shutdown();
+    }
+}
+
+}  // namespace
