@@ -20,10 +20,10 @@
 namespace dravik::platform {
 namespace {
 
-constexpr uint32_t kFirstHandleValue = 0x7D000001;
-constexpr char kVersionText[] = "Dravik kernel driver 1.0";
+constexpr uint32_t kDriverFirstHandleValue = 0x7D000001;
+constexpr char kDriverVersionText[] = "Dravik kernel driver 1.0";
 
-bool Fail(uint32_t error) {
+bool DriverFail(uint32_t error) {
     SetLastError(error);
     return false;
 }
@@ -58,15 +58,15 @@ public:
         case kDriverCloseDevice: return Close(in, inSize);
         case kDriverNewVolume: return NewVolume(in, inSize);
         case kDriverVersion: {
-            if (!out || outSize == 0) return Fail(kErrorInvalidParameter);
-            const size_t n = std::min<size_t>({outSize, kDriverVersionBytes, sizeof kVersionText});
-            std::memcpy(out, kVersionText, n);
+            if (!out || outSize == 0) return DriverFail(kErrorInvalidParameter);
+            const size_t n = std::min<size_t>({outSize, kDriverVersionBytes, sizeof kDriverVersionText});
+            std::memcpy(out, kDriverVersionText, n);
             static_cast<char*>(out)[n - 1] = 0;
             if (bytesReturned) *bytesReturned = static_cast<uint32_t>(n);
             SetLastError(kErrorSuccess);
             return true;
         }
-        default: return Fail(kErrorInvalidFunction);
+        default: return DriverFail(kErrorInvalidFunction);
         }
     }
 
@@ -77,10 +77,10 @@ public:
 
 private:
     bool Open(const void* in, uint32_t inSize, void* out, uint32_t outSize, uint32_t* bytesReturned) {
-        if (!in || !out || outSize < 4 || inSize == 0) return Fail(kErrorInvalidParameter);
+        if (!in || !out || outSize < 4 || inSize == 0) return DriverFail(kErrorInvalidParameter);
         const std::string name = BoundedText(in, std::min<size_t>(inSize, kDriverNameBytes));
         std::shared_ptr<ScsiDrive> drive = DriveNamed(name);
-        if (!drive) return Fail(kErrorFileNotFound);
+        if (!drive) return DriverFail(kErrorFileNotFound);
         std::lock_guard lock(mutex_);
         const uint32_t value = nextValue_++;
         devices_[value] = OpenedDevice{std::move(drive), name};
@@ -92,7 +92,7 @@ private:
     }
 
     bool Relay(const void* in, uint32_t inSize) {
-        if (!in || inSize < kRelayRecordBytes) return Fail(kErrorInvalidParameter);
+        if (!in || inSize < kRelayRecordBytes) return DriverFail(kErrorInvalidParameter);
         const auto* relay = static_cast<const uint8_t*>(in);
         const uint32_t value = bytes::GetLe32(relay);
         const uint32_t innerCode = bytes::GetLe32(relay + 4);
@@ -100,12 +100,12 @@ private:
         const uint32_t outputSize = bytes::GetLe32(relay + 20);
         void* input = ResolveIoBuffer(bytes::GetLe32(relay + 8), inputSize);
         void* output = ResolveIoBuffer(bytes::GetLe32(relay + 16), outputSize);
-        if (!input || !output) return Fail(kErrorInvalidParameter);
+        if (!input || !output) return DriverFail(kErrorInvalidParameter);
         std::shared_ptr<ScsiDrive> drive;
         {
             std::lock_guard lock(mutex_);
             auto it = devices_.find(value);
-            if (it == devices_.end()) return Fail(kErrorInvalidHandle);
+            if (it == devices_.end()) return DriverFail(kErrorInvalidHandle);
             drive = it->second.drive;
         }
         // The inner call's byte count stays with the record: the relay call
@@ -115,25 +115,25 @@ private:
     }
 
     bool Close(const void* in, uint32_t inSize) {
-        if (!in || inSize < 4) return Fail(kErrorInvalidParameter);
+        if (!in || inSize < 4) return DriverFail(kErrorInvalidParameter);
         std::lock_guard lock(mutex_);
-        if (devices_.erase(bytes::GetLe32(static_cast<const uint8_t*>(in))) == 0) return Fail(kErrorInvalidHandle);
+        if (devices_.erase(bytes::GetLe32(static_cast<const uint8_t*>(in))) == 0) return DriverFail(kErrorInvalidHandle);
         ++closes_;
         SetLastError(kErrorSuccess);
         return true;
     }
 
     bool NewVolume(const void* in, uint32_t inSize) {
-        if (!in || inSize == 0) return Fail(kErrorInvalidParameter);
+        if (!in || inSize == 0) return DriverFail(kErrorInvalidParameter);
         const std::string name = BoundedText(in, std::min<size_t>(inSize, kDriverNameBytes));
-        if (!DriveNamed(name)) return Fail(kErrorFileNotFound);
+        if (!DriveNamed(name)) return DriverFail(kErrorFileNotFound);
         SetLastError(kErrorSuccess);
         return true;
     }
 
     std::mutex mutex_;
     std::map<uint32_t, OpenedDevice> devices_;
-    uint32_t nextValue_ = kFirstHandleValue;
+    uint32_t nextValue_ = kDriverFirstHandleValue;
     size_t opens_ = 0;
     size_t closes_ = 0;
 };

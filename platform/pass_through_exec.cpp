@@ -19,10 +19,10 @@ namespace {
 
 constexpr size_t kMaxTransferBytes = 16u << 20;
 constexpr uint32_t kMaxTimeoutSeconds = 108000;
-constexpr uint16_t kLinuxHostTimeout = 3;  // DID_TIME_OUT of the SCSI generic interface
-constexpr uint16_t kLinuxDriverSense = 8;  // DRIVER_SENSE: sense came back, not a failure
+constexpr uint16_t kSgHostTimeout = 3;  // DID_TIME_OUT of the SCSI generic interface
+constexpr uint16_t kSgDriverSense = 8;  // DRIVER_SENSE: sense came back, not a failure
 
-bool Fail(uint32_t error) {
+bool FailPassThrough(uint32_t error) {
     SetLastError(error);
     return false;
 }
@@ -30,9 +30,9 @@ bool Fail(uint32_t error) {
 }  // namespace
 
 uint32_t DeliveryError(const ScsiResult& result) {
-    if (result.transportErrno == ETIMEDOUT || result.hostStatus == kLinuxHostTimeout) return kErrorSemTimeout;
+    if (result.transportErrno == ETIMEDOUT || result.hostStatus == kSgHostTimeout) return kErrorSemTimeout;
     if (result.transportErrno != 0) return WinErrorFromErrno(result.transportErrno);
-    if (result.hostStatus != 0 || (result.driverStatus & ~kLinuxDriverSense) != 0) return kErrorIoDevice;
+    if (result.hostStatus != 0 || (result.driverStatus & ~kSgDriverSense) != 0) return kErrorIoDevice;
     return kErrorSuccess;
 }
 
@@ -41,8 +41,8 @@ bool RunPassThrough(ScsiDrive& drive, uint32_t code, const void* in, uint32_t in
     using namespace sptd;
     if (bytesReturned) *bytesReturned = 0;
     const bool buffered = code == kIoctlScsiPassThrough;
-    if (!buffered && code != kIoctlScsiPassThroughDirect) return Fail(kErrorInvalidFunction);
-    if (!in || !out || inSize < kRecordLength || outSize < kRecordLength) return Fail(kErrorInvalidParameter);
+    if (!buffered && code != kIoctlScsiPassThroughDirect) return FailPassThrough(kErrorInvalidFunction);
+    if (!in || !out || inSize < kRecordLength || outSize < kRecordLength) return FailPassThrough(kErrorInvalidParameter);
 
     uint8_t record[kTotalLength] = {};
     std::memcpy(record, in, std::min<size_t>(inSize, kTotalLength));
@@ -56,21 +56,21 @@ bool RunPassThrough(ScsiDrive& drive, uint32_t code, const void* in, uint32_t in
     if (bytes::GetLe16(record + kLength) != kRecordLength || cdbLength == 0 || cdbLength > kCdbMax ||
         dataIn > kDataUnspecified || timeoutSeconds == 0 || timeoutSeconds > kMaxTimeoutSeconds ||
         transferLength > kMaxTransferBytes)
-        return Fail(kErrorInvalidParameter);
+        return FailPassThrough(kErrorInvalidParameter);
     if (senseLength != 0 && (senseOffset < kRecordLength || senseOffset > outSize ||
                              senseLength > outSize - senseOffset || senseOffset + senseLength > kTotalLength))
-        return Fail(kErrorInvalidParameter);
+        return FailPassThrough(kErrorInvalidParameter);
 
     uint8_t* data = nullptr;
     if (transferLength > 0 && dataIn != kDataUnspecified) {
         if (buffered) {
             // The data lies in the caller's output buffer, after the record.
             if (bufferField < kRecordLength || bufferField > outSize || transferLength > outSize - bufferField)
-                return Fail(kErrorInvalidParameter);
+                return FailPassThrough(kErrorInvalidParameter);
             data = static_cast<uint8_t*>(out) + bufferField;
         } else {
             data = static_cast<uint8_t*>(ResolveIoBuffer(bufferField, transferLength));
-            if (!data) return Fail(kErrorInvalidParameter);
+            if (!data) return FailPassThrough(kErrorInvalidParameter);
         }
     }
 
@@ -84,7 +84,7 @@ bool RunPassThrough(ScsiDrive& drive, uint32_t code, const void* in, uint32_t in
     request.timeoutMs = timeoutSeconds * 1000;
     const ScsiResult result = drive.Execute(request);
 
-    if (const uint32_t error = DeliveryError(result); error != kErrorSuccess) return Fail(error);
+    if (const uint32_t error = DeliveryError(result); error != kErrorSuccess) return FailPassThrough(error);
     record[kScsiStatus] = result.scsiStatus;
     if (senseLength != 0) {
         const size_t copied = std::min<size_t>({senseLength, result.senseLength, kMaxSenseBytes});

@@ -26,18 +26,18 @@ namespace {
 
 using namespace platform;
 
-constexpr int kTimeoutRetryBudget = 2;
-constexpr uint32_t kTimeoutRetryPauseMs = 500;
-constexpr size_t kPageBytes = 4096;
+constexpr int kDaccTimeoutRetryBudget = 2;
+constexpr uint32_t kDaccTimeoutRetryPauseMs = 500;
+constexpr size_t kDaccPageBytes = 4096;
 
 // Opened by the first start and kept for the life of the process.
 WinHandle daccDriver = kInvalidHandle;
 ResourceModule daccInstance = nullptr;
 char daccDeviceId[3];
 
-std::string SystemText(uint32_t error) { return TrimSystemMessage(SystemMessageText(error)); }
+std::string DaccSystemText(uint32_t error) { return TrimSystemMessage(SystemMessageText(error)); }
 
-void SendClose(uint32_t value) {
+void SendDaccClose(uint32_t value) {
     uint8_t in[4];
     bytes::PutLe32(in, value);
     uint32_t returned = 0;
@@ -62,7 +62,7 @@ void BuildBufferedTestUnitReady(uint8_t* buffer) {
 struct DACCIntf::OpenDeviceShare {
     uint32_t value = kDaccClosedValue;
     ~OpenDeviceShare() {
-        if (value != kDaccClosedValue) SendClose(value);
+        if (value != kDaccClosedValue) SendDaccClose(value);
     }
 };
 
@@ -82,13 +82,13 @@ bool StartDACCIntf(ResourceModule resourceModule, MessageCallback messageCallbac
     if (error == kErrorFileNotFound)
         messageCallback(3015, "ZOLTDACC");
     else
-        messageCallback(3014, "ZOLTDACC", SystemText(error).c_str());
+        messageCallback(3014, "ZOLTDACC", DaccSystemText(error).c_str());
     return false;
 }
 
 DeviceIntf* CreateDACCIntf() { return new (std::nothrow) DACCIntf(); }
 
-DACCIntf::DACCIntf() : transfer_(static_cast<uint8_t*>(std::aligned_alloc(kPageBytes, kDaccTransferBytes))) {}
+DACCIntf::DACCIntf() : transfer_(static_cast<uint8_t*>(std::aligned_alloc(kDaccPageBytes, kDaccTransferBytes))) {}
 
 // The copy shares the open device through the driver instead of
 // duplicating the driver's value as if it were a handle of the process.
@@ -98,7 +98,7 @@ DACCIntf::DACCIntf(const DACCIntf& other)
       foundByScan_(other.foundByScan_),
       driveType_(other.driveType_),
       ntName_(other.ntName_),
-      transfer_(static_cast<uint8_t*>(std::aligned_alloc(kPageBytes, kDaccTransferBytes))) {}
+      transfer_(static_cast<uint8_t*>(std::aligned_alloc(kDaccPageBytes, kDaccTransferBytes))) {}
 
 DACCIntf::~DACCIntf() = default;
 
@@ -138,7 +138,7 @@ bool DACCIntf::WinVolume(int action) {
         return true;
     const uint32_t error = GetLastError();
     TransportLog(*this, 0, "Error returned by ZOLTDACC for NewVolume %s: %s (%d)", ntName_.c_str(),
-                 SystemText(error).c_str(), static_cast<int>(error));
+                 DaccSystemText(error).c_str(), static_cast<int>(error));
     return false;
 }
 
@@ -163,7 +163,7 @@ bool DACCIntf::OpenDevice() {
     }
     const uint32_t error = sent ? kErrorSuccess : GetLastError();
     if (messageCallback)
-        messageCallback(3011, ntName_.c_str(), SystemText(error).c_str(), static_cast<int>(error));
+        messageCallback(3011, ntName_.c_str(), DaccSystemText(error).c_str(), static_cast<int>(error));
     return false;
 }
 
@@ -261,9 +261,9 @@ bool DACCIntf::Execute(DevRequest* request, bool interpret) {
             TransportLog(*this, 0, "Parameter error: Cmd:0x%02x Buffer:%08x Length:%08x", request->cdb[0],
                          LowBits(request->buffer), length);
         if (error == kErrorSemTimeout && scsiStatus == 0) {
-            budget = std::min(budget, kTimeoutRetryBudget);
+            budget = std::min(budget, kDaccTimeoutRetryBudget);
             if (budget-- > 0) {
-                TransportSleep(kTimeoutRetryPauseMs);
+                TransportSleep(kDaccTimeoutRetryPauseMs);
                 continue;
             }
         }
@@ -271,7 +271,7 @@ bool DACCIntf::Execute(DevRequest* request, bool interpret) {
         ExtractSense(record + kSenseBuffer, kSenseBufferLength, request);
         if (error != 0 && request->asc == 0) {
             TransportLog(*this, 0, "Error %d returned: %s, handle=%x", static_cast<int>(error),
-                         SystemText(error).c_str(), HandleValue());
+                         DaccSystemText(error).c_str(), HandleValue());
             request->senseKey = 0xFE;
             request->asc = static_cast<uint8_t>(error & 0xFF);
             request->ascq = static_cast<uint8_t>((error >> 8) & 0xFF);
@@ -309,7 +309,7 @@ bool DACCIntf::TestUnitReady(DevRequest* request, bool retry) {
         ExtractSense(record + kSenseBuffer, kSenseBufferLength, request);
     } else {
         TransportLog(*this, 0, "TestUnitReady error %d returned: %s, handle=%x", static_cast<int>(error),
-                     SystemText(error).c_str(), HandleValue());
+                     DaccSystemText(error).c_str(), HandleValue());
         request->senseKey = 0xFE;
         request->asc = static_cast<uint8_t>(error & 0xFF);
         request->ascq = static_cast<uint8_t>((error >> 8) & 0xFF);

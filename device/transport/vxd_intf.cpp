@@ -30,10 +30,10 @@ using namespace platform;
 constexpr char kVxdFile[] = "ZOLTVXD.VXD";
 constexpr char kSharedValue[] = "Shared";
 constexpr int kVxdRetryBudget = 5;
-constexpr uint8_t kStatusBusy = 0x0E;
-constexpr uint8_t kStatusDoneAlso = 0x12;
-constexpr uint8_t kAscMediumChanged = 0x28;
-constexpr uint8_t kAscPowerOnReset = 0x29;
+constexpr uint8_t kVxdStatusBusy = 0x0E;
+constexpr uint8_t kVxdStatusDoneAlso = 0x12;
+constexpr uint8_t kVxdAscMediumChanged = 0x28;
+constexpr uint8_t kVxdAscPowerOnReset = 0x29;
 constexpr uint32_t kQuickAttemptMsVxd = 110;
 constexpr uint32_t kResetSettleMsVxd = 500;
 
@@ -41,15 +41,15 @@ WinHandle vxdHandle = kInvalidHandle;
 ResourceModule vxdInstance = nullptr;
 char vxdDeviceId[24];
 
-std::string SystemText(uint32_t error) { return TrimSystemMessage(SystemMessageText(error)); }
+std::string VxdSystemText(uint32_t error) { return TrimSystemMessage(SystemMessageText(error)); }
 
-std::string ProgramPath() {
+std::string VxdProgramPath() {
     char path[PATH_MAX];
     const ssize_t length = ::readlink("/proc/self/exe", path, sizeof path - 1);
     return length > 0 ? std::string(path, static_cast<size_t>(length)) : std::string();
 }
 
-bool FileExists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
+bool VxdFileExists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
 
 // Where ZOLTVXD.VXD lies: the "Shared" folder of the settings, else beside
 // the program, else in "../Shared" from there. Empty when nowhere.
@@ -62,13 +62,13 @@ std::string VxdFolder() {
         if (base.back() != '/') base += '/';
         base += "placeholder";  // the last component is replaced below
     } else {
-        base = ProgramPath();
+        base = VxdProgramPath();
     }
     const size_t slash = base.rfind('/');
     const std::string folder = slash == std::string::npos ? std::string("./") : base.substr(0, slash + 1);
-    if (FileExists(folder + kVxdFile)) return folder;
+    if (VxdFileExists(folder + kVxdFile)) return folder;
     const std::string shared = folder + "../Shared/";
-    if (FileExists(shared + kVxdFile)) return shared;
+    if (VxdFileExists(shared + kVxdFile)) return shared;
     return folder;
 }
 
@@ -108,7 +108,7 @@ bool StartVXDIntf(ResourceModule resourceModule, MessageCallback messageCallback
     }
     if (vxdHandle != kInvalidHandle) return true;
     if (error != kErrorFileNotFound && messageCallback)
-        messageCallback(3013, SystemText(error).c_str(), static_cast<int>(error));
+        messageCallback(3013, VxdSystemText(error).c_str(), static_cast<int>(error));
     return false;
 }
 
@@ -223,8 +223,8 @@ bool VXDIntf::Execute(DevRequest* request, bool interpret) {
         request->senseInfo = 0;
 
         uint8_t status = record[kRecStatus];
-        if (status == kVxdStatusDone || status == kStatusDoneAlso) status = 0;
-        if (status == kStatusBusy && budget > 0) {
+        if (status == kVxdStatusDone || status == kVxdStatusDoneAlso) status = 0;
+        if (status == kVxdStatusBusy && budget > 0) {
             --budget;
             continue;
         }
@@ -236,7 +236,7 @@ bool VXDIntf::Execute(DevRequest* request, bool interpret) {
         ExtractSense(record + kRecSense, kRecSenseBytes, request);
         if (platformError != kErrorSuccess && request->asc == 0) {
             TransportLog(*this, 0, "Error %d returned: %s, DeviceIndex=%d, Req:%02x Adapter:%02x",
-                         static_cast<int>(platformError), SystemText(platformError).c_str(), deviceIndex_,
+                         static_cast<int>(platformError), VxdSystemText(platformError).c_str(), deviceIndex_,
                          record[kRecStatus], record[kRecAdapter]);
             request->senseKey = 0xFE;
             request->asc = static_cast<uint8_t>(platformError & 0xFF);
@@ -252,7 +252,7 @@ bool VXDIntf::Execute(DevRequest* request, bool interpret) {
                              request->cdb[0], CdbBlock(request->cdb), record[kRecStatus], record[kRecAdapter],
                              request->asc, request->ascq, static_cast<int>(platformError));
         };
-        if (request->asc == kAscMediumChanged || request->asc == kAscPowerOnReset) {
+        if (request->asc == kVxdAscMediumChanged || request->asc == kVxdAscPowerOnReset) {
             // The VxD's own rule for a reset: retry at once while plenty of
             // the budget is left, then as the other transports do.
             commandErrorLine();
