@@ -27,7 +27,17 @@ void SetOpenFault(char letter, std::uint32_t readWriteError, std::uint32_t readO
 void SetSubstitutedDrive(char letter, const std::string& target);
 // Takes back every SetOpenFault and SetSubstitutedDrive.
 void ClearDeviceIoFaults();
-// How many device handles are open now.
+// How many handles on drives are open now (the drivers opened by name not
+// counted).
 std::size_t OpenHandleCount();
+
+// What the kernel driver's stand-in has done with devices: how many it
+// opened and closed, and how many are open now.
+struct DriverCounters {
+    std::size_t opens = 0;
+    std::size_t closes = 0;
+    std::size_t open = 0;
+};
+DriverCounters KernelDriverCounters();
 
 }  // namespace dravik::platform::test_seams

@@ -1,9 +1,5 @@
-// Limits on what a caller may ask of the pass-through stand-in; a record
-// outside them fails with error 87 before any drive sees it.
-//   kMaxTransferBytes   largest data transfer of one command
-//   TimeOutValue        1 to 108000 seconds, as the published interface has it
-//   CdbLength           1 to 16
-//   SenseInfoLength     the sense area must lie inside the output record
+// The handle table of the Windows-like device stand-ins: drives opened by
+// letter, and the drivers' endpoints opened by name (driver_endpoint.h).
 #include "platform/win_device_io.h"
 
 #include <algorithm>
@@ -15,6 +11,8 @@
 #include <mutex>
 
 #include "platform/drive_source.h"
+#include "platform/driver_endpoint.h"
+#include "platform/pass_through_exec.h"
 #include "platform/byte_order.h"
 #include "platform/scsi_pass_through.h"
 #include "platform/test_seams.h"
@@ -23,14 +21,11 @@
 namespace dravik::platform {
 namespace {
 
-constexpr size_t kMaxTransferBytes = 16u << 20;
-constexpr uint32_t kMaxTimeoutSeconds = 108000;
-constexpr uint16_t kLinuxHostTimeout = 3;  // DID_TIME_OUT of the SCSI generic interface
-constexpr uint16_t kLinuxDriverSense = 8;  // DRIVER_SENSE: sense came back, not a failure
 
 struct OpenDevice {
     char letter = 0;
     std::shared_ptr<ScsiDrive> drive;
+    std::shared_ptr<DriverEndpoint> endpoint;  // set for a driver opened by name instead
 };
 
 struct OpenFault {
@@ -79,19 +74,22 @@ bool Fail(uint32_t error) {
     return false;
 }
 
-// How a delivery that did not end in a SCSI status reads as a Windows error.
-uint32_t DeliveryError(const ScsiResult& result) {
-    if (result.transportErrno == ETIMEDOUT || result.hostStatus == kLinuxHostTimeout) return kErrorSemTimeout;
-    if (result.transportErrno != 0) return WinErrorFromErrno(result.transportErrno);
-    if (result.hostStatus != 0 || (result.driverStatus & ~kLinuxDriverSense) != 0) return kErrorIoDevice;
-    return kErrorSuccess;
-}
-
 }  // namespace
 
 WinHandle CreateFile(const std::string& path, uint32_t access, uint32_t /*share*/, uint32_t disposition) {
     const char letter = LetterOfDevicePath(path);
     auto& s = state();
+    if (!letter && path.rfind("\\\\.\\", 0) == 0 && disposition == kOpenExisting) {
+        // "\\.\NAME": one of the drivers' endpoints, when it is present.
+        std::shared_ptr<DriverEndpoint> endpoint = OpenDriverEndpoint(path.substr(4));
+        if (!endpoint) return kInvalidHandle;  // the endpoint left its error
+        std::lock_guard lock(s.mutex);
+        const WinHandle handle = s.nextHandle;
+        s.nextHandle += 4;
+        s.handles[handle] = OpenDevice{0, nullptr, std::move(endpoint)};
+        SetLastError(kErrorSuccess);
+        return handle;
+    }
     std::unique_lock lock(s.mutex);
     const bool substituted = letter && s.substituted.count(letter);
     if (!letter || disposition != kOpenExisting || substituted) {
@@ -114,7 +112,7 @@ WinHandle CreateFile(const std::string& path, uint32_t access, uint32_t /*share*
     lock.lock();
     const WinHandle handle = s.nextHandle;
     s.nextHandle += 4;
-    s.handles[handle] = OpenDevice{letter, std::move(drive)};
+    s.handles[handle] = OpenDevice{letter, std::move(drive), nullptr};
     SetLastError(kErrorSuccess);
     return handle;
 }
@@ -164,7 +162,7 @@ uint32_t QueryDosDevice(const std::string& name, char* target, uint32_t size) {
             lock.unlock();
             int index = 0;
             for (auto& entry : ListDrives()) {
-                if (entry.letter == letter) answer = "\\Device\\CdRom" + std::to_string(index);
+                if (entry.letter == letter) answer = NtDeviceName(static_cast<size_t>(index));
                 ++index;
             }
             if (answer.empty() && letter == 'C') answer = "\\Device\\HarddiskVolume1";
@@ -192,68 +190,55 @@ unsigned SetErrorMode(unsigned mode) {
 
 bool DeviceIoControl(WinHandle handle, uint32_t code, const void* in, uint32_t inSize, void* out,
                      uint32_t outSize, uint32_t* bytesReturned) {
-    using namespace sptd;
     if (bytesReturned) *bytesReturned = 0;
     std::shared_ptr<ScsiDrive> drive;
+    std::shared_ptr<DriverEndpoint> endpoint;
     auto& s = state();
     {
         std::lock_guard lock(s.mutex);
         auto it = s.handles.find(handle);
         if (it == s.handles.end()) return Fail(kErrorInvalidHandle);
         drive = it->second.drive;
+        endpoint = it->second.endpoint;
     }
+    if (endpoint) return endpoint->Control(code, const_cast<void*>(in), inSize, out, outSize, bytesReturned, nullptr);
     if (code != kIoctlScsiPassThroughDirect) return Fail(kErrorInvalidFunction);
-    if (!in || !out || inSize < kRecordLength || outSize < kRecordLength) return Fail(kErrorInvalidParameter);
+    return RunPassThrough(*drive, code, in, inSize, out, outSize, bytesReturned);
+}
 
-    uint8_t record[kTotalLength] = {};
-    std::memcpy(record, in, std::min<size_t>(inSize, kTotalLength));
-    const uint8_t cdbLength = record[kCdbLength];
-    const uint8_t senseLength = record[kSenseInfoLength];
-    const uint8_t dataIn = record[kDataIn];
-    const uint32_t transferLength = bytes::GetLe32(record + kDataTransferLength);
-    const uint32_t timeoutSeconds = bytes::GetLe32(record + kTimeOutValue);
-    const uint32_t token = bytes::GetLe32(record + kDataBuffer);
-    const uint32_t senseOffset = bytes::GetLe32(record + kSenseInfoOffset);
-    if (bytes::GetLe16(record + kLength) != kRecordLength || cdbLength == 0 || cdbLength > kCdbMax ||
-        dataIn > kDataUnspecified || timeoutSeconds == 0 || timeoutSeconds > kMaxTimeoutSeconds ||
-        transferLength > kMaxTransferBytes)
-        return Fail(kErrorInvalidParameter);
-    if (senseLength != 0 && (senseOffset < kRecordLength || senseOffset > outSize ||
-                             senseLength > outSize - senseOffset || senseOffset + senseLength > kTotalLength))
-        return Fail(kErrorInvalidParameter);
-
-    uint8_t* data = nullptr;
-    if (transferLength > 0 && dataIn != kDataUnspecified) {
+bool DeviceIoControl(WinHandle handle, uint32_t code, void* in, uint32_t inSize, void* out, uint32_t outSize,
+                     uint32_t* bytesReturned, Overlapped* overlapped) {
+    if (!overlapped) return DeviceIoControl(handle, code, in, inSize, out, outSize, bytesReturned);
+    if (bytesReturned) *bytesReturned = 0;
+    std::shared_ptr<DriverEndpoint> endpoint;
+    {
+        auto& s = state();
         std::lock_guard lock(s.mutex);
-        auto it = s.buffers.find(token);
-        if (token == 0 || it == s.buffers.end() || it->second.second < transferLength)
-            return Fail(kErrorInvalidParameter);
-        data = static_cast<uint8_t*>(it->second.first);
+        auto it = s.handles.find(handle);
+        if (it == s.handles.end()) return Fail(kErrorInvalidHandle);
+        endpoint = it->second.endpoint;
     }
+    // Only the drivers' endpoints were opened for overlapped use.
+    if (!endpoint) return Fail(kErrorInvalidParameter);
+    return endpoint->Control(code, in, inSize, out, outSize, bytesReturned, overlapped);
+}
 
-    ScsiRequest request;
-    request.cdb = record + kCdb;
-    request.cdbLength = cdbLength;
-    request.data = data;
-    request.dataLength = data ? transferLength : 0;
-    request.direction = !data ? DataDirection::kNone
-                              : (dataIn == kDataInFromDevice ? DataDirection::kIn : DataDirection::kOut);
-    request.timeoutMs = timeoutSeconds * 1000;
-    const ScsiResult result = drive->Execute(request);
-
-    if (const uint32_t error = DeliveryError(result); error != kErrorSuccess) return Fail(error);
-    record[kScsiStatus] = result.scsiStatus;
-    if (senseLength != 0) {
-        const size_t copied = std::min<size_t>({senseLength, result.senseLength, kMaxSenseBytes});
-        std::memcpy(record + senseOffset, result.sense, copied);
-    }
-    const uint32_t moved =
-        static_cast<uint32_t>(request.dataLength - std::min(result.residual, request.dataLength));
-    bytes::PutLe32(record + kDataTransferLength, moved);
-    std::memcpy(out, record, std::min<size_t>(outSize, kTotalLength));
-    if (bytesReturned) *bytesReturned = moved;
+bool GetOverlappedResult(WinHandle, Overlapped* overlapped, uint32_t* transferred, bool wait) {
+    if (!overlapped) return Fail(kErrorInvalidParameter);
+    if (!overlapped->Finish(wait)) return Fail(kErrorIoIncomplete);
+    if (transferred) *transferred = overlapped->transferred;
+    if (overlapped->error != kErrorSuccess) return Fail(overlapped->error);
     SetLastError(kErrorSuccess);
     return true;
+}
+
+void* ResolveIoBuffer(uint32_t token, size_t length) {
+    if (token == 0) return nullptr;
+    auto& s = state();
+    std::lock_guard lock(s.mutex);
+    auto it = s.buffers.find(token);
+    if (it == s.buffers.end() || it->second.second < length) return nullptr;
+    return it->second.first;
 }
 
 ScopedIoBuffer::ScopedIoBuffer(void* data, size_t size) {
@@ -295,7 +280,10 @@ void test_seams::ClearDeviceIoFaults() {
 size_t test_seams::OpenHandleCount() {
     auto& s = state();
     std::lock_guard lock(s.mutex);
-    return s.handles.size();
+    size_t drives = 0;
+    for (const auto& [handle, device] : s.handles)
+        if (!device.endpoint) ++drives;
+    return drives;
 }
 
 }  // namespace dravik::platform

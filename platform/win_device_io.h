@@ -9,6 +9,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <thread>
+
+#include "platform/win_event.h"
 
 namespace dravik::platform {
 
@@ -52,6 +55,33 @@ unsigned SetErrorMode(unsigned mode);
 // ScsiStatus 2 and sense data; the drive's time-out fails with error 121.
 bool DeviceIoControl(WinHandle handle, uint32_t code, const void* in, uint32_t inSize, void* out,
                      uint32_t outSize, uint32_t* bytesReturned);
+
+// An overlapped request of a driver opened by name: the call returns at
+// once with error 997 (I/O pending) and the driver sets `event` when the
+// request is done; GetOverlappedResult then tells how it ended. The object
+// must outlive the request: GetOverlappedResult with wait set ends it.
+struct Overlapped {
+    WinEvent* event = nullptr;     // set by the caller, reset before the call
+    uint32_t error = 0;            // written by the driver: the request's system error
+    uint32_t transferred = 0;      // written by the driver: bytes moved
+    std::thread worker;            // the driver's work on the request
+
+    Overlapped() = default;
+    Overlapped(const Overlapped&) = delete;
+    Overlapped& operator=(const Overlapped&) = delete;
+    ~Overlapped() { Finish(true); }
+    // True when the request has ended (after waiting for it when `wait`).
+    bool Finish(bool wait);
+};
+
+// DeviceIoControl on a driver opened by name, with its output written by
+// the driver (a driver may also answer into `in`). With `overlapped` null
+// it is the call above.
+bool DeviceIoControl(WinHandle handle, uint32_t code, void* in, uint32_t inSize, void* out, uint32_t outSize,
+                     uint32_t* bytesReturned, Overlapped* overlapped);
+// The end of an overlapped request: false with the request's error (or
+// 996, still running, when `wait` is false and it has not ended).
+bool GetOverlappedResult(WinHandle handle, Overlapped* overlapped, uint32_t* transferred, bool wait);
 
 // Registers a data buffer for the DataBuffer field of a pass-through
 // record for as long as the object lives. Token 0 stands for no buffer.

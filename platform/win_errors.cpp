@@ -24,6 +24,8 @@ std::string WinErrorText(uint32_t error) {
     case kErrorInvalidParameter: return "The parameter is incorrect.";
     case kErrorSemTimeout: return "The semaphore timeout period has expired.";
     case kErrorModNotFound: return "The specified module could not be found.";
+    case kErrorIoIncomplete: return "Overlapped I/O event is not in a signaled state.";
+    case kErrorIoPending: return "Overlapped I/O operation is in progress.";
     case kErrorIoDevice: return "The request could not be performed because of an I/O device error.";
     case kErrorDeviceNotConnected: return "The device is not connected.";
     default: break;

@@ -18,6 +18,8 @@ inline constexpr uint32_t kErrorGenFailure = 31;
 inline constexpr uint32_t kErrorInvalidParameter = 87;
 inline constexpr uint32_t kErrorSemTimeout = 121;   // the system's command time-out
 inline constexpr uint32_t kErrorModNotFound = 126;
+inline constexpr uint32_t kErrorIoIncomplete = 996;  // an overlapped request still running
+inline constexpr uint32_t kErrorIoPending = 997;     // an overlapped request was started
 inline constexpr uint32_t kErrorIoDevice = 1117;
 inline constexpr uint32_t kErrorDeviceNotConnected = 1167;
 

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "device/test_seams.h"
+#include "platform/system_family.h"
 
 namespace dravik::device {
 
@@ -42,7 +43,7 @@ OsVersion CurrentOsVersion() {
     version.build = TakeNumber(text);
     if (*text == '-') ++text;
     version.servicePack = text;
-    version.platformId = kPlatformNT;
+    version.platformId = platform::SystemIsWindows9x() ? kPlatformWin9x : kPlatformNT;
     return version;
 }
 

@@ -1,6 +1,7 @@
 // The operating-system version as the device library logs it at start-up
 // and uses to order the transports. Linux reports itself as the NT family
-// (platform id 2): its transports are the NT ones.
+// (platform id 2), or as the 9x family when the platform layer says so
+// (platform/system_family.h).
 #pragma once
 
 #include <string>

@@ -152,6 +152,16 @@ TEST_F(CliScanTest, ExitStatuses) {
 
 // Starts a scan of a drive that takes long to become ready, sends `signals`
 // Ctrl-C 20 ms apart once the scan waits, and returns the exit status.
+// Whether process `pid` has a handler for SIGINT (bit 1 of SigCgt in its
+// /proc status).
+bool CatchesInterrupt(pid_t pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("SigCgt:", 0) == 0) return (std::stoull(line.substr(7), nullptr, 16) & 0x2) != 0;
+    return false;
+}
+
 int ScanInterrupted(const std::string& description, const std::string& config,
                     const std::string& err, int signals) {
     const std::string cli = BuildDir() + "/bin/dravik-cli";
@@ -164,7 +174,12 @@ int ScanInterrupted(const std::string& description, const std::string& config,
         execl(cli.c_str(), cli.c_str(), "scan", description.c_str(), static_cast<char*>(nullptr));
         _exit(127);
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    // Ctrl-C counts once the scan has put its handler in place; on a busy
+    // machine the start can take longer than any fixed wait, so the test
+    // watches the child's caught-signal mask instead.
+    for (int waited = 0; waited < 30000 && !CatchesInterrupt(pid); waited += 20)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
     for (int i = 0; i < signals; ++i) {
         kill(pid, SIGINT);
         std::this_thread::sleep_for(std::chrono::milliseconds(20));

@@ -7,7 +7,8 @@
 #include "device/cddevice/cddevice.h"
 #include "device/cddevice/os_version.h"
 #include "device/test_seams.h"
-#include "device/transport/driver_starts.h"
+#include "device/transport/dacc_intf.h"
+#include "device/transport/vxd_intf.h"
 #include "device/transport/recovery_policy.h"
 #include "device/transport/spti_intf.h"
 #include "platform/byte_order.h"
@@ -403,7 +404,9 @@ TEST_F(SptiTest, StartsOnTheNtFamilyOnlyAndDriverStartsFail) {
     EXPECT_TRUE(StartSPTIIntf(nullptr, RecordMessage));
     EXPECT_FALSE(StartVXDIntf(nullptr, RecordMessage));
     EXPECT_TRUE(Messages().empty());
+    setenv("DRAVIK_KERNEL_DRIVER", "off", 1);
     EXPECT_FALSE(StartDACCIntf(nullptr, RecordMessage));
+    unsetenv("DRAVIK_KERNEL_DRIVER");
     ASSERT_EQ(Messages().size(), 1u);
     EXPECT_EQ(Messages()[0], (std::pair<int, std::string>{3015, "ZOLTDACC"}));
 
