@@ -148,8 +148,9 @@ private:
             } else if (n > 1) {
                 return Fail("a track's first index is 00 or 01");
             }
-            // A track that begins in this file begins after the track before.
-            if (t.indexes.empty() && sheet.tracks.size() > 1) {
+            // A track that begins in this file begins after the track before
+            // (one without any index is refused once the sheet is read).
+            if (t.indexes.empty() && sheet.tracks.size() > 1 && !sheet.tracks[sheet.tracks.size() - 2].indexes.empty()) {
                 const CueTrack& prevTrack = sheet.tracks[sheet.tracks.size() - 2];
                 const CueIndex& last = prevTrack.indexes.back();
                 if (last.file == file && frame <= last.frame)

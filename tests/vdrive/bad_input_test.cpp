@@ -71,6 +71,8 @@ INSTANTIATE_TEST_SUITE_P(
                 "FILE \"a.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n  TRACK 02 AUDIO\n    INDEX 01 00:05:00\n",
                 5, "truncated"},
         BadCase{"CueNoIndex", "n.cue", "FILE \"a.bin\" BINARY\n  TRACK 01 AUDIO\n", 2, "INDEX 01"},
+        BadCase{"CueFirstTrackWithoutIndex", "f.cue",
+                "FILE \"a.bin\" BINARY\n  TRACK 01 AUDIO\n  TRACK 02 AUDIO\n    INDEX 01 00:00:10\n", 2, "INDEX 01"},
         BadCase{"DescriptionMissingFile", "m.vdisc", "# a disc\ntrack mode1 file gone.iso\n", 2, "gone.iso"},
         BadCase{"DescriptionWrongMode", "w.vdisc", "track mode3 zero length 10\n", 1, "mode3"},
         BadCase{"DescriptionOverlap", "o.vdisc", "track mode1 zero length 100\ntrack mode1 zero start 50 length 10\n", 2,
