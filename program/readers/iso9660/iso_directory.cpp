@@ -116,8 +116,8 @@ void AppendContinuation(IsoTrackState& state, ExtentChain& chain, const std::uin
 
 scan::FoundItem* ReadIsoDirectory(IsoTrackState& state, scan::FoundItem* dir, std::int64_t block,
                                   std::uint32_t length, DirectoryFormat format, bool lengthFromSelf) {
-    if (state.readLimit < block || block < 0) return nullptr;
     state.onlyRelocations = false;
+    if (state.readLimit < block || block < 0) return nullptr;
     std::int64_t sectors = lengthFromSelf ? 1 : (std::int64_t{length} + kBlockBytes - 1) / kBlockBytes;
     if (Verbose()) diag::DebugPrint("Processing directory at sector %d for %d sectors.", static_cast<int>(block), static_cast<int>(std::min<std::int64_t>(sectors, std::numeric_limits<int>::max())));
     // Never past the volume's end, never more than a directory can hold.
