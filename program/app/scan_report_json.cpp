@@ -16,6 +16,7 @@
 #include "program/scan/catalogue_lock.h"
 #include "program/scan/found_item.h"
 #include "program/scan/mac_file_info.h"
+#include "program/scan/posix_file_info.h"
 #include "program/scan/scan_state.h"
 #include "program/scan/track_list.h"
 #include "program/app/scan_report.h"
@@ -101,6 +102,14 @@ void AppendJsonItem(ReportBuffer& buffer, const scan::FoundItem* item, int depth
         AppendString(out, MacCodeText(mac->type));
         out += ",\"creator\":";
         AppendString(out, MacCodeText(mac->creator));
+    }
+    if (const std::string* target = scan::ItemLinkTarget(item)) {
+        out += ",\"link\":";
+        AppendString(out, *target);
+    }
+    if (const scan::PosixFileInfo* posix = scan::ItemPosixFileInfo(item); posix && posix->zisofs) {
+        out += ",\"storedSize\":";
+        AppendNumber(out, posix->compressed.storedSize);
     }
     out += ",\"flags\":[";
     AppendItemFlagNames(out, item->flags, true);

@@ -6,6 +6,7 @@
 #include "program/scan/catalogue_lock.h"
 #include "program/scan/found_item.h"
 #include "program/scan/mac_file_info.h"
+#include "program/scan/posix_file_info.h"
 #include "program/scan/scan_state.h"
 #include "program/scan/track_list.h"
 #include "program/app/scan_report.h"
@@ -43,6 +44,8 @@ void AppendTextItem(ReportBuffer& buffer, const scan::FoundItem* item, int depth
         AppendNumber(out, mac->resource.size);
         out += "  " + MacCodeText(mac->type) + "/" + MacCodeText(mac->creator);
     }
+    if (const std::string* target = scan::ItemLinkTarget(item)) out += "  -> " + *target;
+    if (const scan::PosixFileInfo* posix = scan::ItemPosixFileInfo(item); posix && posix->zisofs) out += "  zisofs";
     const std::size_t beforeFlags = out.size();
     out += "  [";
     if (AppendItemFlagNames(out, item->flags, false))

@@ -13,6 +13,7 @@
 #include "program/extract/safe_names.h"
 #include "program/scan/file_systems.h"
 #include "program/scan/mac_file_info.h"
+#include "program/scan/posix_file_info.h"
 #include "program/scan/track_list.h"
 
 namespace dravik::extract {
@@ -175,6 +176,10 @@ private:
             report.error = "files of this file system cannot be extracted yet";
             return Report(report);
         }
+        // A Rock Ridge symbolic link becomes a link with the target as
+        // written; it has no data of its own.
+        const scan::PosixFileInfo* posix = udf || mac ? nullptr : scan::ItemPosixFileInfo(item);
+        if (posix && posix->symlink) return ExtractLink(item, *posix, discPath, dir, report);
         // An HFS file's place is its recorded sectors; an empty data fork
         // is an empty file, not a missing one.
         const bool missing = mac ? (item->flags & scan::ItemMissing) != 0
@@ -189,6 +194,15 @@ private:
         std::vector<scan::FileDataRun> runs;
         if (udf && udfReader->openFile) {
             stream = udfReader->openFile(root, item, ReadOne(), report.error);
+            if (!stream) return Report(report);
+        } else if (posix && posix->zisofs) {
+            // zisofs files are expanded by the ISO reader.
+            const scan::FileSystemReader* iso = scan::FindFileSystem(scan::FileSystemKind::kIso9660);
+            if (!iso || !iso->openFile) {
+                report.error = "compressed files of this file system cannot be extracted";
+                return Report(report);
+            }
+            stream = iso->openFile(root, item, ReadOne(), report.error);
             if (!stream) return Report(report);
         } else if (!mac && !DataRuns(root, item, runs)) {
             report.error = "its file entry could not be read";
@@ -218,6 +232,38 @@ private:
                 return CopySectors(mac->resource, part, unreadable);
             });
         }
+    }
+
+    void ExtractLink(const scan::FoundItem* item, const scan::PosixFileInfo& posix, const std::string& discPath,
+                     OutputDir& dir, FileReport& report) {
+        if (const int error = Open(dir)) {
+            report.error = "its folder could not be made: " + platform::ErrorText(error);
+            return Report(report);
+        }
+        const SafeName safe = MakeSafeName(item->Name());
+        bool renamed = false;
+        const std::string name = dir.names.Claim(safe.name, renamed);
+        report.outputPath = JoinPath(dir.outputPath, name);
+        if (safe.rewritten || renamed) Renamed({discPath, report.outputPath});
+        bool overwrite = options_.overwrite;
+        if (listener_.decide) {
+            switch (listener_.decide(discPath, dir.handle.Has(name))) {
+                case FileDecision::kStop: summary_.cancelled = true; return;
+                case FileDecision::kSkip: report.outcome = FileOutcome::kSkipped; return Report(report);
+                case FileDecision::kOverwrite: overwrite = true; break;
+                case FileDecision::kWrite: break;
+            }
+        }
+        const int error = dir.handle.MakeLink(name, posix.linkTarget, overwrite);
+        if (error == EEXIST) {
+            report.outcome = FileOutcome::kKept;
+        } else if (error != 0) {
+            report.error = platform::ErrorText(error);
+        } else {
+            report.outcome = FileOutcome::kWritten;
+            if (const std::optional<std::time_t> when = ItemTime(item->date)) dir.handle.SetTimes(name, *when);
+        }
+        Report(report);
     }
 
     static std::string DiscFolder(const std::string& discPath) {

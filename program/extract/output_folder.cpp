@@ -79,6 +79,15 @@ int FolderHandle::SetTimes(const std::string& name, std::time_t when) const {
     return ::utimensat(fd_, name.c_str(), times, AT_SYMLINK_NOFOLLOW) == 0 ? 0 : errno;
 }
 
+int FolderHandle::MakeLink(const std::string& name, const std::string& target, bool overwrite) const {
+    if (::symlinkat(target.c_str(), fd_, name.c_str()) == 0) return 0;
+    if (errno != EEXIST || !overwrite) return errno;
+    struct stat info {};
+    if (::fstatat(fd_, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(info.st_mode)) return EEXIST;
+    if (::unlinkat(fd_, name.c_str(), 0) != 0) return errno;
+    return ::symlinkat(target.c_str(), fd_, name.c_str()) == 0 ? 0 : errno;
+}
+
 PartFile::~PartFile() { Discard(); }
 
 int PartFile::Create(const FolderHandle& folder) {

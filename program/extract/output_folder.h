@@ -38,6 +38,11 @@ public:
     // Sets the modification and access times of the entry `name` (not
     // following a link). Returns 0 or an errno.
     int SetTimes(const std::string& name, std::time_t when) const;
+    // Makes the symbolic link `name` pointing at `target` exactly as given
+    // (never looked at or followed). With `overwrite`, an entry of that
+    // name that is not a folder is replaced. Returns 0 or an errno (EEXIST
+    // when something of that name is kept).
+    int MakeLink(const std::string& name, const std::string& target, bool overwrite) const;
 
 private:
     int fd_ = -1;

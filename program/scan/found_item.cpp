@@ -9,6 +9,7 @@
 #include "program/scan/catalogue_lock.h"
 #include "program/scan/item_memory.h"
 #include "program/scan/mac_file_info.h"
+#include "program/scan/posix_file_info.h"
 #include "program/scan/track_list.h"
 
 namespace dravik::scan {
@@ -39,6 +40,7 @@ void ReleaseExtentList(FoundItem* item) {
 void ReleaseItem(FoundItem* item) {
     ReleaseExtentList(item);
     ReleaseMacFileInfo(item);
+    ReleasePosixFileInfo(item);
     ReleaseItemMemory(item);
 }
 

@@ -21,6 +21,7 @@ namespace dravik::scan {
 struct TrackNode;
 struct FoundItem;
 struct MacFileInfo;
+struct PosixFileInfo;
 
 // Limits of what a disc can make us store.
 // Names longer than this many bytes are cut (on a UTF-8 character boundary).
@@ -90,6 +91,7 @@ struct FoundItem {
     ItemExtents extents;
     void* access;            // open data cursor of a UDF file being read; owned by the reader
     MacFileInfo* mac;        // an HFS file's forks and codes (mac_file_info.h); owned by the item
+    PosixFileInfo* posix;    // Rock Ridge mode, link target, compression (posix_file_info.h); owned by the item
     std::uint16_t flags;
     ItemDate date;
     // Pairs of room in extents.list; nonzero exactly when the item owns an

@@ -123,6 +123,29 @@ TEST_F(CliExtractTest, OffsetImageAndBothSessionsOfAMultiSessionImage) {
     ExpectSame(dir_.File("offset") + "/OFFSET (Session 1)", files_);
 }
 
+// Rock Ridge: a symbolic link comes out as a link with its target as
+// written (not followed, even when it points outside), and a zisofs file
+// comes out expanded.
+TEST_F(CliExtractTest, RockRidgeLinksStayLinksAndZisofsFilesComeOutExpanded) {
+    REQUIRE_TOOL("xorriso");
+    AddFile("docs/packed.txt", 0);
+    std::string text;
+    for (int line = 0; text.size() < 100000; ++line) text += "row " + std::to_string(line % 977) + "\n";
+    std::ofstream(dir_.File("src/docs/packed.txt"), std::ios::binary) << text;
+    files_["docs/packed.txt"] = text;
+    AddFile("plain.bin", 5000);
+    Shell("ln -s docs/packed.txt src/inside && ln -s /etc/passwd src/outside");
+    Shell("xorriso -outdev rr.iso -map src / -set_filter_r --zisofs /docs -- -commit >/dev/null 2>&1");
+    CliRun run = RunCli({"extract", dir_.File("rr.iso"), "--to", dir_.File("out")});
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    const fs::path folder = dir_.File("out") + "/ISOIMAGE (Session 1)";
+    ExpectSame(folder, files_);
+    EXPECT_TRUE(fs::is_symlink(folder / "inside"));
+    EXPECT_EQ(fs::read_symlink(folder / "inside").string(), "docs/packed.txt");
+    EXPECT_TRUE(fs::is_symlink(folder / "outside"));
+    EXPECT_EQ(fs::read_symlink(folder / "outside").string(), "/etc/passwd");
+}
+
 TEST_F(CliExtractTest, MultiExtentFileFromXorrisoBeyondTheDisc) {
     REQUIRE_TOOL("xorriso");
     // xorriso splits only files over 4 GiB into extents, and no CD holds

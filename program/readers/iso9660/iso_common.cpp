@@ -22,6 +22,11 @@ void BeginTree(IsoTrackState& state) {
     state.directoriesRead.clear();
     state.directoriesCut = 0;
     state.itemsMade = 0;
+    state.systemUseSkip = 0;
+    state.continuationBlock = -1;
+    state.continuationReadable = false;
+    state.onlyRelocations = false;
+    state.relocations = 0;
 }
 
 WorkBlock::WorkBlock(std::size_t blocks)

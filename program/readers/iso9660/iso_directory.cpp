@@ -19,6 +19,8 @@
 #include "program/readers/iso9660/iso_names.h"
 #include "program/readers/iso9660/iso_reader.h"
 #include "program/readers/iso9660/iso_structures.h"
+#include "program/readers/iso9660/rock_ridge.h"
+#include "program/scan/catalogue_lock.h"
 #include "program/scan/found_item.h"
 #include "program/scan/track_list.h"
 #include "program/settings/settings.h"
@@ -51,8 +53,8 @@ bool ImplausibleFirstRecord(const IsoTrackState& state, const std::uint8_t* reco
     return extent > state.readLimit || extent < 0 || length < 0 || length > kMaxDirectoryDataLength;
 }
 
-std::string RecordName(IsoTrackState& state, const std::uint8_t* record, std::size_t recordLength,
-                       DirectoryFormat format) {
+std::string RecordName(IsoTrackState& state, const std::uint8_t* record, DirectoryFormat format,
+                       const RockRidgeEntries& rockRidge) {
     const std::uint8_t* id = record + kDrId;
     const std::size_t idLength = RecordIdLength(record);
     // The directory's own entry and its parent's keep their one-byte names.
@@ -64,9 +66,12 @@ std::string RecordName(IsoTrackState& state, const std::uint8_t* record, std::si
         case DirectoryFormat::kHighSierra:
             return IsoBytesToUtf8(id, idLength);
         case DirectoryFormat::kIso:
-            if (std::optional<std::string> name = RockRidgeName(record, recordLength)) {
+            // An empty Rock Ridge name would hide the file; its ISO
+            // identifier is kept instead.
+            if (rockRidge.name && !rockRidge.name->empty()) {
                 if (!(state.track->flags & scan::TrackRockRidge)) SetTrackFlags(state.track, scan::TrackRockRidge);
-                return *name;
+                return IsoBytesToUtf8(reinterpret_cast<const std::uint8_t*>(rockRidge.name->data()),
+                                      rockRidge.name->size());
             }
             return IsoBytesToUtf8(id, idLength);
     }
@@ -110,9 +115,10 @@ void AppendContinuation(IsoTrackState& state, ExtentChain& chain, const std::uin
 }  // namespace
 
 scan::FoundItem* ReadIsoDirectory(IsoTrackState& state, scan::FoundItem* dir, std::int64_t block,
-                                  std::uint32_t length, DirectoryFormat format) {
+                                  std::uint32_t length, DirectoryFormat format, bool lengthFromSelf) {
+    state.onlyRelocations = false;
     if (state.readLimit < block || block < 0) return nullptr;
-    std::int64_t sectors = (std::int64_t{length} + kBlockBytes - 1) / kBlockBytes;
+    std::int64_t sectors = lengthFromSelf ? 1 : (std::int64_t{length} + kBlockBytes - 1) / kBlockBytes;
     if (Verbose()) diag::DebugPrint("Processing directory at sector %d for %d sectors.", static_cast<int>(block), static_cast<int>(std::min<std::int64_t>(sectors, std::numeric_limits<int>::max())));
     // Never past the volume's end, never more than a directory can hold.
     sectors = std::min({sectors, std::max<std::int64_t>(1, state.readLimit - block), kMaxDirectorySectors});
@@ -128,6 +134,10 @@ scan::FoundItem* ReadIsoDirectory(IsoTrackState& state, scan::FoundItem* dir, st
     while (last && last->next) last = last->next;
     ExtentChain chain;
     bool ended = false;
+    // Entries of this directory that are directories moved here from
+    // deeper down ("RE"; shown where they belong), and all other named ones.
+    int movedHere = 0;
+    int namedHere = 0;
     for (std::int64_t index = 0; index < sectors && !ended && !AbortRequested(state); ++index) {
         const std::int64_t at = block + index;
         if (!ReadBlock(state, at, sector)) {
@@ -144,6 +154,13 @@ scan::FoundItem* ReadIsoDirectory(IsoTrackState& state, scan::FoundItem* dir, st
         if (sector[0] == 0 || sector[0] < kDrMinimumBytes - 1 || ImplausibleFirstRecord(state, sector, format)) {
             ++state.directoriesCut;
             break;
+        }
+        // A relocated directory's length is known only from its own entry.
+        if (index == 0 && lengthFromSelf && IsSelfEntry(sector)) {
+            dir->size = RecordDataLength(sector);
+            const std::int64_t own = (std::int64_t{dir->size} + kBlockBytes - 1) / kBlockBytes;
+            sectors = std::min({std::max<std::int64_t>(1, own), std::max<std::int64_t>(1, state.readLimit - block),
+                                kMaxDirectorySectors});
         }
         std::size_t offset = 0;
         while (offset < static_cast<std::size_t>(kBlockBytes)) {
@@ -184,18 +201,32 @@ scan::FoundItem* ReadIsoDirectory(IsoTrackState& state, scan::FoundItem* dir, st
                 break;
             }
 
-            scan::FoundItem* item = scan::NewFoundItem(RecordName(state, record, recordLength, format));
+            RockRidgeEntries rockRidge;
+            if (format == DirectoryFormat::kIso)
+                rockRidge = RecordRockRidge(state, record, recordLength,
+                                            dir->parent == nullptr && index == 0 && record == sector && IsSelfEntry(record));
+            const bool selfOrParent = IsSelfOrParentIdentifier(record);
+            // A directory moved away to keep the tree shallow is listed
+            // where its placeholder stands ("CL"), not here.
+            if (rockRidge.relocated && !selfOrParent && (flags & kFlagDirectory)) {
+                ++movedHere;
+                continue;
+            }
+            if (!selfOrParent) ++namedHere;
+            scan::FoundItem* item = scan::NewFoundItem(RecordName(state, record, format, rockRidge));
             if (!item) {
                 ended = true;
                 break;
             }
-            const std::int64_t start = MapLocation(state, RecordExtent(record));
+            const bool relocatedChild = rockRidge.childLink.has_value() && !selfOrParent;
+            const std::int64_t start = MapLocation(state, relocatedChild ? *rockRidge.childLink : RecordExtent(record));
             item->start = StoredStart(start);
-            item->size = RecordDataLength(record);
+            item->size = relocatedChild ? 0 : RecordDataLength(record);
             item->date = scan::ItemDateFromIso(record + kDrDate);
             CheckMissing(state, item, start);
-            const bool isDirectory = (flags & kFlagDirectory) != 0;
+            const bool isDirectory = (flags & kFlagDirectory) != 0 || relocatedChild;
             if (isDirectory) item->flags |= scan::ItemDirectory;
+            if (rockRidge.any) ApplyRockRidge(rockRidge, item);
             if (!isDirectory && format != DirectoryFormat::kHighSierra && (flags & kFlagMultiExtent)) {
                 if (scan::StartExtentList(item)) chain = {item, identifier};
             }
@@ -206,15 +237,26 @@ scan::FoundItem* ReadIsoDirectory(IsoTrackState& state, scan::FoundItem* dir, st
 
             if (isDirectory) {
                 ++state.nestLevel;
-                if (item->start != scan::StartNotAvailable && state.nestLevel < kMaxNestLevel &&
-                    !IsSelfOrParentIdentifier(record)) {
-                    if (ReadIsoDirectory(state, item, item->start, item->size, format))
+                if (item->start != scan::StartNotAvailable && state.nestLevel < kMaxNestLevel && !selfOrParent) {
+                    if (relocatedChild) ++state.relocations;
+                    const bool read = ReadIsoDirectory(state, item, item->start, item->size, format, relocatedChild);
+                    if (state.onlyRelocations) {
+                        // The folder that held nothing but moved
+                        // directories (".rr_moved") is not shown.
+                        last = item->prev;
+                        scan::UnlinkItem(item);
+                        scan::CatalogueGuard guard;
+                        dir->count = dir->count > 0 ? dir->count - 1 : 0;
+                        --state.itemsMade;
+                    } else if (read) {
                         scan::AddToDirectoryCount(dir, item->count);
+                    }
                 }
                 --state.nestLevel;
             }
         }
     }
+    state.onlyRelocations = movedHere > 0 && namedHere == 0;
     return dir->firstChild;
 }
 

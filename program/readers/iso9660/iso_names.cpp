@@ -4,6 +4,7 @@
 
 #include "platform/utf8_text.h"
 #include "program/readers/iso9660/iso_structures.h"
+#include "program/readers/iso9660/rock_ridge.h"
 
 namespace dravik::readers::iso {
 
@@ -68,21 +69,14 @@ std::string TrimVolumeIdentifier(std::string text) {
 }
 
 std::optional<std::string> RockRidgeName(const std::uint8_t* record, std::size_t recordLength) {
-    const std::size_t idLength = record[kDrIdLength];
-    std::size_t at = kDrId + idLength + ((idLength % 2 == 0) ? 1 : 0);
-    while (at + 4 <= recordLength) {
-        const std::uint8_t* entry = record + at;
-        const std::size_t entryLength = entry[2];
-        if (entry[3] != 1 || entryLength < 4 || at + entryLength > recordLength) break;
-        if (entry[0] == 'N' && entry[1] == 'M') {
-            // An empty name (the entry names "." or "..", or is damaged)
-            // would hide the file; its ISO identifier is kept instead.
-            if (entryLength <= 5) return std::nullopt;
-            return IsoBytesToUtf8(entry + 5, entryLength - 5);
-        }
-        at += entryLength;
-    }
-    return std::nullopt;
+    const std::uint8_t* area = nullptr;
+    std::size_t length = 0;
+    SystemUseArea(record, recordLength, 0, area, length);
+    const RockRidgeEntries entries = ParseSystemUse(area, length);
+    // An empty name (the entry names "." or "..", or is damaged) would hide
+    // the file; its ISO identifier is kept instead.
+    if (!entries.name || entries.name->empty()) return std::nullopt;
+    return IsoBytesToUtf8(reinterpret_cast<const std::uint8_t*>(entries.name->data()), entries.name->size());
 }
 
 }  // namespace dravik::readers::iso

@@ -23,10 +23,12 @@ std::string Ucs2BeToUtf8(const std::uint8_t* bytes, std::size_t length, bool& fa
 std::string TrimVolumeIdentifier(std::string text);
 
 // The Rock Ridge name of a directory record of `recordLength` bytes (all
-// inside the caller's buffer): the first "NM" entry of its System Use
-// area. The walk stops at an entry whose version is not 1, at an entry
-// length below 4 or past the record, and within 4 bytes of the record's
-// end. Nothing when there is no usable "NM" entry or its name is empty.
+// inside the caller's buffer), from its own System Use area only (no skip
+// bytes, no continuation areas): the first "NM" entry and the entries that
+// continue it. The walk stops at an entry whose version is not 1, at an
+// entry length below 4 or past the record, and within 4 bytes of the
+// record's end. Nothing when there is no usable "NM" entry or its name is
+// empty.
 std::optional<std::string> RockRidgeName(const std::uint8_t* record, std::size_t recordLength);
 
 }  // namespace dravik::readers::iso

@@ -81,6 +81,15 @@ struct IsoTrackState {
     int directoriesCut = 0;
     std::size_t itemsMade = 0;
     int quietDepth = 0;  // QuietReads scopes open
+    // Rock Ridge: System Use bytes every record skips (the root's "SP"),
+    // the block last read for a continuation area (several records' areas
+    // share one block, read once), and what the last directory read held.
+    int systemUseSkip = 0;
+    std::int64_t continuationBlock = -1;
+    bool continuationReadable = false;
+    std::uint8_t continuationData[2048] = {};
+    bool onlyRelocations = false;  // the last directory read listed nothing but moved directories
+    int relocations = 0;           // directories shown where their "CL" entry put them
 };
 
 // Starts a new tree on the same track (the primary after a Joliet tree
@@ -139,9 +148,22 @@ scan::FoundItem* MakeRootItem(IsoTrackState& state, const std::string& volume, s
                               std::uint32_t size, const std::uint8_t* date);
 
 // Reads the directory at `block` of `length` bytes into `dir`; returns its
-// first item (null when it yielded none).
+// first item (null when it yielded none). `lengthFromSelf`: the length is
+// not known (a relocated directory) and is taken from the directory's own
+// entry, which also becomes `dir`'s size.
 scan::FoundItem* ReadIsoDirectory(IsoTrackState& state, scan::FoundItem* dir, std::int64_t block,
-                                  std::uint32_t length, DirectoryFormat format = DirectoryFormat::kIso);
+                                  std::uint32_t length, DirectoryFormat format = DirectoryFormat::kIso,
+                                  bool lengthFromSelf = false);
+
+// Rock Ridge of one ISO directory record: its System Use entries, with the
+// continuation areas read through the drive (each block once while the
+// records that share it follow each other).
+struct RockRidgeEntries;
+RockRidgeEntries RecordRockRidge(IsoTrackState& state, const std::uint8_t* record, std::size_t recordLength,
+                                 bool rootSelfEntry);
+// Gives a new item what its entries say: the modification time, the mode,
+// a link target, a zisofs file's expanded size.
+void ApplyRockRidge(const RockRidgeEntries& entries, scan::FoundItem* item);
 
 // Shows the root and every named directory below it in the tree.
 void ShowTrackTree(scan::FoundItem* root);
@@ -162,6 +184,21 @@ void RecoverThroughPathTable(IsoTrackState& state, scan::FoundItem* root, const 
 // The volumes.
 bool ReadJolietVolume(IsoTrackState& state, const std::uint8_t* svd);
 bool ReadHighSierraVolume(IsoTrackState& state, const std::uint8_t* descriptor);
+// Sessions inside one track (iso_sessions.cpp).
+constexpr int kEmulatedSessionStart = 32;  // first session of an image that emulates sessions
+constexpr int kMaxSessionNumber = 99;
+constexpr std::int64_t kMaxSessionProbes = 50000;
+constexpr int kMaxFailedSessionProbes = 16;
+constexpr std::int64_t kSessionDescriptorReach = 64;  // blocks before a session's root searched for its descriptor  // unreadable blocks in a row that end the search
+// Block 16 is a copy of the newest session's descriptors and the first
+// session starts at block 32: the track is moved there and `descriptor`
+// holds that session's primary descriptor. `probe` is scratch.
+bool MoveToEmbeddedFirstSession(IsoTrackState& state, std::uint8_t* descriptor, std::uint8_t* probe);
+// Looks past the volume of `descriptor` (null: its size is not known) for
+// the next session's descriptors; when found, this track ends there and a
+// new node for that session follows it. True when a node was added.
+bool FindNextSession(IsoTrackState& state, const std::uint8_t* descriptor);
+
 // Reads the tree of a primary descriptor (read from the disc or built by
 // the directory search) into the catalogue and shows it; the last part of
 // ReadIsoTrack.

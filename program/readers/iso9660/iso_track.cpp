@@ -11,6 +11,8 @@
 #include "program/readers/iso9660/iso_names.h"
 #include "program/readers/iso9660/iso_reader.h"
 #include "program/readers/iso9660/iso_structures.h"
+#include "program/readers/iso9660/zisofs_stream.h"
+#include "program/scan/posix_file_info.h"
 #include "program/readers/file_system_entries.h"
 #include "program/scan/file_systems.h"
 #include "program/scan/scan_device.h"
@@ -129,20 +131,18 @@ bool ReadPrimaryVolume(IsoTrackState& state, const std::uint8_t* descriptor) {
 
 }  // namespace iso
 
-bool ReadIsoTrack(scan::TrackNode* track, int) {
+namespace {
+
+// The track's own volume; `searchFrom` tells afterwards which descriptor's
+// volume was read (null when its size is unknown) and whether further
+// sessions may follow it inside the track.
+bool ReadTrackVolume(iso::IsoTrackState& state, std::uint8_t* descriptor, std::uint8_t* probe,
+                     const std::uint8_t*& searchFrom, bool& search) {
     using namespace iso;
-    device::CDDevice* device = scan::SelectedDevice();
-    if (!track || !device) return false;
-    // A cancel left over from an earlier track must not stop this one.
-    device->ClearAbortFlag();
-    IsoTrackState state;
-    state.device = device;
-    state.track = track;
-    WorkBlock work(2);
-    if (!work) return false;
-    std::uint8_t* descriptor = work.data();
-    std::uint8_t* probe = work.data() + kBlockBytes;
+    scan::TrackNode* track = state.track;
     const bool ignoreJoliet = settings::ProgramSettings.IgnoreJoliet != 0;
+    searchFrom = nullptr;
+    search = false;
 
     // A packet-written track (or one followed by a packet-written track)
     // holds UDF first of all; try it before any ISO descriptor.
@@ -153,6 +153,7 @@ bool ReadIsoTrack(scan::TrackNode* track, int) {
     if (!ReadBlock(state, std::int64_t{track->start} + kDescriptorBlock, descriptor)) {
         // It cannot be read: search the blocks after the descriptor area
         // for a root directory and build a primary descriptor around it.
+        // (A damaged disc, not an image: no session search.)
         if (!LocateRootByScanning(state, descriptor)) {
             messages::ShowMessage(messages::MessageIdWithFlags(kNoDirectoryMessage), int{track->number});
             return false;
@@ -175,6 +176,9 @@ bool ReadIsoTrack(scan::TrackNode* track, int) {
         // any descriptor then goes to the directory search rather than
         // being taken as a primary descriptor full of zeros or garbage.
         if (HoldsKnownDescriptor(descriptor)) return false;
+        // Later sessions may still stand after a first one whose
+        // descriptors are lost.
+        search = true;
         switch (RescueVolumeWithoutDescriptor(state, descriptor, probe, !ignoreJoliet)) {
             case Rescue::kJoliet: return true;
             case Rescue::kBuiltDescriptor: return ReadPrimaryVolume(state, descriptor);
@@ -182,11 +186,20 @@ bool ReadIsoTrack(scan::TrackNode* track, int) {
         }
     }
 
+    // An image that emulates sessions on a file is read from its first
+    // session; the copy of the newest one's descriptors is skipped.
+    MoveToEmbeddedFirstSession(state, descriptor, probe);
+    search = true;
+    searchFrom = descriptor;
+
     // An ISO volume (a CD-i bridge disc is marked as such too). A UDF
     // volume beside it, as on UDF bridge discs, is preferred when it reads.
     SetTrackFlags(track, scan::TrackIso);
     if (IsCdiBridge(descriptor)) SetTrackFlags(track, scan::TrackCdiBridge);
-    if (!(track->flags & scan::TrackUdfFound) && !ignoreJoliet && TryUdf(track, probe)) return true;
+    if (!(track->flags & scan::TrackUdfFound) && !ignoreJoliet && TryUdf(track, probe)) {
+        search = false;
+        return true;
+    }
 
     // A volume larger than its track goes on over the following tracks of
     // the session; their ends become this track's end.
@@ -197,19 +210,67 @@ bool ReadIsoTrack(scan::TrackNode* track, int) {
 
     // Joliet's long Unicode names beat the primary tree's; the primary
     // descriptor is read again when the continuation check reused its buffer.
-    if (!ignoreJoliet && TryJolietDescriptors(state, probe, false)) return true;
+    if (!ignoreJoliet && TryJolietDescriptors(state, probe, false)) {
+        if (overwritten) search = false;
+        return true;
+    }
     if (overwritten && !ReadBlock(state, std::int64_t{track->start} + kDescriptorBlock, descriptor)) {
+        search = false;
         messages::ShowMessage(messages::MessageIdWithFlags(kNoDirectoryMessage), int{track->number});
         return false;
     }
     return ReadPrimaryVolume(state, descriptor);
 }
 
+}  // namespace
+
+bool ReadIsoTrack(scan::TrackNode* track, int) {
+    using namespace iso;
+    device::CDDevice* device = scan::SelectedDevice();
+    if (!track || !device) return false;
+    // A cancel left over from an earlier track must not stop this one.
+    device->ClearAbortFlag();
+    IsoTrackState state;
+    state.device = device;
+    state.track = track;
+    WorkBlock work(2);
+    if (!work) return false;
+    std::uint8_t* descriptor = work.data();
+    std::uint8_t* probe = work.data() + kBlockBytes;
+    const std::uint8_t* searchFrom = nullptr;
+    bool search = false;
+    const bool read = ReadTrackVolume(state, descriptor, probe, searchFrom, search);
+    // Further sessions inside the track become tracks of their own.
+    if (search && !AbortRequested(state)) {
+        const bool known = searchFrom && bytes::GetLe32(searchFrom + kVdVolumeSpace) != 0;
+        FindNextSession(state, known ? searchFrom : nullptr);
+    }
+    return read;
+}
+
+namespace {
+
+// Copying a file out: only zisofs files need the reader (to expand them);
+// every other ISO file is its start and size, which the extractor reads
+// itself.
+std::unique_ptr<scan::FileDataStream> OpenIsoFile(const scan::FoundItem*, const scan::FoundItem* item,
+                                                  const scan::ReadOneBlock& read, std::string& error) {
+    const scan::PosixFileInfo* posix = scan::ItemPosixFileInfo(item);
+    if (!posix || !posix->zisofs || item->start < 0) {
+        error = "its data are not compressed";
+        return nullptr;
+    }
+    return iso::OpenZisofsStream(read, item->start, item->size, posix->compressed, error);
+}
+
+}  // namespace
+
 scan::FileSystemReader IsoFileSystem() {
     scan::FileSystemReader entry;
     entry.kind = scan::FileSystemKind::kIso9660;
     entry.name = "ISO 9660";
     entry.readTrack = ReadIsoTrack;
+    entry.openFile = OpenIsoFile;
     return entry;
 }
 
