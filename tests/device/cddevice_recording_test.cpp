@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
+#include <map>
 
 #include "cddevice_drive_fixture.h"
 #include "device/cddevice/write_parameters.h"
@@ -38,6 +40,26 @@ protected:
         dev->DeviceRecord()->SetSpeedCode(0);
         dev->DeviceRecord()->SetMMC(true);
         dev->DeviceRecord()->SetTrackInfoCmd(0x52);
+    }
+    // The same with a disc that already has an open track of `blocks` from a file.
+    void RecorderWithOpenTrack(int32_t blocks) {
+        DiscBuilder b(dir, "appendable");
+        b.Medium("cd-r").Session(-1, true);
+        TrackOptions open;
+        open.open = true;
+        b.Track(TrackKind::kMode1, blocks, open);
+        StandOnVirtual(b);
+        ApplyDatabaseEntry("WCmd=0x2A,WFmt=1");
+        dev->DeviceRecord()->SetSpeedCode(0);
+        dev->DeviceRecord()->SetMMC(true);
+        dev->DeviceRecord()->SetTrackInfoCmd(0x52);
+    }
+    // Every file of the test's folder with its bytes.
+    std::map<std::string, std::string> Files() const {
+        std::map<std::string, std::string> files;
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+            files[entry.path().filename().string()] = dir.Read(entry.path().filename().string());
+        return files;
     }
     std::shared_ptr<const vdrive::Disc> Disc() const { return drive->CurrentDisc(); }
 
@@ -286,6 +308,23 @@ TEST_F(RecordingTest, CopiedParametersStartWithoutErrorOrAddresses) {
     EXPECT_EQ(copy.currentWriteAddress, -1);
     EXPECT_TRUE(copy.packetWriting);
     EXPECT_EQ(copy.packetSize, 32u);
+}
+
+TEST_F(RecordingTest, AppendingToAnOpenTrackLeavesTheLoadedFilesAlone) {
+    RecorderWithOpenTrack(20);
+    const auto before = Files();
+    std::vector<uint8_t> loaded(20 * kBlock);
+    ASSERT_TRUE(dev->ReadCD(0, loaded.data(), 20));
+    const std::vector<uint8_t> more = Stamped(12, 0x7E);
+    RecordResult r = RecordTrack(*dev, more);
+    ASSERT_TRUE(r.ok) << r.failedStep;
+    EXPECT_EQ(r.start, 20) << "the open track's next writable address";
+    EXPECT_EQ(Files(), before);
+    auto disc = Disc();
+    ASSERT_EQ(disc->tracks.size(), 1u);
+    EXPECT_EQ(disc->tracks[0].Length(), 32);
+    ExpectReadBack(0, loaded);
+    ExpectReadBack(20, more);
 }
 
 TEST_F(RecordingTest, SavedRecordingLoadsAgainWithItsOpenSession) {
