@@ -84,6 +84,8 @@ Sense RecordBlocks(Disc& disc, RecorderState& rec, const WriteSettings& settings
                          int64_t(lba) + count <= w->nextWritable;
     if (!rewrite && lba != w->nextWritable) return sense::kInvalidAddressForWrite;
     if (int64_t(lba) + count > disc.capacity) return sense::kInvalidAddressForWrite;
+    // A reserved track takes no more than was reserved.
+    if (!rewrite && open && open->freeBlocks >= 0 && int64_t(count) > open->freeBlocks) return sense::kInvalidAddressForWrite;
 
     if (!rec.scratch) {
         std::string why;

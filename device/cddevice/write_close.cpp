@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "device/cddevice/command_support.h"
+#include "device/cddevice/recording_support.h"
 #include "device/cddevice/write_parameters.h"
 #include "device/ddb/ddb_info.h"
 #include "device/request/dev_request.h"
@@ -16,9 +17,7 @@ namespace {
 
 constexpr int kCloseAttempts = 5;
 constexpr int kReserveAttempts = 5;
-constexpr int kPollIntervalMs = 50;
 constexpr uint32_t kReserveRetryMs = 150;
-constexpr int kTrackInfoBytes = 256;
 
 bool Writes(const DDBInfo& record) { return record.GetWriteFormat() == 1 || record.GetWriteFormat() == 2; }
 
@@ -43,14 +42,14 @@ bool CDDevice::CloseTrack(WriteParameters& wp, bool closeSession) {
         if (sent && request.senseKey == 0) {
             // Closed: wait until the drive has written it, and never send
             // the close again.
-            closed = WaitForWriter(kPollIntervalMs);
+            closed = WaitForWriter(rec::kPollIntervalMs);
             if (!closed) break;
             continue;
         }
         TakeSense(request, true);
         // A drive still busy with the last write refuses the close: wait
         // and ask again. Any other refusal is final.
-        if (!StillBusy(request) || !WaitForWriter(kPollIntervalMs)) break;
+        if (!StillBusy(request) || !WaitForWriter(rec::kPollIntervalMs)) break;
     }
     if (closed && wp.testWrite && deviceRecord_->IsTestReset()) {
         const auto opcode = static_cast<uint8_t>(deviceRecord_->GetResetCmd());
@@ -88,7 +87,7 @@ bool CDDevice::CloseSession(WriteParameters& wp) {
     if (!closed) TakeSense(request, true);
     // An immediate close returns while the drive writes the lead-out:
     // the session is closed once the drive is ready again.
-    if (closed && immediate) closed = WaitForWriter(kPollIntervalMs);
+    if (closed && immediate) closed = WaitForWriter(rec::kPollIntervalMs);
     if (!closed) {
         cmd::Log(*this, 1, "Error closing session: %02x %02x", asc_, ascq_);
         wp.error = true;
@@ -112,7 +111,7 @@ bool CDDevice::ReserveTrack(WriteParameters& wp) {
         TakeSense(request, true);
         const bool becomingReady = request.asc == 0x04 && request.ascq == 0x01;
         const bool calibrating = request.asc == 0x09 || (request.asc == 0x73 && request.ascq == 0x03);
-        if ((becomingReady || calibrating) && retriesLeft-- > 0 && WaitForWriter(kPollIntervalMs)) {
+        if ((becomingReady || calibrating) && retriesLeft-- > 0 && WaitForWriter(rec::kPollIntervalMs)) {
             if (calibrating) TransportSleep(kReserveRetryMs);
             continue;
         }
@@ -120,7 +119,7 @@ bool CDDevice::ReserveTrack(WriteParameters& wp) {
         return false;
     }
     if (debugLevel_ >= 1) {
-        uint8_t info[kTrackInfoBytes] = {};
+        uint8_t info[rec::kInfoBytes] = {};
         if (ReadCDRWInfo(info, wp.trackNumber)) {
             cmd::Log(*this, 1, "%d block track %d reserved successfully", static_cast<int>(wp.reserveSize),
                      static_cast<int>(wp.trackNumber));

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "device/cddevice/command_support.h"
+#include "device/cddevice/recording_support.h"
 #include "device/cddevice/write_parameters.h"
 #include "device/ddb/ddb_info.h"
 #include "device/request/dev_request.h"
@@ -20,8 +21,6 @@ namespace {
 
 constexpr int kTransportAttempts = 5;
 constexpr int kExtraAttemptsAfterReopen = 10;
-constexpr int kTrackInfoBytes = 256;
-constexpr int kPollIntervalMs = 50;
 // System error codes a transport reports with sense key 254.
 constexpr int kErrorBusy = 170;
 constexpr int kErrorIoAborted = 1235;
@@ -49,7 +48,7 @@ private:
 
 bool CDDevice::PollWriter() {
     SetSense(0, 0, 0);
-    uint8_t info[kTrackInfoBytes] = {};
+    uint8_t info[rec::kInfoBytes] = {};
     DevRequest request(this);
     request.direction = kRequestDataIn;
     request.buffer = info;
@@ -173,11 +172,11 @@ bool CDDevice::SynchronizeCache(WriteParameters& wp) {
         return false;
     }
     if (wp.packetWriting && !wp.dvdPlusFormat) {
-        if (!WaitForWriter(kPollIntervalMs)) {
+        if (!WaitForWriter(rec::kPollIntervalMs)) {
             wp.error = true;
             return false;
         }
-        uint8_t info[kTrackInfoBytes] = {};
+        uint8_t info[rec::kInfoBytes] = {};
         const int track = wp.trackNumber ? wp.trackNumber : 255;
         if (!ReadCDRWInfo(info, track) || !(info[7] & 0x01)) {
             // No next writable address to be had: guessing one would write

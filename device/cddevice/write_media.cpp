@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "device/cddevice/command_support.h"
+#include "device/cddevice/recording_support.h"
 #include "device/cddevice/write_parameters.h"
 #include "device/ddb/ddb_info.h"
 #include "device/request/dev_request.h"
@@ -14,9 +15,6 @@ namespace dravik::device {
 
 namespace {
 
-constexpr int kFormatCapacityBytes = 2048;
-constexpr int kTrackInfoBytes = 256;
-constexpr uint8_t kFullFormatType = 0x26;
 constexpr uint8_t kRestartBit = 0x01;  // format descriptor byte 4: restart a stopped format
 
 }  // namespace
@@ -36,7 +34,7 @@ bool CDDevice::BlankDisc(bool quick) {
 
 bool CDDevice::BeginDVDPlusFormat(bool restart) {
     for (;;) {
-        uint8_t list[12] = {0x00, 0x02, 0x00, 0x08, 0xFF, 0xFF, 0xFF, 0xFF, kFullFormatType << 2, 0, 0, 0};
+        uint8_t list[12] = {0x00, 0x02, 0x00, 0x08, 0xFF, 0xFF, 0xFF, 0xFF, rec::kFullFormatType << 2, 0, 0, 0};
         if (restart) list[8] |= kRestartBit;
         DevRequest request(this);
         request.direction = kRequestDataOut;
@@ -57,7 +55,7 @@ bool CDDevice::BeginDVDPlusFormat(bool restart) {
 }
 
 bool CDDevice::CheckFormatInProgress() {
-    uint8_t info[kTrackInfoBytes] = {};
+    uint8_t info[rec::kInfoBytes] = {};
     return ReadCDRWInfo(info, 0) && (info[7] & 0x03) == 2;
 }
 
@@ -111,14 +109,14 @@ bool CDDevice::GetCDCapacity(unsigned* freeBlocks, unsigned* usedBlocks, bool fi
         dvdDisc_ = dvdPlusDisc_ = dvdMinusDisc_ = dvdPlusR_ = dvdRW_ = false;
         if (profile == 0x001A || profile == 0x001B) {
             dvdDisc_ = true;
-            uint8_t caps[kFormatCapacityBytes] = {};
-            if (!GetFormatCapacity(caps, kFormatCapacityBytes)) return false;
+            uint8_t caps[rec::kFormatCapacityBytes] = {};
+            if (!GetFormatCapacity(caps, rec::kFormatCapacityBytes)) return false;
             unsigned capacity = bytes::GetBe32(caps + 4);
             const bool formatNeeded = (caps[8] & 0x03) == 1;
             const int descriptors = caps[3] / 8 - 1;
             if (profile == 0x001B && descriptors == 0 && capacity) dvdPlusDisc_ = dvdPlusR_ = true;
-            for (int i = 1; i <= descriptors && 12 + 8 * i <= kFormatCapacityBytes; ++i) {
-                if ((caps[4 + 8 * i + 4] >> 2) == kFullFormatType) {
+            for (int i = 1; i <= descriptors && 12 + 8 * i <= rec::kFormatCapacityBytes; ++i) {
+                if ((caps[4 + 8 * i + 4] >> 2) == rec::kFullFormatType) {
                     dvdPlusDisc_ = true;
                     capacity = bytes::GetBe32(caps + 4 + 8 * i);
                 }
@@ -141,12 +139,12 @@ bool CDDevice::GetCDCapacity(unsigned* freeBlocks, unsigned* usedBlocks, bool fi
     }
 
     if (!CheckDriveParameters(fixedPacket)) return false;
-    uint8_t info[kTrackInfoBytes] = {};
+    uint8_t info[rec::kInfoBytes] = {};
     if (!ReadCDRWInfo(info, 0)) return false;
     cmd::Dump(*this, info, cmd::kDiscInfoBytes, "Disc information for CD Capacity");
     const int last = info[6];
     const int status = info[2] & 0x03;
-    uint8_t track[kTrackInfoBytes] = {};
+    uint8_t track[rec::kInfoBytes] = {};
     if (status == 1) {
         if (!ReadCDRWInfo(track, last + 1) && !ReadCDRWInfo(track, last)) {
             if (!(asc_ == 0x79 && ascq_ == 0)) return false;

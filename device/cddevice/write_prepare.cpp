@@ -7,6 +7,7 @@
 #include <ctime>
 
 #include "device/cddevice/command_support.h"
+#include "device/cddevice/recording_support.h"
 #include "device/cddevice/write_parameters.h"
 #include "device/ddb/ddb_info.h"
 #include "device/request/dev_request.h"
@@ -17,18 +18,15 @@ namespace dravik::device {
 namespace {
 
 constexpr int kPageSenseBytes = 255;
-constexpr int kSenseArea = 1024;       // where in the work buffer the mode sense answer lands
-constexpr int kTrackInfoBytes = 256;   // room for any track information reply
-constexpr int kFormatCapacityBytes = 2048;
-constexpr uint8_t kFullFormatType = 0x26;
+constexpr int kPageAnswerOffset = 1024;       // where in the work buffer the mode sense answer lands
 
-uint32_t SpeedToKBps(int speed) { return speed == 0 ? 0xFFFF : static_cast<uint32_t>(speed) * 1765 / 10; }
+uint32_t WriteSpeedField(int speed) { return speed == 0 ? 0xFFFF : static_cast<uint32_t>(speed) * 1765 / 10; }
 
 }  // namespace
 
 int CDDevice::ReadWriteParametersPage(int length) {
     unsigned char* work = workBuffer_.get();
-    unsigned char* answer = work + kSenseArea;
+    unsigned char* answer = work + kPageAnswerOffset;
     int len = length;
     int pageOffset = 0;
     if (!ModeSenseCommand(5, answer, &len, &pageOffset)) return -1;
@@ -54,20 +52,20 @@ bool CDDevice::InitWrite(WriteParameters& wp) {
     writeParameters_ = &wp;
     wp.error = false;
     dvdPlusDisc_ = false;
-    uint8_t info[kTrackInfoBytes] = {};
+    uint8_t info[rec::kInfoBytes] = {};
 
     if (deviceRecord_->IsDVDPlusRW()) {
         const int profile = GetCurrentConfiguration();
         unsigned char* caps = workBuffer_.get();
-        if (!GetFormatCapacity(caps, kFormatCapacityBytes)) return false;
+        if (!GetFormatCapacity(caps, rec::kFormatCapacityBytes)) return false;
         const int descriptors = caps[3] / 8 - 1;
         dvdPlusDisc_ = false;
         if (profile == 0x001B && descriptors == 0) {
             dvdPlusDisc_ = true;
             dvdPlusR_ = true;
         }
-        for (int i = 1; i <= descriptors && 4 + 8 * i + 8 <= kFormatCapacityBytes; ++i)
-            if ((caps[4 + 8 * i + 4] >> 2) == kFullFormatType) dvdPlusDisc_ = true;
+        for (int i = 1; i <= descriptors && 4 + 8 * i + 8 <= rec::kFormatCapacityBytes; ++i)
+            if ((caps[4 + 8 * i + 4] >> 2) == rec::kFullFormatType) dvdPlusDisc_ = true;
         bool formatNeeded = (caps[8] & 0x03) == 1;
         if (dvdPlusDisc_ && !dvdPlusR_) {
             dvdDisc_ = true;
@@ -86,14 +84,14 @@ bool CDDevice::InitWrite(WriteParameters& wp) {
     if (!dvdPlusR_) {
         header = ReadWriteParametersPage(kPageSenseBytes);
         if (header < 0) return false;
-        cmd::Dump(*this, workBuffer_.get() + kSenseArea, 2048 - kSenseArea, "Mode page 5");
+        cmd::Dump(*this, workBuffer_.get() + kPageAnswerOffset, 2048 - kPageAnswerOffset, "Mode page 5");
     }
 
     if (!wp.trackStarted) {
         if (!ReadCDRWInfo(info, 0)) return false;
         cmd::Dump(*this, info, cmd::kDiscInfoBytes, "Disc information from InitWrite");
         const int status = info[2] & 0x03;
-        uint8_t track[kTrackInfoBytes] = {};
+        uint8_t track[rec::kInfoBytes] = {};
         if (status == 2) {
             if (!(info[2] & 0x10)) return false;
             if (wp.trackNumber == 255) wp.trackNumber = info[6] ? info[6] : 1;
@@ -184,8 +182,8 @@ bool CDDevice::SetWriteSpeed(int speed) {
         request.cdbLength = 12;
         request.cdb[0] = scsi::kSetCdSpeed;
         // -1 asks for the fastest speed, as 0 does.
-        bytes::PutBe16(request.cdb + 4, speed < 0 ? 0xFFFF : SpeedToKBps(speed) & 0xFFFF);
-        bytes::PutBe16(request.cdb + 2, savedReadSpeed_ < 0 ? 0xFFFF : SpeedToKBps(savedReadSpeed_) & 0xFFFF);
+        bytes::PutBe16(request.cdb + 4, speed < 0 ? 0xFFFF : WriteSpeedField(speed) & 0xFFFF);
+        bytes::PutBe16(request.cdb + 2, savedReadSpeed_ < 0 ? 0xFFFF : WriteSpeedField(savedReadSpeed_) & 0xFFFF);
         done = Send(request);
         if (!done) TakeSense(request);
     }
@@ -229,7 +227,7 @@ bool CDDevice::CheckDriveParameters(bool fixedPacket) {
 
 int CDDevice::GetWriteSpeed() {
     if (!deviceRecord_->IsMMC()) return -1;
-    unsigned char* answer = workBuffer_.get() + kSenseArea;
+    unsigned char* answer = workBuffer_.get() + kPageAnswerOffset;
     int len = kPageSenseBytes;
     int pageOffset = 0;
     if (!ModeSenseCommand(0x2A, answer, &len, &pageOffset)) return -1;
