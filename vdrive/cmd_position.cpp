@@ -63,6 +63,17 @@ Sense HandlePreventAllowRemoval(Command& c) {
 Sense HandleReadFormatCapacities(Command& c) {
     const Disc& d = c.disc();
     DiscView view(d);
+    if (d.medium == Medium::kDvdPlusRw) {
+        // The current descriptor, then the full format a DVD+RW offers (type 0x26).
+        std::vector<uint8_t> reply(20, 0);
+        reply[3] = 16;
+        bytes::PutBe32(&reply[4], uint32_t(d.capacity));
+        reply[8] = d.format == BackgroundFormat::kNone ? 0x01 : 0x02;
+        bytes::PutBe24(&reply[9], 2048);
+        bytes::PutBe32(&reply[12], uint32_t(d.capacity));
+        reply[16] = 0x26 << 2;
+        return c.Reply(reply);
+    }
     std::vector<uint8_t> reply(12, 0);
     reply[3] = 8;  // one capacity descriptor
     const int32_t blocks = d.Recordable() ? d.capacity : view.RecordedEnd();

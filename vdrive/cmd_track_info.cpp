@@ -109,11 +109,25 @@ std::optional<TrackFacts> FindTrack(const Command& c, int kind, uint32_t value, 
     return std::nullopt;
 }
 
+// A DVD+RW reads as one complete, erasable session; byte 7 tells where
+// its background format stands.
+Sense DvdPlusRwDiscInformation(Command& c) {
+    std::vector<uint8_t> reply(34, 0);
+    bytes::PutBe16(&reply[0], 0x20);
+    const bool formatted = c.disc().format != BackgroundFormat::kNone;
+    reply[2] = uint8_t(0x10 | (formatted ? 0x0E : 0x00) | (formatted ? 2 : 0));
+    reply[3] = reply[4] = reply[5] = reply[6] = 1;
+    reply[7] = uint8_t(0x20 | uint8_t(c.disc().format));
+    for (int i = 16; i < 24; ++i) reply[i] = 0xFF;
+    return c.Reply(reply);
+}
+
 }  // namespace
 
 Sense HandleReadDiscInformation(Command& c) {
     if ((c.cdb[1] & 0x07) != 0) return sense::kInvalidFieldInCdb;  // only standard disc information
     const Disc& d = c.disc();
+    if (d.medium == Medium::kDvdPlusRw) return DvdPlusRwDiscInformation(c);
     DiscView view(d);
     auto writable = view.Writable();
     std::vector<uint8_t> reply(34, 0);

@@ -22,6 +22,7 @@ uint16_t CurrentProfile(const DriveConfig& config, const DriveState& state) {
     case Medium::kCdR: return 0x0009;
     case Medium::kCdRw: return 0x000A;
     case Medium::kCdRom: return 0x0008;
+    case Medium::kDvdPlusRw: return 0x001A;
     default: return 0;
     }
 }
@@ -101,6 +102,10 @@ Sense HandleSetCdSpeed(Command& c) {
     speed = std::min(speed, c.config.maxReadSpeedKBps);
     c.state.readSpeedKBps = speed;
     c.state.pages.SetCurrentReadSpeed(speed);
+    // Bytes 4-5 the write speed, in the same unit; 0xFFFF the fastest.
+    const uint32_t write = bytes::GetBe16(c.cdb + 4);
+    const uint32_t writeSpeed = write == 0xFFFF ? c.config.maxWriteSpeedKBps : std::max<uint32_t>(write, 176);
+    c.state.pages.SetCurrentWriteSpeed(std::min(writeSpeed, c.config.maxWriteSpeedKBps));
     return sense::kNone;
 }
 

@@ -77,6 +77,19 @@ Sense HandleReadSubChannel(Command& c);
 Sense HandleSeek10(Command& c);
 Sense HandlePreventAllowRemoval(Command& c);
 Sense HandleReadFormatCapacities(Command& c);
+// Writes (cmd_write.cpp).
+Sense HandleWrite10(Command& c);  // also WRITE AND VERIFY(10)
+Sense HandleWrite12(Command& c);
+Sense HandleSynchronizeCache(Command& c);
+// Closing, reserving, blanking, formatting (cmd_record.cpp).
+Sense HandleCloseTrackSession(Command& c);
+Sense HandleReserveTrack(Command& c);
+Sense HandleRepairTrack(Command& c);
+Sense HandleBlank(Command& c);
+Sense HandleFormatUnit(Command& c);
+Sense HandleSendOpcInformation(Command& c);
+Sense HandleReadBufferCapacity(Command& c);
+Sense HandleSendDvdStructure(Command& c);
 // Configuration (cmd_config.cpp).
 Sense HandleGetConfiguration(Command& c);
 

@@ -40,7 +40,8 @@ std::string FinishDisc(Disc& disc, int* line) {
         disc.lastSessionOpen = false;
     }
     if (disc.tracks.empty()) {
-        if (!disc.Recordable()) return "a disc without tracks must be a blank CD-R or CD-RW";
+        if (disc.medium == Medium::kDvdPlusRw) return {};
+        if (!disc.Recordable()) return "a disc without tracks must be a blank CD-R, CD-RW or DVD+RW";
         disc.finalized = false;
         disc.lastSessionOpen = false;
         return {};

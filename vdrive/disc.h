@@ -24,7 +24,10 @@ inline constexpr int kMaxSessions = 99;
 
 enum class TrackMode : uint8_t { kAudio, kMode1, kMode2 };
 
-enum class Medium : uint8_t { kNone, kCdRom, kCdR, kCdRw };
+enum class Medium : uint8_t { kNone, kCdRom, kCdR, kCdRw, kDvdPlusRw };
+
+// Where a DVD+RW's background format stands (READ DISC INFORMATION byte 7).
+enum class BackgroundFormat : uint8_t { kNone = 0, kStopped = 1, kRunning = 2, kDone = 3 };
 
 // A run of blocks with one source: a file read at `offset` with
 // `sectorSize` bytes per block (2048 user data or 2352 raw), or zeros when
@@ -82,9 +85,11 @@ struct Disc {
     std::vector<BlockRange> unreadable;  // sorted, merged
     std::map<int, std::string> titles;   // CD-TEXT: 0 the disc, n track n
     std::string sourcePath;
+    BackgroundFormat format = BackgroundFormat::kNone;  // DVD+RW only
 
     bool Blank() const { return tracks.empty(); }
     bool Recordable() const { return medium == Medium::kCdR || medium == Medium::kCdRw; }
+    bool Erasable() const { return medium == Medium::kCdRw || medium == Medium::kDvdPlusRw; }
 };
 
 // What a recordable disc offers for writing next: the incomplete track, or

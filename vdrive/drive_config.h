@@ -43,6 +43,14 @@ struct DriveConfig {
     int notReadyCommands = 0;  // commands answered NOT READY after the disc is inserted
     bool unitAttentionAtStart = false;
     uint32_t maxReadSpeedKBps = 7056;  // 40x
+    uint32_t maxWriteSpeedKBps = 1764;  // 10x
+    // A recorder's long operations: after an immediate close, blank or
+    // format, this many commands that need the disc answer NOT READY
+    // (long write in progress; format in progress after a format).
+    int busyPolls = 0;
+    // After each write, this many further writes answer NOT READY, long
+    // write in progress, while the drive empties its buffer.
+    int writeBusyPolls = 0;
     TimingModel timing;
 };
 

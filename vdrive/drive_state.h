@@ -6,6 +6,7 @@
 
 #include "vdrive/disc.h"
 #include "vdrive/mode_pages.h"
+#include "vdrive/recorder.h"
 #include "vdrive/sense.h"
 #include "vdrive/virtual_drive.h"
 
@@ -24,6 +25,7 @@ struct DriveState {
     int32_t headPosition = 0;  // the last block read or sought, for READ SUB-CHANNEL
     bool removalPrevented = false;  // PREVENT ALLOW MEDIUM REMOVAL
     ModePages pages;
+    RecorderState recorder;
     std::vector<BlockRange> failedBlocks;
     DriveCounters counters;
     TimingModel timing;

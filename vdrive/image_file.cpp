@@ -1,6 +1,7 @@
 #include "vdrive/image_file.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -23,7 +24,37 @@ std::shared_ptr<ImageFile> ImageFile::Open(const std::string& path, std::string&
     return std::shared_ptr<ImageFile>(new ImageFile(path, fd, uint64_t(st.st_size)));
 }
 
+std::shared_ptr<ImageFile> ImageFile::CreateScratch(std::string& errorText) {
+    const char* folder = std::getenv("TMPDIR");
+    std::string pattern = std::string(folder && *folder ? folder : "/tmp") + "/dravik-recording-XXXXXX";
+    int fd = ::mkstemp(pattern.data());
+    if (fd < 0) {
+        errorText = "cannot create a scratch file: " + std::string(std::strerror(errno));
+        return nullptr;
+    }
+    ::unlink(pattern.c_str());
+    ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+    return std::shared_ptr<ImageFile>(new ImageFile("(recorded data)", fd, 0, true));
+}
+
 ImageFile::~ImageFile() { ::close(fd_); }
+
+bool ImageFile::WriteAt(uint64_t offset, const void* data, size_t length) {
+    if (!writable_) return false;
+    const auto* in = static_cast<const uint8_t*>(data);
+    uint64_t at = offset;
+    size_t left = length;
+    while (left > 0) {
+        ssize_t n = ::pwrite(fd_, in, left, off_t(at));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        in += n;
+        at += uint64_t(n);
+        left -= size_t(n);
+    }
+    if (at > size_) size_ = at;
+    return true;
+}
 
 bool ImageFile::ReadAt(uint64_t offset, void* buffer, size_t length) const {
     auto* out = static_cast<uint8_t*>(buffer);

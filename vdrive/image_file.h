@@ -13,6 +13,11 @@ class ImageFile {
 public:
     // Opens `path` for reading; on failure returns null and sets `errorText`.
     static std::shared_ptr<ImageFile> Open(const std::string& path, std::string& errorText);
+    // An anonymous file in the temporary folder, open for reading and
+    // writing, that disappears with its last user: where a recording drive
+    // keeps what it wrote. Files opened with Open are read-only, so a
+    // recording never changes the images a disc was loaded from.
+    static std::shared_ptr<ImageFile> CreateScratch(std::string& errorText);
     ~ImageFile();
     ImageFile(const ImageFile&) = delete;
     ImageFile& operator=(const ImageFile&) = delete;
@@ -22,12 +27,17 @@ public:
     // Reads exactly `length` bytes at `offset`; false on any error or a
     // short read (the file shrank after it was opened).
     bool ReadAt(uint64_t offset, void* buffer, size_t length) const;
+    // Writes `length` bytes at `offset` of a scratch file; false on a
+    // read-only file or any error.
+    bool WriteAt(uint64_t offset, const void* data, size_t length);
 
 private:
-    ImageFile(std::string path, int fd, uint64_t size) : path_(std::move(path)), fd_(fd), size_(size) {}
+    ImageFile(std::string path, int fd, uint64_t size, bool writable = false)
+        : path_(std::move(path)), fd_(fd), size_(size), writable_(writable) {}
     std::string path_;
     int fd_;
     uint64_t size_;
+    bool writable_;
 };
 
 }  // namespace dravik::vdrive

@@ -56,6 +56,7 @@ struct Description {
     std::optional<Medium> medium;
     std::optional<bool> finalized, atip;
     bool blank = false;
+    BackgroundFormat format = BackgroundFormat::kNone;
     std::optional<int32_t> capacity;
     std::optional<ImageSpec> image;
     std::vector<SessionSpec> sessions;
@@ -226,13 +227,29 @@ private:
             if (m == "CD-ROM") d.medium = Medium::kCdRom;
             else if (m == "CD-R") d.medium = Medium::kCdR;
             else if (m == "CD-RW") d.medium = Medium::kCdRw;
+            else if (m == "DVD+RW") d.medium = Medium::kDvdPlusRw;
             else if (m == "NONE") d.medium = Medium::kNone;
-            else return Fail("medium is cd-rom, cd-r, cd-rw or none, not '" + w[1] + "'");
+            else return Fail("medium is cd-rom, cd-r, cd-rw, dvd+rw or none, not '" + w[1] + "'");
             return true;
         }
         if (key == "BLANK") {
             d.blank = true;
             return Arguments(w, 0, 0);
+        }
+        if (key == "BACKGROUND-FORMAT") {
+            if (!Arguments(w, 1, 1)) return false;
+            const std::string f = Upper(w[1]);
+            if (f == "NONE") d.format = BackgroundFormat::kNone;
+            else if (f == "STOPPED") d.format = BackgroundFormat::kStopped;
+            else if (f == "RUNNING") d.format = BackgroundFormat::kRunning;
+            else if (f == "DONE") d.format = BackgroundFormat::kDone;
+            else return Fail("background-format is none, stopped, running or done, not '" + w[1] + "'");
+            return true;
+        }
+        if (key == "BUSY" || key == "WRITE-BUSY") {
+            if (!Arguments(w, 1, 1) || !Number(w[1], 0, 100000000, v, "poll count")) return false;
+            (key == "BUSY" ? drive.busyPolls : drive.writeBusyPolls) = int(v);
+            return true;
         }
         if (key == "FINALIZED" || key == "ATIP") {
             bool yes = false;
@@ -430,6 +447,16 @@ public:
                                      (!d.tracks.empty() && (d.tracks.back().open || d.tracks.back().packetSize >= 0));
         disc->medium = d.medium.value_or(needsRecordable ? Medium::kCdR : Medium::kCdRom);
         if (disc->medium == Medium::kNone) {
+            out.disc = disc;
+            out.drive = d.drive;
+            return true;
+        }
+        if (disc->medium == Medium::kDvdPlusRw) {
+            if (!d.blank) return Fail(0, "a dvd+rw disc is described blank; what is recorded on it comes from the drive");
+            disc->format = d.format;
+            disc->finalized = true;
+            if (d.capacity) disc->capacity = *d.capacity;
+            else disc->capacity = 2295104;  // 4.7 GB
             out.disc = disc;
             out.drive = d.drive;
             return true;

@@ -142,4 +142,9 @@ void ModePages::SetCurrentReadSpeed(uint32_t kbps) {
     if (it != current_.end() && it->second.size() >= 16) bytes::PutBe16(&it->second[14], kbps);
 }
 
+void ModePages::SetCurrentWriteSpeed(uint32_t kbps) {
+    auto it = current_.find(0x2A);
+    if (it != current_.end() && it->second.size() >= 22) bytes::PutBe16(&it->second[20], kbps);
+}
+
 }  // namespace dravik::vdrive

@@ -28,6 +28,7 @@ public:
     // PARAMETER LIST.
     Sense Select(const uint8_t* page, size_t length);
     void SetCurrentReadSpeed(uint32_t kbps);
+    void SetCurrentWriteSpeed(uint32_t kbps);  // capabilities page bytes 20-21
 
 private:
     std::map<uint8_t, std::vector<uint8_t>> current_, defaults_, changeable_;

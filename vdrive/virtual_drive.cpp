@@ -7,6 +7,7 @@
 #include "vdrive/command.h"
 #include "vdrive/drive_state.h"
 #include "vdrive/image_loader.h"
+#include "vdrive/save_disc.h"
 
 namespace dravik::vdrive {
 
@@ -20,6 +21,7 @@ enum class LengthField : uint8_t {
     kByte4,     // 6-byte commands
     kBytes7to8, // 10-byte commands
     kBytes6to8, // READ BUFFER: 24 bits
+    kBytes8to9, // SEND DVD STRUCTURE
     kFixed8,    // READ CAPACITY: always 8 bytes
     kHandler,   // reads: the handler computes it from the block count
 };
@@ -65,6 +67,18 @@ constexpr CommandSpec kCommands[] = {
     {scsi::kReadCd, 12, kIn, LengthField::kHandler, true, false, DriveKindNeeded::kMmc, HandleReadCd},
     {scsi::kReadCdDa, 12, kIn, LengthField::kHandler, true, false, DriveKindNeeded::kOlder, HandleReadCdDaLba},
     {scsi::kReadCdDaMsf, 12, kIn, LengthField::kHandler, true, false, DriveKindNeeded::kOlder, HandleReadCdDaMsf},
+    {scsi::kWrite10, 10, kOut, LengthField::kHandler, true, false, DriveKindNeeded::kMmc, HandleWrite10},
+    {scsi::kWriteVerify10, 10, kOut, LengthField::kHandler, true, false, DriveKindNeeded::kMmc, HandleWrite10},
+    {scsi::kWrite12, 12, kOut, LengthField::kHandler, true, false, DriveKindNeeded::kMmc, HandleWrite12},
+    {scsi::kSynchronizeCache, 10, kNoData, LengthField::kNone, true, false, DriveKindNeeded::kMmc, HandleSynchronizeCache},
+    {scsi::kCloseTrackSession, 10, kNoData, LengthField::kNone, true, false, DriveKindNeeded::kMmc, HandleCloseTrackSession},
+    {scsi::kReserveTrack, 10, kNoData, LengthField::kNone, true, false, DriveKindNeeded::kMmc, HandleReserveTrack},
+    {scsi::kRepairTrack, 10, kNoData, LengthField::kNone, true, false, DriveKindNeeded::kMmc, HandleRepairTrack},
+    {scsi::kBlank, 12, kNoData, LengthField::kNone, true, false, DriveKindNeeded::kMmc, HandleBlank},
+    {scsi::kFormatUnit, 6, kOut, LengthField::kHandler, true, false, DriveKindNeeded::kMmc, HandleFormatUnit},
+    {scsi::kSendOpcInformation, 10, kOut, LengthField::kBytes7to8, true, false, DriveKindNeeded::kMmc, HandleSendOpcInformation},
+    {scsi::kReadBufferCapacity, 10, kIn, LengthField::kBytes7to8, false, false, DriveKindNeeded::kMmc, HandleReadBufferCapacity},
+    {scsi::kSendDiscStructure, 12, kOut, LengthField::kBytes8to9, true, false, DriveKindNeeded::kMmc, HandleSendDvdStructure},
     {scsi::kVendorTrackInformation, 10, kIn, LengthField::kBytes7to8, true, false, DriveKindNeeded::kOlder, HandleVendorTrackInformation},
 };
 
@@ -83,6 +97,7 @@ size_t DeclaredLength(const CommandSpec& entry, const uint8_t* cdb) {
     case LengthField::kByte4: return cdb[4];
     case LengthField::kBytes7to8: return bytes::GetBe16(cdb + 7);
     case LengthField::kBytes6to8: return bytes::GetBe24(cdb + 6);
+    case LengthField::kBytes8to9: return bytes::GetBe16(cdb + 8);
     case LengthField::kFixed8: return 8;
     default: return 0;
     }
@@ -113,11 +128,30 @@ bool RequestIsMalformed(const platform::ScsiRequest& r) {
     return false;
 }
 
+// A failure a test asked for, or the busy answer of a recorder still
+// finishing a close, blank or format.
+Sense InjectedOrBusy(DriveState& state, uint8_t opcode, bool needsMedium) {
+    RecorderState& rec = state.recorder;
+    auto failure = rec.failures.find(opcode);
+    if (failure != rec.failures.end() && failure->second.count > 0) {
+        failure->second.count--;
+        return failure->second.sense;
+    }
+    if (needsMedium && rec.busyLeft > 0) {
+        rec.busyLeft--;
+        return rec.busySense;
+    }
+    return sense::kNone;
+}
+
 }  // namespace
 
 VirtualDrive::VirtualDrive(LoadedImage image, std::string location)
     : config_(std::move(image.drive)), location_(std::move(location)), state_(std::make_unique<DriveState>()) {
     if (image.disc && image.disc->medium != Medium::kNone) state_->disc = std::move(image.disc);
+    // A drive that holds a disc it can write has the write parameters page.
+    const bool writable = state_->disc && (state_->disc->Recordable() || state_->disc->medium == Medium::kDvdPlusRw);
+    if (writable && config_.mmc && config_.pageCodes.empty()) config_.pageCodes = {0x01, 0x05, 0x0D, 0x2A};
     state_->pages.Init(config_);
     state_->readSpeedKBps = config_.maxReadSpeedKBps;
     state_->pages.SetCurrentReadSpeed(state_->readSpeedKBps);
@@ -170,6 +204,7 @@ platform::ScsiResult VirtualDrive::Execute(const platform::ScsiRequest& request)
             outcome = sense::kBecomingReady;
         }
     }
+    if (outcome.key == 0) outcome = InjectedOrBusy(state, opcode, needsMedium);
     if (outcome.key == 0) outcome = entry->handler(command);
 
     if (outcome.key != 0) {
@@ -233,6 +268,23 @@ void VirtualDrive::FailBlocks(int32_t first, int32_t last) {
 void VirtualDrive::SetNotReadyCommands(int count) {
     std::lock_guard<std::mutex> lock(mutex_);
     state_->notReadyLeft = count;
+}
+
+void VirtualDrive::FailCommand(uint8_t opcode, uint8_t key, uint8_t asc, uint8_t ascq, int times) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    state_->recorder.failures[opcode] = RecorderState::Failure{Sense{key, asc, ascq}, times};
+}
+
+std::shared_ptr<const Disc> VirtualDrive::CurrentDisc() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!state_->disc) return nullptr;
+    return std::make_shared<Disc>(*state_->disc);
+}
+
+std::string VirtualDrive::SaveDisc(const std::string& descriptionPath) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!state_->disc) return "no disc in the drive";
+    return SaveDiscImage(*state_->disc, descriptionPath);
 }
 
 void VirtualDrive::SetTiming(const TimingModel& timing) {

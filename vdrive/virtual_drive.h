@@ -28,6 +28,7 @@ struct DriveCounters {
 };
 
 struct DriveState;  // the mutable state behind the commands
+struct Disc;
 
 class VirtualDrive final : public platform::ScsiDrive {
 public:
@@ -53,6 +54,15 @@ public:
     // Makes blocks first..last fail with MEDIUM ERROR from now on.
     void FailBlocks(int32_t first, int32_t last);
     void SetNotReadyCommands(int count);
+    // The next `times` commands with `opcode` fail with this sense.
+    void FailCommand(uint8_t opcode, uint8_t key, uint8_t asc, uint8_t ascq, int times = 1);
+    // A copy of the disc as it stands now (null without one): what a
+    // recording made of it.
+    std::shared_ptr<const Disc> CurrentDisc() const;
+    // Saves the disc as it stands now as a description at
+    // `descriptionPath` with one data file per track beside it; returns
+    // an empty string or why it could not.
+    std::string SaveDisc(const std::string& descriptionPath) const;
     void SetTiming(const TimingModel& timing);
     // Called with every run of blocks served by a read command.
     using ReadObserver = std::function<void(int32_t first, int32_t count)>;

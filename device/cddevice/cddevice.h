@@ -24,6 +24,7 @@ class DDBInfo;
 class DeviceIntf;
 class WriteParameters;
 struct DevRequest;
+struct OPCEntry;
 
 class ZOLTDEV_API CDDevice {
 public:
@@ -279,6 +280,37 @@ public:
     bool IsARRE() const { return arre_; }
     bool IsANSIVersion0() const { return ansiVersion0_; }
 
+    // --- recording (write_*.cpp) ---
+    // The command forms come from the device record: WCmd and WFmt (1: a
+    // 10-byte write CDB, 2: 12-byte, else the drive does not write),
+    // NoOPC, NoImmedCls, TestRst with RstCmd, DVD+RW, DVD-RW, TrkInfo.
+    // Every wait for a busy recorder ends after the writer time-out or
+    // when the abort flag is set, with the sense of the last poll kept.
+    // Prepares a write: disc and track state, addresses, page 0x05, speed.
+    bool InitWrite(WriteParameters& wp);
+    // bytes / wp.blockSize blocks at the current write address.
+    bool WriteData(WriteParameters& wp, void* buf, int bytes);
+    // SYNCHRONIZE CACHE; for packet writing also the next writable address.
+    bool SynchronizeCache(WriteParameters& wp);
+    bool CloseTrack(WriteParameters& wp, bool closeSession);
+    bool CloseSession(WriteParameters& wp);
+    bool ReserveTrack(WriteParameters& wp);
+    bool RepairTrack(WriteParameters& wp);
+    // BLANK (quick: minimal), or the background format of a DVD+RW.
+    bool BlankDisc(bool quick);
+    // True when the drive is ready for the next command of a write.
+    bool PollWriter();
+    bool SetWriteSpeed(int speed);
+    bool SendOPC(OPCEntry* entries, int bytes);
+    bool GetCDCapacity(unsigned* freeBlocks, unsigned* usedBlocks, bool fixedPacket);
+    bool CheckWriteSpeed(int speed, bool testWrite);
+    int GetWriteSpeed();
+    // Free part of the drive's buffer in percent; 0 on failure.
+    unsigned GetBufferSpace();
+    // Upper limit of every wait for a busy recorder (default ten minutes).
+    void SetWriterTimeout(int milliseconds) { writerTimeoutMs_ = milliseconds; }
+    int GetWriterTimeout() const { return writerTimeoutMs_; }
+
     // --- for the library's own classes (DevCommand, the command layer) ---
     DeviceIntf* Transport() const { return transport_.get(); }
     DDBInfo* DeviceRecord() const { return deviceRecord_.get(); }
@@ -311,6 +343,12 @@ protected:
     void GetWritePerformance();
     // Write speeds of page 0x2A into the device record.
     bool SetSpeedFromCapabilities();
+    // Recording steps.
+    bool SetRMDTimestamp();
+    bool CheckDriveParameters(bool fixedPacket);
+    bool BeginDVDPlusFormat(bool restart);
+    bool CheckFormatInProgress();
+    bool HaltFormat();
 
 private:
     // Sends a request through the transport; false with transport-failure
@@ -331,6 +369,12 @@ private:
     bool CheckReplyLength(const DevRequest& request, uint32_t allocation, uint32_t claimed, uint32_t minimum = 0);
     // The mode select of a block descriptor shared by the raw and CD-DA switches.
     bool SelectBlockDescriptor(uint8_t density, int blockLength, uint8_t& requestStatus);
+    // Polls PollWriter every intervalMs until ready; false after the writer
+    // time-out or when the abort flag is set. `polls` receives the count.
+    bool WaitForWriter(int intervalMs, int* polls = nullptr);
+    // Reads page 0x05 into the work buffer behind a fresh mode select
+    // header; returns where the page begins, or -1.
+    int ReadWriteParametersPage(int length);
 
     // The part of copy construction and assignment after the old resources
     // are gone: takes what a copy takes and makes its own record, buffer and
@@ -391,6 +435,7 @@ private:
     int32_t savedReadSpeed_ = -1;
     std::unique_ptr<unsigned char[]> workBuffer_;
     WriteParameters* writeParameters_ = nullptr;  // not owned
+    int32_t writerTimeoutMs_ = 600000;
     ResourceModule resourceModule_ = nullptr;
     MessageCallback messageCallback_;
     DebugCallback debugCallback_;

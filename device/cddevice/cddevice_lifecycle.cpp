@@ -80,6 +80,7 @@ void CDDevice::CopyFrom(const CDDevice& source) {
     std::memcpy(serialNumber_, source.serialNumber_, sizeof serialNumber_);
     savedReadSpeed_ = source.savedReadSpeed_;
     writeParameters_ = source.writeParameters_;
+    writerTimeoutMs_ = source.writerTimeoutMs_;
     resourceModule_ = source.resourceModule_;
     messageCallback_ = source.messageCallback_;
     debugCallback_ = source.debugCallback_;

@@ -223,9 +223,12 @@ bool CDDevice::VerifyDevice(bool checkMedia) {
     // The buffer size when the database gave none, and the feature list of
     // MMC drives.
     if (deviceRecord_->GetBufferSize() == kNoBufferSize) ReadDeviceBufferSize();
-    // A background format that a DVD+RW drive keeps running is stopped by
-    // the recording commands, which this library does not carry yet.
-    if (!deviceRecord_->IsNoFeatures() && deviceRecord_->IsMMC()) GetFeatures();
+    // A DVD+RW drive may keep a background format running from an earlier
+    // session: stop it, so that reading the disc is not slowed by it.
+    if (!deviceRecord_->IsNoFeatures() && deviceRecord_->IsMMC()) {
+        GetFeatures();
+        if (deviceRecord_->IsDVDPlusRW() && CheckFormatInProgress()) HaltFormat();
+    }
 
     // Probing this drive did not bring the process down: clear the marker
     // that the next start would take for a crash.
