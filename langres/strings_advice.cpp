@@ -1,7 +1,8 @@
 // English texts of the about box and of the advice shown after a scan.
 // The advice topics are plain text; the window turns web and mail
 // addresses into links. Their placeholders: %n the product, %c the maker,
-// %e the support address, %p the sales phone, %s the sales address.
+// %e the support address, %p the sales phone (empty unless the settings
+// name one, so the texts here leave it out), %s the sales address.
 #include "langres/shell_resources.h"
 
 namespace dravik::langres {
@@ -45,7 +46,7 @@ constexpr StringEntry kAdviceStrings[] = {
     {1308, "A packet-written disc keeps older versions of its file tables. When files look out "
            "of date or are missing, each session shown in the tree may hold another version of "
            "them: look through them all before you give up on a file.\n\n"
-           "Questions about your disc: %e. More from %c: %s, %p."},
+           "Questions about your disc: %e. Other programs from %c: %s."},
 };
 }  // namespace
 

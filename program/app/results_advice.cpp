@@ -1,6 +1,7 @@
 #include "program/app/results_advice.h"
 
 #include "device/regstore/registry_store.h"
+#include "program/app/settings_store.h"
 #include "program/scan/track_list.h"
 
 namespace dravik::app {
@@ -99,13 +100,22 @@ bool AdvicePages::Previous() {
     return true;
 }
 
+std::string ReadContactSetting(const char* name) {
+    // The first key the store opens by name becomes the one it opens when
+    // asked for no name; that must stay the program's own key, not this.
+    ::RegistryStore own;
+    own.Open(kProgramKeyName);
+    ::RegistryStore store;
+    return store.Open(kContactsKeyName) ? store.ReadString(name, "") : std::string();
+}
+
 AdviceContacts ReadAdviceContacts() {
     AdviceContacts contacts;
-    ::RegistryStore store;
-    if (!store.Open(kContactsKeyName)) return contacts;
-    contacts.salesPhone = store.ReadString("SalesPhone", "");
-    contacts.supportEmail = store.ReadString("SupportEmail", "");
-    contacts.salesEmail = store.ReadString("SalesEmail", "");
+    contacts.salesPhone = ReadContactSetting("SalesPhone");
+    contacts.supportEmail = ReadContactSetting("SupportEmail");
+    contacts.salesEmail = ReadContactSetting("SalesEmail");
+    if (contacts.supportEmail.empty()) contacts.supportEmail = kDefaultSupportEmail;
+    if (contacts.salesEmail.empty()) contacts.salesEmail = kDefaultSalesEmail;
     return contacts;
 }
 

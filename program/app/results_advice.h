@@ -63,13 +63,16 @@ private:
 };
 
 // Contact details from the settings key ".DRAVIK" ("SalesPhone",
-// "SupportEmail", "SalesEmail"), empty when not set.
+// "SupportEmail", "SalesEmail"). An address not set there is the maker's
+// own (so that a topic never names an empty address); the phone is empty.
 struct AdviceContacts {
     std::string salesPhone;
     std::string supportEmail;
     std::string salesEmail;
 };
 AdviceContacts ReadAdviceContacts();
+// One string value of that key; empty when not set.
+std::string ReadContactSetting(const char* name);
 // The settings key of the maker's contact details and pages.
 constexpr char kContactsKeyName[] = ".DRAVIK";
 
@@ -77,6 +80,7 @@ constexpr char kMakerName[] = "Quenby";
 constexpr char kProductName[] = "Pellor Dravik";
 // The address the support buttons fall back on when the settings name none.
 constexpr char kDefaultSupportEmail[] = "support@quenby.example";
+constexpr char kDefaultSalesEmail[] = "sales@quenby.example";
 
 // A topic text with its placeholders filled in: %c the maker, %e the
 // support address, %n the product, %p the sales phone, %s the sales

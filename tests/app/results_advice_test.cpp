@@ -2,12 +2,15 @@
 // where they would repeat, the page cursor, and the placeholders of a
 // topic text.
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
 #include <string>
 #include <vector>
 
+#include "device/regstore/registry_store.h"
 #include "program/app/results_advice.h"
 #include "program/scan/track_list.h"
+#include "support/temp_dir.h"
 
 namespace dravik::test {
 namespace {
@@ -150,6 +153,35 @@ TEST(ResultsAdviceTest, PlaceholdersAreFilledAndOtherPercentsKept) {
     for (const auto& c : cases) EXPECT_EQ(app::ExpandAdviceText(c.text, contacts), c.expanded) << c.text;
     // Missing values expand to nothing.
     EXPECT_EQ(app::ExpandAdviceText("[%e][%p][%s]", {}), "[][][]");
+}
+
+TEST(ResultsAdviceTest, ContactsComeFromTheSettingsOrAreTheMakers) {
+    TempDir home;
+    const char* before = getenv("DRAVIK_CONFIG_DIR");
+    const std::string saved = before ? before : "";
+    setenv("DRAVIK_CONFIG_DIR", home.path().c_str(), 1);
+    app::AdviceContacts contacts = app::ReadAdviceContacts();
+    EXPECT_EQ(contacts.supportEmail, app::kDefaultSupportEmail);
+    EXPECT_EQ(contacts.salesEmail, app::kDefaultSalesEmail);
+    EXPECT_EQ(contacts.salesPhone, "");
+    {
+        ::RegistryStore store;
+        ASSERT_TRUE(store.Open(app::kContactsKeyName));
+        store.WriteString("SupportEmail", "help@example.org");
+        store.WriteString("SalesPhone", "+44 1632 960000");
+    }
+    contacts = app::ReadAdviceContacts();
+    EXPECT_EQ(contacts.supportEmail, "help@example.org");
+    EXPECT_EQ(contacts.salesEmail, app::kDefaultSalesEmail);
+    EXPECT_EQ(contacts.salesPhone, "+44 1632 960000");
+    // The settings' own key is still the one opened without a name.
+    ::RegistryStore unnamed;
+    ASSERT_TRUE(unnamed.Open(""));
+    EXPECT_EQ(unnamed.ReadString("SupportEmail", "none"), "none");
+    if (before)
+        setenv("DRAVIK_CONFIG_DIR", saved.c_str(), 1);
+    else
+        unsetenv("DRAVIK_CONFIG_DIR");
 }
 
 TEST(ResultsAdviceTest, ALongValueIsExpandedWhole) {
