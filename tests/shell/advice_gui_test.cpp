@@ -1,12 +1,21 @@
 // The advice window after a scan: the pages a track list earns, Previous
 // and Next at the ends, links handed to the desktop, and the addresses of
 // a topic text turned into links.
+#include <QDialog>
 #include <QPushButton>
 #include <QTextBrowser>
 #include <QUrl>
 
 #include "gui_fixture.h"
 #include "program/app/results_advice.h"
+#include "program/app/scan_launch.h"
+#include "program/app/settings_store.h"
+#include "program/messages/language_module.h"
+#include "program/scan/driver/scan_thread.h"
+#include "program/scan/scan_state.h"
+#include "program/shell/main_window.h"
+#include "program/shell/startup.h"
+#include "support/test_paths.h"
 #include "program/scan/track_list.h"
 #include "program/shell/advice_dialog.h"
 #include "program/shell/help_pages.h"
@@ -94,6 +103,34 @@ TEST_F(AdviceWindowTest, AnIsoDiscWithNothingMissingOpensNoWindow) {
     // Turned off (the other graphical tests), no window either.
     shell::SetResultsAdviceEnabled(false);
     EXPECT_EQ(AdviceFor(scan::kControlData, scan::TrackBlank), nullptr);
+}
+
+// The whole way: the real scan engine reads the tests' blank image (drive
+// D:), and at the end of the scan the advice opens over the main window.
+TEST(AdviceAfterScanTest, AScanThatEndsOpensTheAdviceOverTheWindow) {
+    messages::LanguageModule& language = messages::ProgramLanguage();
+    if (!language.Loaded()) {
+        ASSERT_TRUE(language.LoadFrom(BuildDir() + "/bin/liblangres.so"));
+    }
+    app::ProgramAdviceFlags() = {};
+    shell::SetResultsAdviceEnabled(true);
+    app::InstallScanThread(&scan::ScanThread);
+    app::WriteProgramString(app::kLastDeviceValue, "D:");
+    std::unique_ptr<shell::Program> program = shell::StartProgram({});
+    ASSERT_NE(program->window, nullptr);
+    EXPECT_TRUE(WaitUntil([] { return shell::OpenAdvice() != nullptr; }, 30000));
+    EXPECT_EQ(scan::LastScanOutcome(), scan::ScanOutcome::Completed);
+    if (shell::AdviceDialog* advice = shell::OpenAdvice()) {
+        EXPECT_EQ(advice->Dialog()->parentWidget(), program->window.get());
+        EXPECT_EQ(advice->Dialog()->windowModality(), Qt::WindowModal);
+        EXPECT_FALSE(advice->Text()->toPlainText().isEmpty());
+    }
+    shell::SetResultsAdviceEnabled(false);
+    // Closing the program closes the advice with it.
+    shell::ShutdownProgram(*program);
+    EXPECT_EQ(shell::OpenAdvice(), nullptr);
+    app::InstallScanThread(nullptr);
+    scan::CloseRequested = 0;
 }
 
 TEST(AdviceHtmlTest, AddressesBecomeLinks) {
