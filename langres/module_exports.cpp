@@ -32,7 +32,8 @@ LANGRES_EXPORT const char* GetLanguageString(unsigned id) {
                        : id < 8000 ? FindIn(DeviceMessageStrings(), id)
                                    : FindIn(SenseStrings(), id);
     if (!text) text = FindIn(ShellStrings(), id);
-    return text ? text : FindIn(ViewStrings(), id);
+    if (!text) text = FindIn(ViewStrings(), id);
+    return text ? text : FindIn(AdviceStrings(), id);
 }
 
 // A dialog layout (Qt Designer .ui text), menu or accelerator table by its

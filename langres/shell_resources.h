@@ -14,6 +14,8 @@ namespace dravik::langres {
 StringRange ShellStrings();
 // Texts of the views, the options dialog and the drive selection.
 StringRange ViewStrings();
+// The about box's version text and the advice topics after a scan.
+StringRange AdviceStrings();
 
 struct ResourceEntry {
     const char* name;

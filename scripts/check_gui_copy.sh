@@ -34,7 +34,7 @@ wait_for() {  # wait_for SECONDS COMMAND...: until COMMAND succeeds
 }
 openbox >/dev/null 2>&1 &
 wm=$!
-"$BUILD/bin/dravik" -D >"$WORK/out" 2>&1 &
+"$BUILD/bin/dravik" -D -N >"$WORK/out" 2>&1 &
 program=$!
 status=0
 if ! wait_for 60 grep -qs "Final TOC information" "$WORK/run.DBG"; then

@@ -45,7 +45,7 @@ until_true() {  # SECONDS COMMAND...: retries every 0.2 s
 }
 openbox >/dev/null 2>&1 &
 sleep 1
-"$DRAVIK_BIN" -D >"$WORK/out" 2>&1 &
+"$DRAVIK_BIN" -D -N >"$WORK/out" 2>&1 &
 program=$!
 until_true 30 xdotool search --onlyvisible --name "Pellor Dravik" || fail "the window did not appear"
 window=$(xdotool search --onlyvisible --name "Pellor Dravik" | head -1)

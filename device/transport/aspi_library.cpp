@@ -38,8 +38,8 @@ std::string ProgramFolder() {
     return slash == std::string::npos ? std::string() : text.substr(0, slash + 1);
 }
 
-// The program's own folder first, then the ordinary search; the text of
-// the last failure in `error`.
+// The program's own folder first, then lib/ beside it (installed), then the
+// ordinary search; the text of the last failure in `error`.
 void* LoadAspiModule(std::string& error) {
     if (!ModuleNameOverride().empty()) {
         void* module = ::dlopen(ModuleNameOverride().c_str(), RTLD_NOW | RTLD_LOCAL);
@@ -48,6 +48,9 @@ void* LoadAspiModule(std::string& error) {
     }
     const std::string beside = ProgramFolder() + kAspiModuleName;
     if (void* module = ::dlopen(beside.c_str(), RTLD_NOW | RTLD_LOCAL)) return module;
+    // Installed: lib/ beside bin/.
+    const std::string installed = ProgramFolder() + "../lib/" + kAspiModuleName;
+    if (void* module = ::dlopen(installed.c_str(), RTLD_NOW | RTLD_LOCAL)) return module;
     void* module = ::dlopen(kAspiModuleName, RTLD_NOW | RTLD_LOCAL);
     if (!module) error = ::dlerror();
     return module;

@@ -7,13 +7,16 @@
 
 #include "device/cddevice/cddevice.h"
 #include "program/diag/debug_log.h"
+#include "program/diag/data_files.h"
 #include "program/messages/show_message.h"
 
 namespace dravik::app {
 
 namespace {
 
-constexpr char kDatabaseBesideProgram[] = "/../Shared/ASPIDEV.DDB";
+// In the build tree beside bin/, installed in share/dravik/.
+constexpr char kDatabaseBesideProgram[] = "../Shared/ASPIDEV.DDB";
+constexpr char kDatabaseInstalled[] = "ASPIDEV.DDB";
 
 void DeviceDebugLine(char* format, ...) {
     char line[diag::kMaxLogLine + 1];
@@ -30,11 +33,7 @@ int DebugLevelOfSwitches() { return (diag::DebugMode ? 1 : 0) + (diag::LogWriteT
 
 }  // namespace
 
-std::string DeviceDatabasePath() {
-    const std::string program = diag::ProgramPath();
-    const std::size_t slash = program.rfind('/');
-    return (slash == std::string::npos ? std::string(".") : program.substr(0, slash)) + kDatabaseBesideProgram;
-}
+std::string DeviceDatabasePath() { return diag::FindDataFile(kDatabaseBesideProgram, kDatabaseInstalled); }
 
 void PrepareDevice(device::CDDevice& device) {
     device.SetMessageCallback(messages::ShowMessage);

@@ -53,6 +53,10 @@ bool LanguageModule::Load() {
     std::string besideProgram, bySearch;
     std::string folder = ExecutableFolder();
     if (!folder.empty() && Open(folder + "/" + kLanguageModuleName, besideProgram)) return true;
+    // Installed, the libraries are in lib/ beside bin/. Named here rather
+    // than left to the run path: a sanitizer's dlopen searches its own.
+    std::string installed;
+    if (!folder.empty() && Open(folder + "/../lib/" + kLanguageModuleName, installed)) return true;
     if (Open(kLanguageModuleName, bySearch)) return true;
     error_ = "the language module " + std::string(kLanguageModuleName) + " could not be loaded (" +
              (besideProgram.empty() ? bySearch : besideProgram + "; " + bySearch) + ")";

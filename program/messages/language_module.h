@@ -17,8 +17,8 @@ public:
     LanguageModule(const LanguageModule&) = delete;
     LanguageModule& operator=(const LanguageModule&) = delete;
 
-    // Loads "liblangres.so" from the folder of /proc/self/exe, else by the
-    // ordinary search. False (with LoadError() saying why) when neither works
+    // Loads "liblangres.so" from the folder of /proc/self/exe, else from
+    // ../lib beside it (installed), else by the ordinary search. False (with LoadError() saying why) when neither works
     // or the module lacks GetLanguageString.
     bool Load();
     // Loads the module at `path` (tests, other installs).

@@ -14,6 +14,7 @@
 #include "program/messages/show_message.h"
 #include "program/scan/scan_state.h"
 #include "program/scan/track_list.h"
+#include "program/shell/about_box.h"
 #include "program/shell/catalogue_views.h"
 #include "program/shell/copy_command.h"
 #include "program/shell/disc_info_window.h"
@@ -189,10 +190,7 @@ void MainWindow::ShowHelp() {
 }
 
 void MainWindow::ShowAbout() {
-    // The about box with its picture comes with its own dialog layout;
-    // meanwhile the product and its version.
-    std::string text = scan::ProgramTitle + "\nVersion " + QApplication::applicationVersion().toStdString();
-    messages::ShowMessage(0, text.c_str());
+    RunAboutBox(this);
 }
 
 void MainWindow::OpenUpdatePage() {

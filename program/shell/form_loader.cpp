@@ -8,6 +8,7 @@
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTextBrowser>
 #include <QUiLoader>
 
 #include "program/app/language_resources.h"
@@ -84,6 +85,17 @@ const std::vector<FormUse>& FormsTheProgramUses() {
           {ControlName(9), &QPushButton::staticMetaObject},
           {ControlName(1), &QPushButton::staticMetaObject},
           {ControlName(2), &QPushButton::staticMetaObject}}},
+        {"163",
+         {{ControlName(1087), &QTextBrowser::staticMetaObject},
+          {ControlName(1139), &QPushButton::staticMetaObject},
+          {ControlName(1138), &QPushButton::staticMetaObject},
+          {ControlName(1), &QPushButton::staticMetaObject}}},
+        {"ABOUT",
+         {{QStringLiteral("picture"), &QLabel::staticMetaObject},
+          {ControlName(0xFFFF), &QLabel::staticMetaObject},
+          {ControlName(102), &QLabel::staticMetaObject},
+          {ControlName(1), &QPushButton::staticMetaObject},
+          {ControlName(1103), &QPushButton::staticMetaObject}}},
     };
     return forms;
 }

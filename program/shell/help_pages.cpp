@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <QFileInfo>
 
+#include "program/diag/data_files.h"
 #include "program/diag/debug_log.h"
 #include "program/shell/help_window.h"
 
@@ -18,9 +19,9 @@ UrlOpener& Opener() {
     return opener;
 }
 
+// help/ beside bin/ in the build tree, share/dravik/help installed.
 QString HelpFolder() {
-    QFileInfo program(QString::fromStdString(diag::ProgramPath()));
-    return QDir::cleanPath(program.absolutePath() + QStringLiteral("/../help"));
+    return QDir::cleanPath(QFileInfo(QString::fromStdString(diag::FindDataFile("../help", "help"))).absoluteFilePath());
 }
 
 }  // namespace

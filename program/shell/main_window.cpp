@@ -26,6 +26,7 @@
 #include "program/scan/scan_device.h"
 #include "program/scan/scan_state.h"
 #include "program/settings/settings.h"
+#include "program/shell/advice_dialog.h"
 #include "program/shell/catalogue_views.h"
 #include "program/shell/copy_command.h"
 #include "program/app/copy_job.h"
@@ -35,7 +36,7 @@
 #include "program/shell/select_drive_dialog.h"
 #include "program/messages/show_status.h"
 #include "program/shell/status_bar.h"
-#include "program/shell/tray_icons.h"
+#include "program/shell/toolbar_art.h"
 #include "program/shell/window_placement.h"
 
 namespace dravik::shell {
@@ -63,18 +64,18 @@ constexpr int kToolbarScanCommands[] = {40018, 40019, 40038, 40039, 51685};
 struct ToolbarButton {
     int id;          // 0: a separator
     bool enabled;
-    QStyle::StandardPixmap image;
+    ToolbarArt image;
 };
 // The eight buttons in their order, with their first states.
 constexpr ToolbarButton kToolbarLayout[MainWindow::kToolbarButtons] = {
-    {40018, true, QStyle::SP_DriveCDIcon},
-    {40019, false, QStyle::SP_BrowserReload},
-    {0, true, QStyle::SP_CustomBase},
-    {40020, false, QStyle::SP_DialogSaveButton},
-    {40038, false, QStyle::SP_CustomBase},  // eject: drawn (tray_icons.h)
-    {40039, false, QStyle::SP_CustomBase},  // load: drawn
-    {0, true, QStyle::SP_CustomBase},
-    {kViewDropDown, false, QStyle::SP_FileDialogDetailedView},
+    {40018, true, ToolbarArt::kSelectDrive},
+    {40019, false, ToolbarArt::kScanAgain},
+    {0, true, ToolbarArt::kViews},
+    {40020, false, ToolbarArt::kCopyFiles},
+    {40038, false, ToolbarArt::kEject},
+    {40039, false, ToolbarArt::kLoad},
+    {0, true, ToolbarArt::kViews},
+    {kViewDropDown, false, ToolbarArt::kViews},
 };
 
 bool ParseResource(const char* name, std::string& text, std::string& error) {
@@ -248,7 +249,7 @@ void MainWindow::BuildToolbar(const std::vector<app::MenuEntry>& popupMenus) {
             continue;
         }
         const int id = button.id;
-        const QIcon image = id == 40038 ? EjectIcon() : id == 40039 ? LoadTrayIcon() : style()->standardIcon(button.image);
+        const QIcon image = ToolbarIcon(button.image);
         auto* action = new QAction(image, LanguageText(id), toolbar_);
         action->setData(id);
         action->setToolTip(LanguageText(id));
@@ -350,9 +351,7 @@ void MainWindow::EnableCommand(int id, bool enabled) {
 }
 
 void MainWindow::ShowResults() {
-    // The results advice window comes with its own dialog layout; until
-    // then the end of a scan shows nothing more.
-    if (diag::DebugMode) diag::DebugPrint("Results advice is not part of this build");
+    ShowResultsAdvice(this);
 }
 
 void MainWindow::SetBusyCursor(bool on) {

@@ -8,7 +8,7 @@ namespace dravik::shell {
 
 QIcon ProgramIcon() {
     QIcon icon;
-    for (int side : {16, 24, 32, 48, 64, 128}) {
+    for (int side : {16, 24, 32, 48, 64, 128, 256}) {
         QPixmap pixmap(side, side);
         pixmap.fill(Qt::transparent);
         QPainter painter(&pixmap);

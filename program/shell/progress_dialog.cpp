@@ -8,6 +8,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 
+#include "program/diag/data_files.h"
 #include "program/diag/debug_log.h"
 #include "program/messages/scan_progress.h"
 #include "program/shell/form_loader.h"
@@ -25,9 +26,8 @@ void SetAnimationFilePath(const QString& path) { AnimationFileOverride() = path;
 
 QString AnimationFilePath() {
     if (!AnimationFileOverride().isEmpty()) return AnimationFileOverride();
-    QString program = QString::fromStdString(diag::ProgramPath());
-    QString folder = program.isEmpty() ? QApplication::applicationDirPath() : QFileInfo(program).absolutePath();
-    return folder + QStringLiteral("/DRAVIK.anm");
+    // Beside the program in the build tree, in share/dravik installed.
+    return QString::fromStdString(diag::FindDataFile("DRAVIK.anm", "DRAVIK.anm"));
 }
 
 ScanProgressDialog::ScanProgressDialog(QWidget* owner, bool showBar) {

@@ -18,6 +18,7 @@
 #include "program/settings/settings.h"
 #include "program/app/command_line.h"
 #include "program/app/drive_selection.h"
+#include "program/shell/about_box.h"
 #include "program/shell/help_pages.h"
 #include "program/shell/help_window.h"
 #include "program/app/language_resources.h"
@@ -37,6 +38,7 @@ constexpr unsigned kNoDeviceInterface = 240;
 constexpr int kSelectDriveCommand = 51685;
 
 std::atomic<bool> g_ignoreChecksums{false};
+bool g_startupSplash = true;
 
 std::function<void()>& AnalysisWarning() {
     static std::function<void()> warning = [] {
@@ -50,6 +52,8 @@ std::function<void()>& AnalysisWarning() {
 }  // namespace
 
 void SetAnalysisWarning(std::function<void()> warning) { AnalysisWarning() = std::move(warning); }
+
+void SetStartupSplashEnabled(bool enabled) { g_startupSplash = enabled; }
 
 Program::Program() = default;
 Program::~Program() = default;
@@ -82,7 +86,9 @@ std::unique_ptr<Program> StartProgram(const std::vector<std::string>& arguments)
     program->port = std::make_unique<QtShellPort>();
     port::InstallShellPort(program->port.get());
 
-    // The start-up splash comes with the about box; no splash to wait for.
+    // The about box greets the user while the program starts; it closes
+    // itself after a few seconds or a click.
+    const bool splash = g_startupSplash && ShowSplash() != nullptr;
     // Help: the pages beside the program; the language's popup texts.
     (void)ContextHelpPath(QString::fromStdString(language.LanguageCode()));
 
@@ -90,13 +96,20 @@ std::unique_ptr<Program> StartProgram(const std::vector<std::string>& arguments)
     std::string badToken;
     if (!app::ParseCommandLine(arguments, line, badToken)) {
         messages::ShowMessage(static_cast<int>(kBadSwitch), badToken.c_str());
+        WaitForSplash();
         return program;
     }
+    if (line.closeSplash) CloseSplash();
     diag::ApplyDebugSwitches(line.debug);
+    if (splash && diag::DebugMode) LogVersionLine();
     g_ignoreChecksums = line.ignoreChecksums;
     settings::ResetSettings();
     settings::ProgramSettings.IgnoreChecksums = line.ignoreChecksums ? 1 : 0;
-    if (line.analyseDatabase && !app::AnalyzeDeviceDatabase() && AnalysisWarning()) AnalysisWarning()();
+    // The analysis waits for the splash: its warning would sit behind it.
+    if (line.analyseDatabase) {
+        WaitForSplash();
+        if (!app::AnalyzeDeviceDatabase() && AnalysisWarning()) AnalysisWarning()();
+    }
 
     WindowResources resources;
     std::string error;
@@ -105,6 +118,8 @@ std::unique_ptr<Program> StartProgram(const std::vector<std::string>& arguments)
         return program;
     }
 
+    // The main window comes once the splash has gone.
+    WaitForSplash();
     program->window = std::make_unique<MainWindow>(resources);
     MainWindow& window = *program->window;
     window.SetBusyCursor(true);

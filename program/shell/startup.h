@@ -43,6 +43,10 @@ void ShutdownProgram(Program& program);
 // tests replace it.
 void SetAnalysisWarning(std::function<void()> warning);
 
+// Whether start-up shows the splash (on; the graphical tests, which start
+// the program many times, turn it off).
+void SetStartupSplashEnabled(bool enabled);
+
 // What -C asked for: checksum errors in HFS nodes and UDF descriptors are
 // ignored for this run.
 bool IgnoreChecksumsThisRun();

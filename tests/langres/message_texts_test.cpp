@@ -91,10 +91,12 @@ TEST_F(LanguageTextsTest, EveryMessageTextInTheModuleIsACataloguedMessage) {
     // status lines of the volume being read (129, 130, 173, 177, 221), of
     // a UDF descriptor search (251), the UDF block scan's folder name and
     // status (180, 184), the overlap and duplicate passes (242, 246-248) and
-    // the intensive VAT search (114). Status texts are format-checked
+    // the intensive VAT search (114), the about box's version (122) and the
+    // advice topics after a scan (1301-1308). Status texts are format-checked
     // against ShowStatus's own argument table.
     const std::set<unsigned> notMessages = {215, 902, 903, 99,  169, 901, 904, 1006, 1101, 1102, 123, 125, 149, 151,
-                                            152, 236, 129, 130, 173, 177, 221, 251, 180, 184, 242, 246, 247, 248, 114};
+                                            152, 236, 129, 130, 173, 177, 221, 251, 180, 184, 242, 246, 247, 248, 114,
+                                            122, 1301, 1302, 1303, 1305, 1306, 1307, 1308};
     for (unsigned id = 1; id < 8000; ++id) {
         if (module_.Text(id).empty() || notMessages.count(id)) continue;
         EXPECT_NE(messages::FindMessageSpec(id), nullptr) << "text " << id << " has no documented arguments";
@@ -137,6 +139,20 @@ TEST_F(LanguageTextsTest, QuestionLabelsHaveOneLabelPerButton) {
     std::string yesNo = module_.Text(902), threeWay = module_.Text(903);
     EXPECT_EQ(std::count(yesNo.begin(), yesNo.end(), ';'), 1);
     EXPECT_EQ(std::count(threeWay.begin(), threeWay.end(), ';'), 2);
+}
+
+TEST_F(LanguageTextsTest, AdviceTopicsUseOnlyTheirPlaceholdersAndTheVersionTextTwoStrings) {
+    for (unsigned id : {1301u, 1302u, 1303u, 1305u, 1306u, 1307u, 1308u}) {
+        const std::string text = module_.Text(id);
+        EXPECT_FALSE(text.empty()) << id;
+        for (std::size_t at = text.find('%'); at != std::string::npos; at = text.find('%', at + 2)) {
+            ASSERT_LT(at + 1, text.size()) << id;
+            EXPECT_NE(std::string("cenps").find(text[at + 1]), std::string::npos) << id << ": %" << text[at + 1];
+        }
+    }
+    std::string letters;
+    EXPECT_TRUE(messages::FormatArguments(module_.Text(122), letters));
+    EXPECT_EQ(letters, "ss");
 }
 
 TEST(LanguageModuleTest, ReportsItsLanguageAndAnswersMissingTextsWithEmpty) {

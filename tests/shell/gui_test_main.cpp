@@ -7,8 +7,10 @@
 #include <fstream>
 #include <string>
 
+#include "program/shell/advice_dialog.h"
 #include "program/shell/program_icon.h"
 #include "program/shell/progress_dialog.h"
+#include "program/shell/startup.h"
 #include "support/temp_dir.h"
 #include "support/test_paths.h"
 
@@ -25,6 +27,11 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setWindowIcon(dravik::shell::ProgramIcon());
     dravik::shell::SetAnimationFilePath(QString::fromStdString(dravik::test::BuildDir() + "/bin/DRAVIK.anm"));
+    // Most tests scan discs for what the views show; the advice tests turn
+    // the window after a scan back on.
+    dravik::shell::SetResultsAdviceEnabled(false);
+    // Nor do they wait five seconds for the splash at each start.
+    dravik::shell::SetStartupSplashEnabled(false);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
