@@ -112,6 +112,19 @@ bool CDDevice::VerifyDevice(bool checkMedia) {
     // accepted, with what the database said.
     unsigned char* data = workBuffer_.get();
     int received = 0;
+    const auto GatherSinglePages = [this](unsigned char* gathered) {
+        unsigned char answer[256];
+        int used = 0;
+        for (const uint8_t page : verify::kSinglePages) {
+            int length = static_cast<int>(sizeof answer) - 1;
+            int pageOffset = 0;
+            if (!ModeSenseCommand(page, answer, &length, &pageOffset)) continue;
+            // The answer buffer was cleared before the command: what the
+            // drive did not fill reads as zeros and ends the pages.
+            used = verify::GatherModeAnswer(gathered, used, answer, static_cast<int>(sizeof answer) - 1);
+        }
+        return used;
+    };
     int retriesLeft = kModeSenseRetries;
     for (int attempt = 0;; ++attempt) {
         if (attempt >= kModeSenseMostAttempts) return true;
@@ -151,6 +164,14 @@ bool CDDevice::VerifyDevice(bool checkMedia) {
                          request.cdb[0]);
                 deviceRecord_->SetMode10(!mode10);
                 continue;
+            case 0x24:
+                // INVALID FIELD IN CDB: the drive refuses the all-pages
+                // form (QEMU's ATAPI drives do) but may answer the pages
+                // one at a time; those the check needs become one answer
+                // read the same way.
+                received = GatherSinglePages(data);
+                if (received == 0) return true;
+                break;
             case 0x3A:
                 // No disc: a drive the database knows as a writer is one.
                 if (deviceRecord_->GetWriteCmd() != 0) recorder_ = true;
@@ -158,6 +179,7 @@ bool CDDevice::VerifyDevice(bool checkMedia) {
             default:
                 return true;
             }
+            break;  // the pages were gathered one at a time
         }
         received = static_cast<int>(std::min<uint32_t>(request.dataLength, verify::kModeSenseBytes));
         // Some drives report a short length in MODE SENSE(10): 256 more.
