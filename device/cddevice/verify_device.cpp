@@ -112,6 +112,23 @@ bool CDDevice::VerifyDevice(bool checkMedia) {
     // accepted, with what the database said.
     unsigned char* data = workBuffer_.get();
     int received = 0;
+    const auto AnswersGetConfiguration = [this] {
+        constexpr uint32_t kConfigurationHeaderBytes = 8;
+        unsigned char header[kConfigurationHeaderBytes] = {};
+        DevRequest request(this);
+        request.direction = kRequestDataIn;
+        request.buffer = header;
+        request.dataLength = kConfigurationHeaderBytes;
+        request.cdbLength = 10;
+        request.cdb[0] = scsi::kGetConfiguration;
+        request.cdb[1] = 1;  // the current features only
+        bytes::PutBe16(request.cdb + 7, kConfigurationHeaderBytes);
+        if (!Send(request, false)) {
+            TakeSense(request);
+            return false;
+        }
+        return request.dataLength >= kConfigurationHeaderBytes && bytes::GetBe32(header) >= 4;
+    };
     const auto GatherSinglePages = [this](unsigned char* gathered) {
         unsigned char answer[256];
         int used = 0;
@@ -214,6 +231,10 @@ bool CDDevice::VerifyDevice(bool checkMedia) {
     }
     if (deviceRecord_->GetSpeedCode() == verify::kNoSpeedMethod && found.method != verify::kNoSpeedMethod)
         deviceRecord_->SetSpeedCode(found.method);
+    // A capabilities page that does not claim the CD-DA commands (QEMU's
+    // ATAPI drives leave that bit clear) still comes from an MMC drive when
+    // the drive answers GET CONFIGURATION, a command older drives lack.
+    if (found.capabilitiesKnown && !deviceRecord_->IsMMC() && AnswersGetConfiguration()) deviceRecord_->SetMMC(true);
 
     // A model the database has no entry for gets the usual commands: the
     // MMC set for MMC drives, the older vendor commands otherwise.

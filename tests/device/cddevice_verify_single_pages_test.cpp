@@ -1,7 +1,9 @@
 // The device check on drives that refuse MODE SENSE for all pages (page
 // 0x3F) with INVALID FIELD IN CDB and answer single pages only: what it
-// learns equals what the all-pages answer teaches, in either command form;
-// and the all-pages answer put together from single answers.
+// learns equals what the all-pages answer teaches, in either command form,
+// and a capabilities page without the CD-DA bit is an MMC drive's when
+// GET CONFIGURATION is answered; and the all-pages answer put together from
+// single answers.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -78,6 +80,23 @@ TEST_F(VerifySinglePagesTest, RefusedAllPagesTeachesWhatTheAllPagesAnswerTeaches
         EXPECT_EQ(single.inactivity, all.inactivity);
         EXPECT_EQ(single.sectorSize, all.sectorSize);
         EXPECT_EQ(0, std::memcmp(single.capabilities, all.capabilities, sizeof all.capabilities));
+    }
+}
+
+TEST_F(VerifySinglePagesTest, CapabilitiesWithoutCdDaCommandsAreMmcWhenGetConfigurationIsAnswered) {
+    // Page 0x2A as QEMU's ATAPI drives give it: byte 5 (0x60) leaves the
+    // CD-DA commands bit clear; buffer 512 KB.
+    const std::string page = "page 2a 12 3b 00 71 60 29 00 02 c2 00 02 02 00 02 c2 00 00 00 00";
+    const struct {
+        const char* interface;
+        bool mmc;
+    } rows[] = {{"interface mmc", true}, {"interface older", false}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.interface);
+        const Learnt learnt = Check({row.interface, "pages 01 0d 2a", page, "all-pages no"});
+        EXPECT_EQ(learnt.mmc, row.mmc);
+        EXPECT_EQ(learnt.buffer, 512);
+        EXPECT_EQ(learnt.speedMethod, 0u);
     }
 }
 
