@@ -24,6 +24,7 @@ Sense ModeSense(Command& c, bool tenByte) {
 
     std::vector<uint8_t> pages;
     if (pageCode == 0x3F) {
+        if (!c.config.allPagesAnswered) return sense::kInvalidFieldInCdb;
         for (uint8_t code : c.state.pages.Codes()) {
             std::vector<uint8_t> p = c.state.pages.Get(code, pageControl);
             pages.insert(pages.end(), p.begin(), p.end());

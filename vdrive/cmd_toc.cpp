@@ -143,7 +143,17 @@ Sense CdTextFormat(Command& c) {
 Sense HandleReadToc(Command& c) {
     const bool msf = c.cdb[1] & 0x02;
     int format = c.cdb[2] & 0x0F;
-    if (format == 0) format = c.cdb[9] >> 6;  // the older place of the format
+    // The older place of the format, where the drive looks there.
+    switch (c.config.tocFormatField) {
+    case DriveConfig::TocFormatField::kEither:
+        if (format == 0) format = c.cdb[9] >> 6;
+        break;
+    case DriveConfig::TocFormatField::kByte9:
+        format = c.cdb[9] >> 6;
+        break;
+    case DriveConfig::TocFormatField::kByte2:
+        break;
+    }
     if (!c.config.mmc && format > 1) return sense::kInvalidFieldInCdb;
     switch (format) {
     case 0: return TracksFormat(c, msf);

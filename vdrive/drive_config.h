@@ -32,6 +32,14 @@ struct DriveConfig {
     // Some drives refuse MODE SENSE while the tray is empty (NOT READY,
     // MEDIUM NOT PRESENT) instead of answering their pages.
     bool modeSenseNeedsMedium = false;
+    // Some drives (QEMU's ATAPI ones) answer MODE SENSE page by page only and
+    // refuse page 0x3F, all pages, with INVALID FIELD IN CDB.
+    bool allPagesAnswered = true;
+    // Where READ TOC takes its format from: byte 2 or, when that is 0, the
+    // older place in byte 9 (kEither); byte 2 only, as QEMU's SCSI CD does;
+    // byte 9 only, as QEMU's ATAPI drives and drives of the SFF-8020 era do.
+    enum class TocFormatField { kEither, kByte2, kByte9 };
+    TocFormatField tocFormatField = TocFormatField::kEither;
     uint32_t bufferKB = 2048;  // capabilities page bytes 12-13 and READ BUFFER capacity
     int currentProfile = -1;  // -1: from the medium
     bool canLoadTray = true;

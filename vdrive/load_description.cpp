@@ -160,6 +160,25 @@ private:
             drive.modeSenseNeedsMedium = when == "NEEDS-MEDIUM";
             return true;
         }
+        if (key == "ALL-PAGES") {
+            bool yes = true;
+            if (!Arguments(w, 1, 1) || !YesNo(w[1], yes)) return false;
+            drive.allPagesAnswered = yes;
+            return true;
+        }
+        if (key == "TOC-FORMAT") {
+            if (!Arguments(w, 1, 1)) return false;
+            const std::string where = Upper(w[1]);
+            if (where == "EITHER")
+                drive.tocFormatField = DriveConfig::TocFormatField::kEither;
+            else if (where == "BYTE2")
+                drive.tocFormatField = DriveConfig::TocFormatField::kByte2;
+            else if (where == "BYTE9")
+                drive.tocFormatField = DriveConfig::TocFormatField::kByte9;
+            else
+                return Fail("toc-format is either, byte2 or byte9, not '" + w[1] + "'");
+            return true;
+        }
         if (key == "BUFFER") {
             if (!Arguments(w, 1, 1) || !Number(w[1], 0, 0xFFFF, v, "buffer size (KB)")) return false;
             drive.bufferKB = uint32_t(v);

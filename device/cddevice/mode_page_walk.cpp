@@ -13,6 +13,7 @@ namespace {
 // Below this total the answer is read as having the 8-byte header.
 constexpr int kLongHeaderLimit = 512;
 constexpr uint16_t kNoBufferSize = 0xFFFF;  // BufSz of -1: not known yet
+constexpr int kTrayStateMediumType = 0x70;
 
 // The bytes of one page that are actually there.
 class Page {
@@ -129,6 +130,35 @@ PageFindings WalkModePages(const uint8_t* data, int first, int end, uint8_t meth
         offset += length + 2;
     }
     return out;
+}
+
+int GatherModeAnswer(uint8_t* gathered, int used, const uint8_t* answer, int received) {
+    const ModeHeader header = ReadModeHeader(answer, received);
+    if (header.total == 0) return used;
+    constexpr int kHeaderBytes = 8, kDescriptorBytes = 8;
+    if (used < kHeaderBytes) {
+        std::memset(gathered, 0, kHeaderBytes + kDescriptorBytes);
+        // Medium types from 0x70 name the tray (door closed, no disc) in
+        // the older code set; QEMU's ATAPI drives give 0x70 on every
+        // single-page answer, disc or not, so it tells nothing here.
+        if (header.mediumType < kTrayStateMediumType) gathered[2] = static_cast<uint8_t>(header.mediumType);
+        used = kHeaderBytes;
+        if (header.sectorSize >= 0) {
+            gathered[7] = kDescriptorBytes;
+            bytes::PutBe16(gathered + kHeaderBytes + 6, static_cast<uint16_t>(header.sectorSize));
+            used += kDescriptorBytes;
+        }
+    }
+    const int end = std::min({header.total, received, kModeSenseBytes});
+    for (int offset = header.firstPage; offset >= 0 && offset + 2 <= end;) {
+        const int pageBytes = answer[offset + 1] + 2;
+        if (offset + pageBytes > end || used + pageBytes > kGatheredBytesLimit) break;
+        std::memcpy(gathered + used, answer + offset, static_cast<size_t>(pageBytes));
+        used += pageBytes;
+        offset += pageBytes;
+    }
+    bytes::PutBe16(gathered, static_cast<uint16_t>(used - 2));
+    return used;
 }
 
 }  // namespace dravik::device::verify

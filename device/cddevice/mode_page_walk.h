@@ -1,6 +1,7 @@
 // Reading the all-pages mode sense answer of the device check: the header
-// in either form, and the walk over the pages that teaches the device
-// record the drive's capabilities and speed method.
+// in either form, the walk over the pages that teaches the device record
+// the drive's capabilities and speed method, and the all-pages answer put
+// together from single pages for drives that refuse page 0x3F.
 //
 // The answer comes from the drive and is trusted for nothing: every read
 // stays within the bytes the drive returned, the length its header claims
@@ -52,6 +53,23 @@ struct PageFindings {
 // writes its fields into the record.
 PageFindings WalkModePages(const uint8_t* data, int first, int end, uint8_t method, const std::string& deviceName,
                            DDBInfo& record);
+
+// The pages the check asks for one at a time when a drive refuses the
+// all-pages form: capabilities, error recovery, CD parameters and write
+// parameters.
+inline constexpr uint8_t kSinglePages[] = {0x2A, 0x01, 0x0D, 0x05};
+// A gathered answer stays below the total at which ReadModeHeader would
+// take the 8-byte header for the 4-byte one.
+inline constexpr int kGatheredBytesLimit = 500;
+
+// Adds one single-page MODE SENSE answer (`received` bytes, its header read
+// as ReadModeHeader reads the all-pages answer) to `gathered`, an all-pages
+// answer in the MODE SENSE(10) form that holds `used` bytes (0 at first) in
+// a buffer of at least kGatheredBytesLimit. The first usable answer gives
+// the header its medium type and block length; every answer adds its whole
+// pages (a page its answer cuts short is left out). Returns the new size;
+// an answer without a readable header changes nothing.
+int GatherModeAnswer(uint8_t* gathered, int used, const uint8_t* answer, int received);
 
 }  // namespace verify
 

@@ -112,6 +112,36 @@ bool CDDevice::VerifyDevice(bool checkMedia) {
     // accepted, with what the database said.
     unsigned char* data = workBuffer_.get();
     int received = 0;
+    const auto AnswersGetConfiguration = [this] {
+        constexpr uint32_t kConfigurationHeaderBytes = 8;
+        unsigned char header[kConfigurationHeaderBytes] = {};
+        DevRequest request(this);
+        request.direction = kRequestDataIn;
+        request.buffer = header;
+        request.dataLength = kConfigurationHeaderBytes;
+        request.cdbLength = 10;
+        request.cdb[0] = scsi::kGetConfiguration;
+        request.cdb[1] = 1;  // the current features only
+        bytes::PutBe16(request.cdb + 7, kConfigurationHeaderBytes);
+        if (!Send(request, false)) {
+            TakeSense(request);
+            return false;
+        }
+        return request.dataLength >= kConfigurationHeaderBytes && bytes::GetBe32(header) >= 4;
+    };
+    const auto GatherSinglePages = [this](unsigned char* gathered) {
+        unsigned char answer[256];
+        int used = 0;
+        for (const uint8_t page : verify::kSinglePages) {
+            int length = static_cast<int>(sizeof answer) - 1;
+            int pageOffset = 0;
+            if (!ModeSenseCommand(page, answer, &length, &pageOffset)) continue;
+            // The answer buffer was cleared before the command: what the
+            // drive did not fill reads as zeros and ends the pages.
+            used = verify::GatherModeAnswer(gathered, used, answer, static_cast<int>(sizeof answer) - 1);
+        }
+        return used;
+    };
     int retriesLeft = kModeSenseRetries;
     for (int attempt = 0;; ++attempt) {
         if (attempt >= kModeSenseMostAttempts) return true;
@@ -151,6 +181,14 @@ bool CDDevice::VerifyDevice(bool checkMedia) {
                          request.cdb[0]);
                 deviceRecord_->SetMode10(!mode10);
                 continue;
+            case 0x24:
+                // INVALID FIELD IN CDB: the drive refuses the all-pages
+                // form (QEMU's ATAPI drives do) but may answer the pages
+                // one at a time; those the check needs become one answer
+                // read the same way.
+                received = GatherSinglePages(data);
+                if (received == 0) return true;
+                break;
             case 0x3A:
                 // No disc: a drive the database knows as a writer is one.
                 if (deviceRecord_->GetWriteCmd() != 0) recorder_ = true;
@@ -158,6 +196,7 @@ bool CDDevice::VerifyDevice(bool checkMedia) {
             default:
                 return true;
             }
+            break;  // the pages were gathered one at a time
         }
         received = static_cast<int>(std::min<uint32_t>(request.dataLength, verify::kModeSenseBytes));
         // Some drives report a short length in MODE SENSE(10): 256 more.
@@ -192,6 +231,10 @@ bool CDDevice::VerifyDevice(bool checkMedia) {
     }
     if (deviceRecord_->GetSpeedCode() == verify::kNoSpeedMethod && found.method != verify::kNoSpeedMethod)
         deviceRecord_->SetSpeedCode(found.method);
+    // A capabilities page that does not claim the CD-DA commands (QEMU's
+    // ATAPI drives leave that bit clear) still comes from an MMC drive when
+    // the drive answers GET CONFIGURATION, a command older drives lack.
+    if (found.capabilitiesKnown && !deviceRecord_->IsMMC() && AnswersGetConfiguration()) deviceRecord_->SetMMC(true);
 
     // A model the database has no entry for gets the usual commands: the
     // MMC set for MMC drives, the older vendor commands otherwise.

@@ -66,9 +66,12 @@ void CDDevice::ClassifyMedium() {
         if (ReadCDToc(0x400, reply, kAtipBytes)) {
             const int bytes = TocReplyBytes(reply, kAtipBytes);
             cmd::Dump(*this, reply, bytes, "ATIP Data");
+            // An ATIP descriptor has byte 6 bit 7 set. A reply without it
+            // answers another format (drives that read the format from
+            // byte 9 only, QEMU's ATAPI ones, give the TOC) and tells nothing.
             if (bytes::GetBe16(reply) == 2 || bytes < 7)
                 mediaType_ = kNoAtip;  // no descriptor
-            else
+            else if (reply[6] & 0x80)
                 mediaType_ |= (reply[6] & 0x40) ? kRewritable : kRecordable;
         }
     }

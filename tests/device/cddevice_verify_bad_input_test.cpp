@@ -5,6 +5,7 @@
 // page walk over exactly sized buffers and random bytes (sanitizers on).
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <random>
 
 #include "cddevice_check_fakes.h"
@@ -159,7 +160,10 @@ TEST_F(VerifyBadInputTest, ModeSenseFailuresRetryOrGiveUpWithTheDatabaseRecord) 
     struct Row {
         uint8_t asc;
         size_t attempts;
-    } rows[] = {{0x29, 6}, {0x04, 6}, {0x00, 6}, {0x20, 6}, {0x3A, 1}, {0x24, 1}};
+    } rows[] = {{0x29, 6}, {0x04, 6}, {0x00, 6}, {0x20, 6}, {0x3A, 1},
+                // All pages refused as an invalid field: the pages the check
+                // needs are asked for one by one.
+                {0x24, 1 + std::size(verify::kSinglePages)}};
     for (const Row& row : rows) {
         SCOPED_TRACE(row.asc);
         Scripted::sent.clear();

@@ -65,6 +65,12 @@ TEST_F(VerifyMediaTest, EachKindOfDiscGetsItsBits) {
              b.Track(TrackKind::kMode1, 300);
          },
          0x01},
+        {"pressed data disc in a drive that reads the TOC format from byte 9 only: its TOC is no ATIP",
+         [](DiscBuilder& b) {
+             b.Directive("toc-format byte9");
+             b.Track(TrackKind::kMode1, 300);
+         },
+         0x00},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);

@@ -30,6 +30,10 @@ constexpr int kMaxTracksBeyondToc = 99;
 constexpr int kIncompleteTrack = 255;
 
 int ReadTocLayout(std::uint8_t* buffer);
+// Whether a READ TOC reply (`replyBytes` read) has the shape of a full TOC:
+// a length of whole 11-byte descriptors, one of them the first-track point
+// 0xA0 of a session numbered from 1.
+bool LooksLikeFullToc(const std::uint8_t* reply, int replyBytes);
 int ReadMmcTrackInfo(std::uint8_t* buffer);
 int ReadNonMmcTrackInfo(std::uint8_t* buffer);
 int ReadDiscInfoLayout(std::uint8_t* buffer);

@@ -2,6 +2,7 @@
 // TOC, their sessions from the full TOC (or counted when that cannot be
 // read), an area after the last session that the TOC does not list, and
 // the ends of the tracks.
+#include <algorithm>
 #include <cstring>
 
 #include "device/cddevice/cddevice.h"
@@ -19,6 +20,7 @@ namespace {
 constexpr int kTocHeaderBytes = 4;
 constexpr int kTocDescriptorBytes = 8;
 constexpr int kFullTocDescriptorBytes = 11;
+constexpr std::uint8_t kPointFirstTrack = 0xA0;
 constexpr std::uint8_t kPointNextProgramArea = 0xB0;
 
 struct TocDescriptor {
@@ -37,13 +39,35 @@ bool IsBcdOf(std::uint8_t point, int number) {
     return (point >> 4) * 10 + (point & 0x0F) == number;
 }
 
-// Sessions from the full TOC; false when it cannot be read.
+}  // namespace
+
+bool LooksLikeFullToc(const std::uint8_t* reply, int replyBytes) {
+    if (replyBytes < kTocHeaderBytes) return false;
+    const int length = bytes::GetBe16(reply);
+    if (length < 2 || (length - 2) % kFullTocDescriptorBytes != 0) return false;
+    const int end = std::min(length + 2, replyBytes);
+    for (int at = kTocHeaderBytes; at + kFullTocDescriptorBytes <= end; at += kFullTocDescriptorBytes)
+        if (reply[at + 3] == kPointFirstTrack && reply[at] != 0) return true;
+    return false;
+}
+
+namespace {
+
+// Sessions from the full TOC; false when it cannot be read. A drive that
+// reads the TOC format only from byte 2 of the command (QEMU's SCSI CD)
+// answers the request for the full TOC with the track list of format 0,
+// whose zero bytes would read as session 0: an answer that is not a full
+// TOC counts as none.
 bool ReadSessionsFromFullToc(device::CDDevice* device, std::uint8_t* buffer) {
     std::memset(buffer, 0, kLayoutBufferBytes);
     if (!device->ReadCDToc(0x200, buffer, static_cast<int>(kLayoutBufferBytes))) return false;
     if (diag::DebugMode) diag::DebugDump(buffer, static_cast<int>(kLayoutBufferBytes), "Mode 2 TOC");
     // Byte 0 above 8 means a length beyond the buffer: not used.
     if (buffer[0] >= 9) return true;
+    if (!LooksLikeFullToc(buffer, static_cast<int>(kLayoutBufferBytes))) {
+        if (diag::DebugMode) diag::DebugPrint("The mode 2 TOC answer is not a full TOC");
+        return false;
+    }
     const int length = bytes::GetBe16(buffer);
     const int descriptors = length >= 2 ? (length - 2) / kFullTocDescriptorBytes : 0;
     const std::uint8_t lastSession = buffer[3];
@@ -66,14 +90,18 @@ bool ReadSessionsFromFullToc(device::CDDevice* device, std::uint8_t* buffer) {
 }
 
 // Without the full TOC: the first node is in session 1 and every data
-// track opens a new session for the nodes after it, up to the lead-out.
+// track opens a new session for the nodes after it, up to the lead-out,
+// which closes the session of the last track (as the full TOC's last
+// session does).
 void CountSessions() {
     CatalogueGuard guard;
     int session = 1;
-    for (TrackNode* node = TrackListHead; node && node->number != kLeadOutNumber; node = node->next) {
+    TrackNode* node = TrackListHead;
+    for (; node && node->number != kLeadOutNumber; node = node->next) {
         node->session = static_cast<std::uint8_t>(session);
         if ((node->control & kControlData) && session < 255) ++session;
     }
+    if (node && node->prev) node->session = node->prev->session;
 }
 
 // A readable block 16 after the next possible program area means a session

@@ -77,7 +77,8 @@ void RefineNode(TrackNode* node, const MmcTrackInfo& info) {
     node->trackMode = info.mode;
     node->dataMode = info.dataMode;
     if (info.blank) node->flags |= TrackBlank;
-    node->session = info.session;
+    // Sessions count from 1: a drive that leaves the field 0 keeps the TOC's.
+    if (info.session != 0) node->session = info.session;
     if (info.mode != 0 && ((info.mode & kControlData) != 0) == ((node->control & kControlData) != 0))
         node->control = static_cast<std::uint8_t>((node->control & 0xF0) | (info.mode & 0x0F));
     if (info.packet) node->flags |= TrackPacket;
