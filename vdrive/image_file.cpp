@@ -23,7 +23,9 @@ std::shared_ptr<ImageFile> ImageFile::Open(const std::string& path, std::string&
     return std::shared_ptr<ImageFile>(new ImageFile(path, fd, uint64_t(st.st_size)));
 }
 
-ImageFile::~ImageFile() { ::close(fd_); }
+ImageFile::~ImageFile() {
+    if (fd_ >= 0) ::close(fd_);
+}
 
 bool ImageFile::ReadAt(uint64_t offset, void* buffer, size_t length) const {
     auto* out = static_cast<uint8_t*>(buffer);

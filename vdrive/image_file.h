@@ -1,5 +1,6 @@
 // A file that holds blocks of a disc, opened once and shared by every area
 // that reads from it. Reads use pread, so one open file serves all threads.
+// Compressed containers derive from it and serve their unpacked bytes.
 #pragma once
 
 #include <cstddef>
@@ -13,7 +14,7 @@ class ImageFile {
 public:
     // Opens `path` for reading; on failure returns null and sets `errorText`.
     static std::shared_ptr<ImageFile> Open(const std::string& path, std::string& errorText);
-    ~ImageFile();
+    virtual ~ImageFile();
     ImageFile(const ImageFile&) = delete;
     ImageFile& operator=(const ImageFile&) = delete;
 
@@ -21,10 +22,13 @@ public:
     uint64_t Size() const { return size_; }
     // Reads exactly `length` bytes at `offset`; false on any error or a
     // short read (the file shrank after it was opened).
-    bool ReadAt(uint64_t offset, void* buffer, size_t length) const;
+    virtual bool ReadAt(uint64_t offset, void* buffer, size_t length) const;
+
+protected:
+    // `fd` -1: the derived class serves the bytes itself.
+    ImageFile(std::string path, int fd, uint64_t size) : path_(std::move(path)), fd_(fd), size_(size) {}
 
 private:
-    ImageFile(std::string path, int fd, uint64_t size) : path_(std::move(path)), fd_(fd), size_(size) {}
     std::string path_;
     int fd_;
     uint64_t size_;

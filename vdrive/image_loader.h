@@ -1,5 +1,5 @@
 // Reads a disc image or a disc description into a disc and a drive.
-// Chosen by the file's extension: .cue, .ccd, .vdisc, .toc (cdrdao);
+// Chosen by the file's extension: .cue, .ccd, .vdisc, .toc (cdrdao), .chd;
 // anything else is a plain image of 2048-byte blocks (.iso).
 #pragma once
 
@@ -23,6 +23,7 @@ bool LoadCue(const std::string& path, LoadedImage& out, LoadError& error);
 bool LoadCloneCd(const std::string& path, LoadedImage& out, LoadError& error);
 bool LoadDescription(const std::string& path, LoadedImage& out, LoadError& error);
 bool LoadToc(const std::string& path, LoadedImage& out, LoadError& error);
+bool LoadChd(const std::string& path, LoadedImage& out, LoadError& error);
 
 // The text parsers behind the last three, for callers (and fuzz tests) that
 // hold the text already; `path` names the file in messages and anchors
