@@ -36,16 +36,16 @@ constexpr uint32_t kMaxMetadataBytes = 1u << 16;
 
 // Hunk kinds of the map, after the codecs 0-3.
 enum : uint8_t {
-    kNone = 4,  // stored raw
-    kSelf = 5,  // a copy of an earlier hunk
-    kParent = 6,
-    kRleSmall = 7,
-    kRleLarge = 8,
-    kSelf0 = 9,
-    kSelf1 = 10,
-    kParentSelf = 11,
-    kParent0 = 12,
-    kParent1 = 13,
+    kHunkRaw = 4,  // stored raw
+    kHunkCopy = 5,  // a copy of an earlier hunk
+    kHunkParent = 6,
+    kHunkRleSmall = 7,
+    kHunkRleLarge = 8,
+    kHunkCopy0 = 9,
+    kHunkCopy1 = 10,
+    kHunkParentSelf = 11,
+    kHunkParent0 = 12,
+    kHunkParent1 = 13,
 };
 
 constexpr uint32_t Tag(const char (&t)[5]) {
@@ -228,7 +228,7 @@ bool ChdFile::ReadMap(uint64_t mapOffset, std::string& why) {
         for (uint64_t n = 0; n < hunks; ++n) {
             Hunk& hunk = hunks_[n];
             const uint64_t block = GetBe32(&map[n * 4]);
-            hunk.kind = block == 0 ? kSelf : kNone;  // block 0 (the header) stands for zeros
+            hunk.kind = block == 0 ? kHunkCopy : kHunkRaw;  // block 0 (the header) stands for zeros
             hunk.offset = block == 0 ? UINT64_MAX : block * hunkBytes_;
             hunk.length = hunkBytes_;
         }
@@ -268,10 +268,10 @@ bool ChdFile::ReadMap(uint64_t mapOffset, std::string& why) {
             continue;
         }
         const int kind = huffman.Decode(bits);
-        if (kind == kRleSmall) {
+        if (kind == kHunkRleSmall) {
             hunks_[n].kind = last;
             repeat = 2 + uint64_t(huffman.Decode(bits));
-        } else if (kind == kRleLarge) {
+        } else if (kind == kHunkRleLarge) {
             hunks_[n].kind = last;
             repeat = 2 + 16 + (uint64_t(huffman.Decode(bits)) << 4);
             repeat += uint64_t(huffman.Decode(bits));
@@ -293,25 +293,25 @@ bool ChdFile::ReadMap(uint64_t mapOffset, std::string& why) {
             offset += hunk.length;
             hunk.crc = uint16_t(bits.Read(16));
             break;
-        case kNone:
+        case kHunkRaw:
             hunk.length = hunkBytes_;
             offset += hunk.length;
             hunk.crc = uint16_t(bits.Read(16));
             break;
-        case kSelf: hunk.offset = lastSelf = bits.Read(selfBits); break;
-        case kParent: hunk.offset = lastParent = bits.Read(parentBits); break;
-        case kSelf1: ++lastSelf; [[fallthrough]];
-        case kSelf0:
-            hunk.kind = kSelf;
+        case kHunkCopy: hunk.offset = lastSelf = bits.Read(selfBits); break;
+        case kHunkParent: hunk.offset = lastParent = bits.Read(parentBits); break;
+        case kHunkCopy1: ++lastSelf; [[fallthrough]];
+        case kHunkCopy0:
+            hunk.kind = kHunkCopy;
             hunk.offset = lastSelf;
             break;
-        case kParentSelf:
-            hunk.kind = kParent;
+        case kHunkParentSelf:
+            hunk.kind = kHunkParent;
             hunk.offset = lastParent = n * hunkBytes_ / unitBytes_;
             break;
-        case kParent1: lastParent += hunkBytes_ / unitBytes_; [[fallthrough]];
-        case kParent0:
-            hunk.kind = kParent;
+        case kHunkParent1: lastParent += hunkBytes_ / unitBytes_; [[fallthrough]];
+        case kHunkParent0:
+            hunk.kind = kHunkParent;
             hunk.offset = lastParent;
             break;
         default: why = "the CHD hunk map names an unknown kind of hunk"; return false;
@@ -407,7 +407,7 @@ bool ChdFile::DecodeCd(uint32_t codec, const uint8_t* in, size_t inLength, uint8
 
 bool ChdFile::UnpackHunk(uint64_t n, uint8_t* out, int depth) const {
     const Hunk& hunk = hunks_[n];
-    if (hunk.kind == kSelf) {
+    if (hunk.kind == kHunkCopy) {
         if (hunk.offset == UINT64_MAX) {
             std::memset(out, 0, hunkBytes_);
             return true;
@@ -415,10 +415,10 @@ bool ChdFile::UnpackHunk(uint64_t n, uint8_t* out, int depth) const {
         // A copy names an earlier hunk; a chain of copies ends soon.
         return hunk.offset < n && depth < 8 && UnpackHunk(hunk.offset, out, depth + 1);
     }
-    if (hunk.kind == kParent) return false;  // needs the parent image, which is not opened
+    if (hunk.kind == kHunkParent) return false;  // needs the parent image, which is not opened
     if (hunk.length > file_->Size() || hunk.offset > file_->Size() - hunk.length) return false;
     bool ok = false;
-    if (hunk.kind == kNone) {
+    if (hunk.kind == kHunkRaw) {
         ok = hunk.length == hunkBytes_ && file_->ReadAt(hunk.offset, out, hunkBytes_);
     } else if (hunk.kind < 4) {
         std::vector<uint8_t> packed(hunk.length);

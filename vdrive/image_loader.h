@@ -1,5 +1,6 @@
 // Reads a disc image or a disc description into a disc and a drive.
-// Chosen by the file's extension: .cue, .ccd, .vdisc, .toc (cdrdao), .chd;
+// Chosen by the file's extension: .cue, .ccd, .vdisc, .toc (cdrdao), .chd,
+// .nrg (Nero);
 // anything else is a plain image of 2048-byte blocks (.iso).
 #pragma once
 
@@ -24,6 +25,7 @@ bool LoadCloneCd(const std::string& path, LoadedImage& out, LoadError& error);
 bool LoadDescription(const std::string& path, LoadedImage& out, LoadError& error);
 bool LoadToc(const std::string& path, LoadedImage& out, LoadError& error);
 bool LoadChd(const std::string& path, LoadedImage& out, LoadError& error);
+bool LoadNrg(const std::string& path, LoadedImage& out, LoadError& error);
 
 // The text parsers behind the last three, for callers (and fuzz tests) that
 // hold the text already; `path` names the file in messages and anchors

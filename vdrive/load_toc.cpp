@@ -33,13 +33,13 @@ constexpr size_t kMaxTokens = 200000;
 constexpr size_t kMaxPieces = 1000;
 constexpr size_t kMaxDataFiles = 99;
 
-struct Token {
+struct TocToken {
     std::string text;
     int line = 0;
     bool quoted = false;
 };
 
-struct Piece {
+struct TocPiece {
     std::shared_ptr<ImageFile> file;  // null: zeros
     uint64_t offset = 0;
     int32_t blocks = 0;
@@ -52,7 +52,7 @@ struct TocTrack {
     uint32_t stride = 2048;
     uint8_t flags = 0;
     std::optional<int32_t> start;  // blocks of pre-gap before index 1
-    std::vector<Piece> pieces;
+    std::vector<TocPiece> pieces;
     int64_t blocks = 0;
 };
 
@@ -96,7 +96,7 @@ private:
                 while (i < text.size() && text[i] != '\n') ++i;
                 continue;
             }
-            Token t;
+            TocToken t;
             t.line = line;
             if (c == '"') {
                 t.quoted = true;
@@ -123,11 +123,11 @@ private:
         return true;
     }
 
-    const Token* Peek() const { return at_ < tokens_.size() ? &tokens_[at_] : nullptr; }
+    const TocToken* Peek() const { return at_ < tokens_.size() ? &tokens_[at_] : nullptr; }
     bool PeekIs(const char* word) const { return Peek() && !Peek()->quoted && Upper(Peek()->text) == word; }
     int Line() const { return at_ < tokens_.size() ? tokens_[at_].line : (tokens_.empty() ? 0 : tokens_.back().line); }
 
-    bool Next(Token& t, const char* what) {
+    bool Next(TocToken& t, const char* what) {
         if (at_ >= tokens_.size()) return Fail(Line(), "the file ends where " + std::string(what) + " should follow");
         t = tokens_[at_++];
         return true;
@@ -139,7 +139,7 @@ private:
         if (!PeekIs("{")) return Fail(line, "CD_TEXT must be followed by '{'");
         int depth = 0;
         do {
-            const Token& t = tokens_[at_++];
+            const TocToken& t = tokens_[at_++];
             if (!t.quoted && t.text == "{") ++depth;
             if (!t.quoted && t.text == "}") --depth;
         } while (depth > 0 && at_ < tokens_.size());
@@ -147,12 +147,12 @@ private:
         return true;
     }
 
-    bool IsMsf(const Token& t) const { return !t.quoted && t.text.find(':') != std::string::npos; }
+    bool IsMsf(const TocToken& t) const { return !t.quoted && t.text.find(':') != std::string::npos; }
 
     // A length or position: mm:ss:ff in blocks, else samples (audio) or
     // bytes (data) — returned as bytes of the track's file blocks when
     // `bytes` is set, as blocks otherwise (rounded up).
-    bool Amount(const Token& t, const TocTrack& track, uint64_t& bytes) {
+    bool Amount(const TocToken& t, const TocTrack& track, uint64_t& bytes) {
         int32_t frames = 0;
         if (IsMsf(t)) {
             if (!ParseMsfText(t.text, frames)) return Fail(t.line, "bad time '" + t.text + "' (mm:ss:ff)");
@@ -168,7 +168,7 @@ private:
         return true;
     }
 
-    bool Blocks(const Token& t, const TocTrack& track, int32_t& blocks) {
+    bool Blocks(const TocToken& t, const TocTrack& track, int32_t& blocks) {
         uint64_t bytes = 0;
         if (!Amount(t, track, bytes)) return false;
         const uint64_t n = (bytes + track.stride - 1) / track.stride;
@@ -177,7 +177,7 @@ private:
         return true;
     }
 
-    bool AddPiece(TocTrack& t, Piece p, int line) {
+    bool AddPiece(TocTrack& t, TocPiece p, int line) {
         if (t.pieces.size() >= kMaxPieces) return Fail(line, "too many pieces in one track");
         t.blocks += p.blocks;
         if (t.blocks > kLastAddress) return Fail(line, "the track is larger than a disc");
@@ -185,7 +185,7 @@ private:
         return true;
     }
 
-    bool OpenFile(const Token& name, std::shared_ptr<ImageFile>& file) {
+    bool OpenFile(const TocToken& name, std::shared_ptr<ImageFile>& file) {
         if (!name.quoted) return Fail(name.line, "a file name must be in double quotes");
         const std::string resolved = ResolveBeside(path_, name.text);
         if (auto known = files_.find(resolved); known != files_.end()) {
@@ -202,7 +202,7 @@ private:
 
     // FILE/AUDIOFILE "name" [#offset] start [length] and DATAFILE "name" [#offset] [length].
     bool FilePiece(TocTrack& track, bool audioFile, int line) {
-        Token name, t;
+        TocToken name, t;
         if (!Next(name, "a file name")) return false;
         std::shared_ptr<ImageFile> file;
         if (!OpenFile(name, file)) return false;
@@ -232,15 +232,15 @@ private:
                                   " bytes are needed, the file holds " + std::to_string(file->Size()));
         const uint64_t whole = length / track.stride;
         if (whole > uint64_t(kLastAddress)) return Fail(line, "the data is larger than a disc");
-        if (whole > 0 && !AddPiece(track, Piece{file, offset, int32_t(whole)}, line)) return false;
+        if (whole > 0 && !AddPiece(track, TocPiece{file, offset, int32_t(whole)}, line)) return false;
         // A last block the file holds only in part is padded with zeros;
         // its bytes are not kept.
-        if (length % track.stride != 0 && !AddPiece(track, Piece{nullptr, 0, 1}, line)) return false;
+        if (length % track.stride != 0 && !AddPiece(track, TocPiece{nullptr, 0, 1}, line)) return false;
         return true;
     }
 
     bool TrackStatement(int line) {
-        Token mode;
+        TocToken mode;
         if (!Next(mode, "a track mode")) return false;
         if (tracks_.size() >= size_t(kMaxTracks)) return Fail(line, "more than 99 tracks");
         TocTrack t;
@@ -265,7 +265,7 @@ private:
     }
 
     bool Statement() {
-        Token w;
+        TocToken w;
         if (!Next(w, "a statement")) return false;
         const int line = w.line;
         const std::string key = w.quoted ? std::string() : Upper(w.text);
@@ -293,7 +293,7 @@ private:
             if (key == "ZERO" && Peek() && !IsMsf(*Peek()) && !std::isdigit(uint8_t(Peek()->text[0]))) ++at_;
             int32_t blocks = 0;
             if (!Next(w, "a length") || !Blocks(w, t, blocks)) return false;
-            return AddPiece(t, Piece{nullptr, 0, blocks}, line);
+            return AddPiece(t, TocPiece{nullptr, 0, blocks}, line);
         }
         if (key == "FILE" || key == "AUDIOFILE") return FilePiece(t, true, line);
         if (key == "DATAFILE") return FilePiece(t, false, line);
@@ -306,7 +306,7 @@ private:
                 if (!ParseMsfText(w.text, blocks)) return Fail(line, "bad time '" + w.text + "' (mm:ss:ff)");
                 if (key == "PREGAP") {
                     if (!t.pieces.empty()) return Fail(line, "PREGAP must come before the track's data");
-                    if (!AddPiece(t, Piece{nullptr, 0, blocks}, line)) return false;
+                    if (!AddPiece(t, TocPiece{nullptr, 0, blocks}, line)) return false;
                 }
                 t.start = blocks;
             } else {
@@ -343,7 +343,7 @@ private:
             t.pregap = pregap;
             t.start = cursor + pregap;
             t.end = cursor + int32_t(c.blocks);
-            for (const Piece& p : c.pieces) {
+            for (const TocPiece& p : c.pieces) {
                 if (p.file) disc->areas.push_back(Area{cursor, p.blocks, p.file, p.offset, c.sectorSize, c.stride});
                 cursor += p.blocks;
             }
@@ -359,7 +359,7 @@ private:
 
     const std::string& path_;
     LoadError& error_;
-    std::vector<Token> tokens_;
+    std::vector<TocToken> tokens_;
     size_t at_ = 0;
     std::vector<TocTrack> tracks_;
     std::map<std::string, std::shared_ptr<ImageFile>> files_;
