@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <random>
 
+#include "raw_sectors.h"
 #include "same_disc.h"
 #include "support/nrg_writer.h"
 #include "support/temp_dir.h"
@@ -21,29 +22,6 @@ using namespace dravik;
 using namespace dravik::test;
 
 namespace {
-
-// Raw sectors: Mode 1 (1), Mode 2 Form 1 (2) or audio (0).
-std::string RawSectors(int mode, int32_t first, int count, unsigned seed) {
-    std::string bytes;
-    std::mt19937 rng(seed);
-    for (int i = 0; i < count; ++i) {
-        uint8_t user[2048], sector[2352];
-        for (uint8_t& b : user) b = uint8_t(rng());
-        if (mode == 1) vdrive::BuildMode1Sector(sector, first + i, user);
-        else if (mode == 2) vdrive::BuildMode2Form1Sector(sector, first + i, user);
-        else for (uint8_t& b : sector) b = uint8_t(rng());
-        bytes.append(reinterpret_cast<char*>(sector), sizeof sector);
-    }
-    return bytes;
-}
-
-// The bytes of each raw sector an image keeps (from, bytes), with
-// `sub` bytes of sub-channel data after each.
-std::string Kept(const std::string& raw, size_t from, size_t bytes, size_t sub) {
-    std::string out;
-    for (size_t at = 0; at < raw.size(); at += 2352) out += raw.substr(at + from, bytes) + std::string(sub, '\x5A');
-    return out;
-}
 
 struct Disc {
     std::vector<NrgTrackSpec> tracks;
@@ -60,7 +38,7 @@ Disc MixedMode(bool trackAtOnce) {
     const std::string audioKept = audio.substr(size_t(20 - gap) * 2352);
     d.tracks.push_back(NrgTrackSpec{1, 0x05, 2352, data, 0, 0, false});
     d.tracks.push_back(NrgTrackSpec{1, 0x07, 2352, audioKept, gap, 300 + gap, true});
-    d.tracks.push_back(NrgTrackSpec{1, 0x10, 2448, Kept(more, 0, 2352, 96), 0, trackAtOnce ? 400 : 420, true});
+    d.tracks.push_back(NrgTrackSpec{1, 0x10, 2448, KeptSectors(more, 0, 2352, 96), 0, trackAtOnce ? 400 : 420, true});
     d.bin = data + audioKept + more;
     d.cue = "FILE \"disc.bin\" BINARY\n  TRACK 01 MODE1/2352\n    INDEX 01 00:00:00\n  TRACK 02 AUDIO\n" +
             std::string(trackAtOnce ? "" : "    INDEX 00 00:04:00\n") + "    INDEX 01 00:04:" + (trackAtOnce ? "00" : "20") +
@@ -78,8 +56,8 @@ Disc TwoSessions(bool trackAtOnce) {
     const std::string first = RawSectors(1, 0, 300, 4), second = RawSectors(1, 11700, 150, 5),
                       third = RawSectors(2, 11850, 50, 6);
     d.tracks.push_back(NrgTrackSpec{1, 0x05, 2352, first, 0, 0, false});
-    d.tracks.push_back(NrgTrackSpec{2, 0x00, 2048, Kept(second, 16, 2048, 0), 0, 11700, false});
-    d.tracks.push_back(NrgTrackSpec{2, 0x03, 2336, Kept(third, 16, 2336, 0), 0, 11850, false});
+    d.tracks.push_back(NrgTrackSpec{2, 0x00, 2048, KeptSectors(second, 16, 2048, 0), 0, 11700, false});
+    d.tracks.push_back(NrgTrackSpec{2, 0x03, 2336, KeptSectors(third, 16, 2336, 0), 0, 11850, false});
     d.bin = first;
     d.bin2 = second + third;
     d.cue = "REM SESSION 01\nFILE \"disc.bin\" BINARY\n  TRACK 01 MODE1/2352\n    INDEX 01 00:00:00\nREM SESSION 02\n" +
