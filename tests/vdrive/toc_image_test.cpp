@@ -10,6 +10,7 @@
 #include <fstream>
 #include <random>
 
+#include "raw_sectors.h"
 #include "same_disc.h"
 #include "support/temp_dir.h"
 #include "vdrive/image_loader.h"
@@ -20,22 +21,6 @@ using namespace dravik;
 using namespace dravik::test;
 
 namespace {
-
-// Raw sectors: Mode 1 (`mode` 1), Mode 2 Form 1 (2) or audio noise (0),
-// for blocks first.. of a disc.
-std::string RawSectors(int mode, int32_t first, int count, unsigned seed) {
-    std::string bytes;
-    std::mt19937 rng(seed);
-    for (int i = 0; i < count; ++i) {
-        uint8_t user[2048], sector[2352];
-        for (uint8_t& b : user) b = uint8_t(rng());
-        if (mode == 1) vdrive::BuildMode1Sector(sector, first + i, user);
-        else if (mode == 2) vdrive::BuildMode2Form1Sector(sector, first + i, user);
-        else for (uint8_t& b : sector) b = uint8_t(rng());
-        bytes.append(reinterpret_cast<char*>(sector), sizeof sector);
-    }
-    return bytes;
-}
 
 std::unique_ptr<vdrive::VirtualDrive> Open(const std::string& path) {
     vdrive::LoadError error;
