@@ -50,14 +50,17 @@ BlockLookup LocateBlock(const DiscView& view, const std::vector<BlockRange>& fai
 
 Sense ReadRawBlock(const DiscView& view, const Track& track, int32_t lba, uint8_t* out) {
     const Area* area = view.AreaAt(lba);
-    if (area && area->file && area->sectorSize == kRawSectorSize) {
-        const uint64_t at = area->offset + uint64_t(lba - area->first) * kRawSectorSize;
-        return area->file->ReadAt(at, out, kRawSectorSize) ? sense::kNone : ReadError(lba);
+    if (area && area->file && area->sectorSize == kRawSectorSize)
+        return area->file->ReadAt(area->OffsetOf(lba), out, kRawSectorSize) ? sense::kNone : ReadError(lba);
+    if (area && area->file && area->sectorSize == kMode2SectorSize) {
+        // The image left out sync and header: both follow from the address.
+        if (!area->file->ReadAt(area->OffsetOf(lba), out + kMode2SubheaderOffset, kMode2SectorSize)) return ReadError(lba);
+        WriteSyncAndHeader(out, lba, 2);
+        return sense::kNone;
     }
     uint8_t user[kUserDataSize];
     if (area && area->file) {
-        const uint64_t at = area->offset + uint64_t(lba - area->first) * kUserDataSize;
-        if (!area->file->ReadAt(at, user, kUserDataSize)) return ReadError(lba);
+        if (!area->file->ReadAt(area->OffsetOf(lba), user, kUserDataSize)) return ReadError(lba);
     } else {
         std::memset(user, 0, sizeof user);
     }
@@ -80,10 +83,8 @@ Sense ReadUserData(const DiscView& view, const Track& track, int32_t lba, uint8_
         std::memset(out, 0, kUserDataSize);
         return sense::kNone;
     }
-    if (area->sectorSize == kUserDataSize) {
-        const uint64_t at = area->offset + uint64_t(lba - area->first) * kUserDataSize;
-        return area->file->ReadAt(at, out, kUserDataSize) ? sense::kNone : ReadError(lba);
-    }
+    if (area->sectorSize == kUserDataSize)
+        return area->file->ReadAt(area->OffsetOf(lba), out, kUserDataSize) ? sense::kNone : ReadError(lba);
     uint8_t raw[kRawSectorSize];
     Sense s = ReadRawBlock(view, track, lba, raw);
     if (s.key) return s;

@@ -30,15 +30,19 @@ enum class Medium : uint8_t { kNone, kCdRom, kCdR, kCdRw, kDvdPlusRw };
 enum class BackgroundFormat : uint8_t { kNone = 0, kStopped = 1, kRunning = 2, kDone = 3 };
 
 // A run of blocks with one source: a file read at `offset` with
-// `sectorSize` bytes per block (2048 user data or 2352 raw), or zeros when
-// `file` is null.
+// `sectorSize` bytes of each block (2048 user data, 2336 a Mode 2 sector
+// without sync and header, or 2352 raw), or zeros when `file` is null.
+// Images that keep sub-channel data after every sector step `stride`
+// bytes from one block to the next (0: the sector size).
 struct Area {
     int32_t first = 0;
     int32_t count = 0;
     std::shared_ptr<ImageFile> file;
     uint64_t offset = 0;
     uint32_t sectorSize = 2048;
+    uint32_t stride = 0;
     int32_t End() const { return first + count; }
+    uint64_t OffsetOf(int32_t lba) const { return offset + uint64_t(lba - first) * (stride ? stride : sectorSize); }
 };
 
 struct Track {

@@ -37,7 +37,9 @@ std::shared_ptr<ImageFile> ImageFile::CreateScratch(std::string& errorText) {
     return std::shared_ptr<ImageFile>(new ImageFile("(recorded data)", fd, 0, true));
 }
 
-ImageFile::~ImageFile() { ::close(fd_); }
+ImageFile::~ImageFile() {
+    if (fd_ >= 0) ::close(fd_);
+}
 
 bool ImageFile::WriteAt(uint64_t offset, const void* data, size_t length) {
     if (!writable_) return false;

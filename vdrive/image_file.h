@@ -1,5 +1,6 @@
 // A file that holds blocks of a disc, opened once and shared by every area
 // that reads from it. Reads use pread, so one open file serves all threads.
+// Compressed containers derive from it and serve their unpacked bytes.
 #pragma once
 
 #include <cstddef>
@@ -18,7 +19,7 @@ public:
     // keeps what it wrote. Files opened with Open are read-only, so a
     // recording never changes the images a disc was loaded from.
     static std::shared_ptr<ImageFile> CreateScratch(std::string& errorText);
-    ~ImageFile();
+    virtual ~ImageFile();
     ImageFile(const ImageFile&) = delete;
     ImageFile& operator=(const ImageFile&) = delete;
 
@@ -26,14 +27,17 @@ public:
     uint64_t Size() const { return size_; }
     // Reads exactly `length` bytes at `offset`; false on any error or a
     // short read (the file shrank after it was opened).
-    bool ReadAt(uint64_t offset, void* buffer, size_t length) const;
+    virtual bool ReadAt(uint64_t offset, void* buffer, size_t length) const;
     // Writes `length` bytes at `offset` of a scratch file; false on a
     // read-only file or any error.
     bool WriteAt(uint64_t offset, const void* data, size_t length);
 
-private:
+protected:
+    // `fd` -1: the derived class serves the bytes itself.
     ImageFile(std::string path, int fd, uint64_t size, bool writable = false)
         : path_(std::move(path)), fd_(fd), size_(size), writable_(writable) {}
+
+private:
     std::string path_;
     int fd_;
     uint64_t size_;

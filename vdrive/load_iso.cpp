@@ -12,7 +12,9 @@
 
 namespace dravik::vdrive {
 
-bool LoadIso(const std::string& path, LoadedImage& out, LoadError& error) {
+bool LoadIso(const std::string& path, LoadedImage& out, LoadError& error) { return LoadIso(path, {}, out, error); }
+
+bool LoadIso(const std::string& path, const std::string& givenMap, LoadedImage& out, LoadError& error) {
     std::string why;
     auto file = ImageFile::Open(path, why);
     if (!file) {
@@ -20,7 +22,7 @@ bool LoadIso(const std::string& path, LoadedImage& out, LoadError& error) {
         return false;
     }
     std::optional<RescueMap> map;
-    if (const std::string mapPath = RescueMapBeside(path); !mapPath.empty()) {
+    if (const std::string mapPath = givenMap.empty() ? RescueMapBeside(path) : givenMap; !mapPath.empty()) {
         map.emplace();
         if (!LoadRescueMap(mapPath, kUserDataSize, *map, error)) return false;
     }

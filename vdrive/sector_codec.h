@@ -10,6 +10,7 @@ namespace dravik::vdrive {
 
 inline constexpr size_t kRawSectorSize = 2352;
 inline constexpr size_t kUserDataSize = 2048;
+inline constexpr size_t kMode2SectorSize = 2336;  // a Mode 2 sector after its header
 inline constexpr size_t kSubQSize = 16;
 inline constexpr size_t kSubChannelSize = 96;
 

@@ -162,9 +162,9 @@ VirtualDrive::VirtualDrive(LoadedImage image, std::string location)
 
 VirtualDrive::~VirtualDrive() = default;
 
-std::unique_ptr<VirtualDrive> VirtualDrive::Open(const std::string& path, LoadError& error) {
+std::unique_ptr<VirtualDrive> VirtualDrive::Open(const std::string& path, LoadError& error, const std::string& mapPath) {
     LoadedImage image;
-    if (!LoadImage(path, image, error)) return nullptr;
+    if (!LoadImageWithMap(path, mapPath, image, error)) return nullptr;
     return std::make_unique<VirtualDrive>(std::move(image), path);
 }
 

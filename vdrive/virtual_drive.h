@@ -36,7 +36,8 @@ public:
     ~VirtualDrive() override;
 
     // Loads an image or description; null with `error` set when it cannot be served.
-    static std::unique_ptr<VirtualDrive> Open(const std::string& path, LoadError& error);
+    // `mapPath`: a ddrescue mapfile for a plain image, instead of the one beside it.
+    static std::unique_ptr<VirtualDrive> Open(const std::string& path, LoadError& error, const std::string& mapPath = {});
 
     platform::ScsiResult Execute(const platform::ScsiRequest& request) override;
     platform::DriveIdentity Identity() const override;

@@ -115,7 +115,9 @@ DriveTable DriveTable::Build(const DriveTableSources& sources) {
     for (const std::string& path : sources.imagePaths) {
         if (!seen.insert(path).second) continue;  // named twice: one drive
         vdrive::LoadError error;
-        std::unique_ptr<vdrive::VirtualDrive> drive = vdrive::VirtualDrive::Open(path, error);
+        const auto map = sources.rescueMaps.find(path);
+        std::unique_ptr<vdrive::VirtualDrive> drive =
+            vdrive::VirtualDrive::Open(path, error, map != sources.rescueMaps.end() ? map->second : std::string());
         if (!drive) {
             table.problems_.push_back(error.Text());
             continue;

@@ -11,6 +11,7 @@
 // below the system's device list.
 #pragma once
 
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -36,6 +37,9 @@ struct DriveTableSources {
     std::string sysClassBlock = "/sys/class/block";
     std::string deviceFolder = "/dev";
     std::vector<std::string> imagePaths;
+    // A ddrescue mapfile for an image of imagePaths (by the same path),
+    // used instead of the one beside the image.
+    std::map<std::string, std::string> rescueMaps;
 };
 
 class DriveTable {

@@ -18,6 +18,16 @@ bool TakeGlobalOptions(std::vector<std::string>& args, GlobalOptions& options, s
             yes = true;
         } else if (arg == "--no") {
             no = true;
+        } else if (arg == "--map") {
+            if (i + 1 >= args.size() || args[i + 1].empty()) {
+                error = "--map needs a mapfile";
+                return false;
+            }
+            if (!options.mapFile.empty()) {
+                error = "--map can be given once";
+                return false;
+            }
+            options.mapFile = args[++i];
         } else if (arg.size() >= 2 && arg[0] == '-' && arg[1] == 'D') {
             auto switches = diag::ParseDebugSwitch(std::string_view(arg).substr(2));
             if (!switches) {

@@ -8,6 +8,7 @@
 #include "cli_shell_port.h"
 #include "program/messages/language_module.h"
 #include "program/messages/show_message.h"
+#include "scan_target.h"
 
 namespace dravik::cli {
 
@@ -68,6 +69,7 @@ int main(int argc, char** argv) {
         PrintUsage(stderr);
         return kExitUsage;
     }
+    SetTargetRescueMap(options.mapFile);
     if (args.empty()) {
         PrintUsage(stderr);
         return kExitUsage;

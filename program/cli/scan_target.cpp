@@ -36,6 +36,8 @@ namespace dravik::cli {
 
 namespace {
 
+std::string g_rescueMap;
+
 bool IsDriveLetter(const std::string& target) {
     return target.size() == 2 && target[1] == ':' &&
            ((target[0] >= 'A' && target[0] <= 'Z') || (target[0] >= 'a' && target[0] <= 'z'));
@@ -74,7 +76,10 @@ platform::DriveTable BuildDriveTable(const std::string& imageTarget) {
     platform::DriveTableSources sources;
     if (const char* images = std::getenv(platform::kImagesVariable)) sources.imagePaths = platform::SplitImageList(images);
     for (std::string& path : platform::VirtualDrivePathsFromRegistry()) sources.imagePaths.push_back(std::move(path));
-    if (!imageTarget.empty()) sources.imagePaths.push_back(imageTarget);
+    if (!imageTarget.empty()) {
+        sources.imagePaths.push_back(imageTarget);
+        if (!g_rescueMap.empty()) sources.rescueMaps[imageTarget] = g_rescueMap;
+    }
     return platform::DriveTable::Build(sources);
 }
 
@@ -173,6 +178,11 @@ int ScanWithLibrary(const char* command, const std::string& target, void* resour
             imageTarget = ::realpath(target.c_str(), absolute) ? absolute : target;
         }
     }
+    if (!g_rescueMap.empty() && imageTarget.empty()) {
+        std::fprintf(stderr, "dravik-cli %s: --map goes with an image file, not with the drive %s\n", command,
+                     target.c_str());
+        return kExitUsage;
+    }
     const platform::DriveTable table = BuildDriveTable(imageTarget);
     for (const std::string& problem : table.Problems()) std::fprintf(stderr, "dravik-cli %s: %s\n", command, problem.c_str());
     const platform::DriveEntry* wanted = FindTargetEntry(table, target, imageTarget);
@@ -215,6 +225,8 @@ int ScanWithLibrary(const char* command, const std::string& target, void* resour
 }
 
 }  // namespace
+
+void SetTargetRescueMap(const std::string& mapFile) { g_rescueMap = mapFile; }
 
 bool InterruptRequested() { return g_interrupts > 0; }
 

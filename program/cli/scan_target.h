@@ -27,6 +27,10 @@ using AfterScan = std::function<int(device::CDDevice& device, scan::ScanOutcome 
 // The settings are the caller's (it parses its options into them first).
 int ScanTargetWith(const char* command, const std::string& target, const AfterScan& afterScan);
 
+// The ddrescue mapfile (--map) for the image target of the next scans;
+// empty: the one beside the image, if any. A drive target with a map is refused.
+void SetTargetRescueMap(const std::string& mapFile);
+
 // True once Ctrl-C was pressed during the command (the scan or the work after it).
 bool InterruptRequested();
 

@@ -203,6 +203,58 @@ TEST_F(CliExtractTest, DdrescueMapMakesItsBadAreasDamagedBlocks) {
     EXPECT_EQ(ReadFile(dir_.File("out/RESCUED (Session 1)/C.TXT")), files_["C.TXT"]);
 }
 
+// The mapfile named with --map, kept in another folder, wins over one
+// beside the image: its two bad areas make exactly the files that cross
+// them damaged with those block ranges, and every other file comes out whole.
+TEST_F(CliExtractTest, MapGivenOnTheCommandLineMarksItsTwoBadAreas) {
+    REQUIRE_TOOL("genisoimage");
+    REQUIRE_TOOL("ddrescuelog");
+    AddFile("A.BIN", 20 * 2048);
+    AddFile("B.BIN", 10 * 2048, 2);
+    AddFile("C.BIN", 6 * 2048, 3);
+    AddFile("D.TXT", 100);
+    Shell("genisoimage -quiet -V RESCUED -o rescued.iso src");
+    const CliRun scan = RunCli({"scan", dir_.File("rescued.iso")});
+    std::map<std::string, int> start;
+    for (const std::string name : {"A.BIN", "B.BIN"}) {
+        const std::size_t at = scan.out.find(name + ";1  start ");
+        ASSERT_NE(at, std::string::npos) << scan.out;
+        start[name] = std::stoi(scan.out.substr(at + name.size() + 10));
+    }
+    const int a = start["A.BIN"], b = start["B.BIN"];
+    // A map beside the image that marks everything read is not used.
+    Shell("printf '' | ddrescuelog -q -b2048 --create-mapfile=-+ - > rescued.map");
+    Shell("mkdir maps && seq " + std::to_string(a + 5) + " " + std::to_string(a + 9) + " > bad.txt && seq " +
+          std::to_string(b + 2) + " " + std::to_string(b + 3) +
+          " >> bad.txt && ddrescuelog -q -b2048 --create-mapfile=-+ - < bad.txt > maps/disc.log");
+
+    const CliRun run = RunCli({"--map", dir_.File("maps/disc.log"), "extract", dir_.File("rescued.iso"), "--to",
+                               dir_.File("out")});
+    EXPECT_EQ(run.status, 1) << run.out << run.err;
+    EXPECT_NE(run.out.find("damaged   RESCUED (Session 1)/A.BIN  unreadable blocks " + std::to_string(a + 5) + "-" +
+                           std::to_string(a + 9) + ","),
+              std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("damaged   RESCUED (Session 1)/B.BIN  unreadable blocks " + std::to_string(b + 2) + "-" +
+                           std::to_string(b + 3) + ","),
+              std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("Summary: 2 written, 2 damaged, 0 missing"), std::string::npos) << run.out;
+    std::string damagedA = files_["A.BIN"], damagedB = files_["B.BIN"];
+    damagedA.replace(5 * 2048, 5 * 2048, 5 * 2048, '\0');
+    damagedB.replace(2 * 2048, 2 * 2048, 2 * 2048, '\0');
+    EXPECT_TRUE(ReadFile(dir_.File("out/RESCUED (Session 1)/A.BIN")) == damagedA);
+    EXPECT_TRUE(ReadFile(dir_.File("out/RESCUED (Session 1)/B.BIN")) == damagedB);
+    EXPECT_TRUE(ReadFile(dir_.File("out/RESCUED (Session 1)/C.BIN")) == files_["C.BIN"]);
+    EXPECT_EQ(ReadFile(dir_.File("out/RESCUED (Session 1)/D.TXT")), files_["D.TXT"]);
+
+    // --map wants a file, once, and an image target.
+    EXPECT_EQ(RunCli({"extract", dir_.File("rescued.iso"), "--to", dir_.File("o"), "--map"}).status, 2);
+    EXPECT_EQ(RunCli({"--map", "x.map", "--map", "y.map", "scan", dir_.File("rescued.iso")}).status, 2);
+    EXPECT_EQ(RunCli({"--map", dir_.File("maps/disc.log"), "scan", "D:"}).status, 2);
+    const CliRun missing = RunCli({"--map", dir_.File("maps/none.map"), "scan", dir_.File("rescued.iso")});
+    EXPECT_NE(missing.status, 0);
+    EXPECT_NE(missing.err.find("none.map"), std::string::npos) << missing.err;
+}
+
 TEST_F(CliExtractTest, UnreadableBlockMissingFileExistingFileAndPaths) {
     REQUIRE_TOOL("genisoimage");
     AddFile("A.BIN", 20 * 2048);

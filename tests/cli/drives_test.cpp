@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include "support/cli_runner.h"
 #include "support/temp_dir.h"
@@ -43,6 +45,28 @@ TEST(DrivesCommand, ListsAnImageAsAVirtualDrive) {
         EXPECT_EQ(run.out.rfind("D:", 0), 0u) << run.out;
     }
     EXPECT_EQ(run.err.find("dravik-cli drives:"), std::string::npos) << run.err;  // no image problems
+}
+
+// Images of other programs: a cdrdao table of contents and a CHD made by
+// chdman from it are each a drive; a damaged CHD is reported with its reason.
+TEST(DrivesCommand, ListsCdrdaoAndChdImages) {
+    TempDir dir;
+    std::ofstream(dir.File("disc.bin"), std::ios::binary) << std::string(2352 * 300, '\0');
+    const std::string toc = dir.Write("disc.toc", "CD_DA\nTRACK AUDIO\nFILE \"disc.bin\" 0\n");
+    std::vector<std::string> images = {toc};
+    if (std::system("command -v chdman >/dev/null 2>&1") == 0) {
+        dir.Write("disc.cue", "FILE \"disc.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n");
+        const std::string command = "cd '" + dir.path() + "' && chdman createcd -i disc.cue -o disc.chd >/dev/null 2>&1";
+        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+        images.push_back(dir.File("disc.chd"));
+    }
+    DrivesRun run = RunDrives(images.size() == 2 ? images[0] + ":" + images[1] : images[0]);
+    EXPECT_EQ(run.status, 0) << run.err;
+    for (const std::string& image : images) EXPECT_NE(run.out.find(image), std::string::npos) << run.out;
+    const std::string broken = dir.Write("broken.chd", "MComprHD but not more");
+    run = RunDrives(broken);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find(broken + ": not a CHD image"), std::string::npos) << run.err;
 }
 
 TEST(DrivesCommand, BadImageIsReportedWithFileAndLine) {
