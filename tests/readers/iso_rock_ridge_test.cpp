@@ -222,6 +222,10 @@ TEST(RockRidgeTest, TimesRelocationCompressionAndSkipBytes) {
     EXPECT_EQ(ParseSystemUse(area, length).name.value_or(""), "skipped");
     SystemUseArea(record.data(), record.size(), 255, area, length);
     EXPECT_EQ(length, 0u);
+    // A record cut before its identifier length has no area (read nothing past it).
+    const Bytes cut(record.begin(), record.begin() + 20);
+    SystemUseArea(cut.data(), cut.size(), 0, area, length);
+    EXPECT_EQ(length, 0u);
 }
 
 TEST(RockRidgeTest, AnyBytesAreWalkedWithinTheirLimits) {

@@ -139,10 +139,12 @@ private:
 
 void SystemUseArea(const std::uint8_t* record, std::size_t recordLength, std::size_t skipBytes,
                    const std::uint8_t*& area, std::size_t& length) {
-    const std::size_t idLength = record[kDrIdLength];
-    const std::size_t begin = kDrId + idLength + ((idLength % 2 == 0) ? 1 : 0) + skipBytes;
     area = record;
     length = 0;
+    // A record too short to hold its identifier length has no System Use area.
+    if (recordLength <= kDrIdLength) return;
+    const std::size_t idLength = record[kDrIdLength];
+    const std::size_t begin = kDrId + idLength + ((idLength % 2 == 0) ? 1 : 0) + skipBytes;
     if (begin >= recordLength) return;
     area = record + begin;
     length = recordLength - begin;
