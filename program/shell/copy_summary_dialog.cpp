@@ -17,17 +17,17 @@ namespace dravik::shell {
 
 namespace {
 
-SavePathChooser& Chooser() {
+SavePathChooser& SaveChooser() {
     static SavePathChooser chooser;
     return chooser;
 }
 
 }  // namespace
 
-void SetSavePathChooser(SavePathChooser chooser) { Chooser() = std::move(chooser); }
+void SetSavePathChooser(SavePathChooser chooser) { SaveChooser() = std::move(chooser); }
 
 QString ChooseSavePath(QWidget* owner, const QString& title, const QString& suggested) {
-    if (Chooser()) return Chooser()(owner, title, suggested);
+    if (SaveChooser()) return SaveChooser()(owner, title, suggested);
     return QFileDialog::getSaveFileName(owner, title, QDir::home().filePath(suggested));
 }
 

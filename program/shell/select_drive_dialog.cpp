@@ -31,7 +31,7 @@ constexpr int kRefusedRole = Qt::UserRole + 1;
 // Where the open-image dialog was last left, kept between runs.
 constexpr char kImageFolderValue[] = "ImageFolder";
 
-ImagePathChooser& Chooser() {
+ImagePathChooser& ImageChooser() {
     static ImagePathChooser chooser = [](QWidget* owner) {
         const QString folder = QString::fromStdString(app::ReadProgramString(kImageFolderValue, ""));
         const QString path = QFileDialog::getOpenFileName(owner, QObject::tr("Open Disc Image"), folder, ImageFilter());
@@ -57,8 +57,8 @@ QString ImageFilter() {
     return QObject::tr("Disc images (%1);;All files (*)").arg(patterns.join(QLatin1Char(' ')));
 }
 
-void SetImagePathChooser(ImagePathChooser chooser) { Chooser() = std::move(chooser); }
-QString ChooseImagePath(QWidget* owner) { return Chooser() ? Chooser()(owner) : QString(); }
+void SetImagePathChooser(ImagePathChooser chooser) { ImageChooser() = std::move(chooser); }
+QString ChooseImagePath(QWidget* owner) { return ImageChooser() ? ImageChooser()(owner) : QString(); }
 
 device::CDDevice* OpenImageDrive(const QString& path, QWidget* owner) {
     std::string error;
