@@ -70,6 +70,29 @@ TEST_F(RockRidgeImageTest, LongNamesDeepTreeLinkAndTimes) {
     }
 }
 
+// A moved folder whose placeholder lost its "CL" entry is not lost with
+// it: it is shown in the folder it was moved to, with everything below it.
+TEST_F(RockRidgeImageTest, MovedFolderWithoutItsPlaceholderStaysInTheRelocationFolder) {
+    REQUIRE_TOOL("genisoimage");
+    AddTree();
+    Run("genisoimage -quiet -R -V RR -o rr.iso src");
+    const std::string image = dir_.File("rr.iso");
+    std::string bytes = dir_.Read("rr.iso");
+    const size_t link = bytes.find(std::string("CL\x0c\x01", 4));
+    ASSERT_NE(link, std::string::npos);
+    bytes.replace(link, 2, "XX");
+    dir_.Write("rr.iso", bytes);
+    Insert(image);
+    scan::ClearTrackList(false);
+    scan::TrackNode* track = AddTrack(0, Blocks(image));
+    AddLeadOut(Blocks(image));
+    ASSERT_TRUE(Read(track));
+    const auto paths = Paths(track);
+    EXPECT_EQ(paths.count("rr_moved/level8/level9/level10/level11/level12/file12.txt"), 1u);
+    EXPECT_EQ(paths.count("rr_moved/level8/file8.txt"), 1u);
+    EXPECT_EQ(paths.count("level1/level2/level3/level4/level5/level6/level7/file7.txt"), 1u);
+}
+
 TEST_F(RockRidgeImageTest, ZisofsFileIsShownWithItsSizeAndExpandsByteForByte) {
     REQUIRE_TOOL("xorriso");
     std::string text;

@@ -27,6 +27,9 @@ void BeginTree(IsoTrackState& state) {
     state.continuationReadable = false;
     state.onlyRelocations = false;
     state.relocations = 0;
+    state.relocationHolders.clear();
+    state.claimingMoved = false;
+    state.movedClaimed = 0;
 }
 
 WorkBlock::WorkBlock(std::size_t blocks)

@@ -117,6 +117,9 @@ void AppendContinuation(IsoTrackState& state, ExtentChain& chain, const std::uin
 scan::FoundItem* ReadIsoDirectory(IsoTrackState& state, scan::FoundItem* dir, std::int64_t block,
                                   std::uint32_t length, DirectoryFormat format, bool lengthFromSelf) {
     state.onlyRelocations = false;
+    // Only this directory is read in that way, not the ones below it.
+    const bool claiming = state.claimingMoved;
+    state.claimingMoved = false;
     if (state.readLimit < block || block < 0) return nullptr;
     std::int64_t sectors = lengthFromSelf ? 1 : (std::int64_t{length} + kBlockBytes - 1) / kBlockBytes;
     if (Verbose()) diag::DebugPrint("Processing directory at sector %d for %d sectors.", static_cast<int>(block), static_cast<int>(std::min<std::int64_t>(sectors, std::numeric_limits<int>::max())));
@@ -185,6 +188,13 @@ scan::FoundItem* ReadIsoDirectory(IsoTrackState& state, scan::FoundItem* dir, st
             const std::uint8_t flags = record[format == DirectoryFormat::kHighSierra ? kHsDrFlags : kDrFlags];
             const std::string identifier(reinterpret_cast<const char*>(record + kDrId), RecordIdLength(record));
 
+            if (claiming) {
+                // Everything else here was listed when the folder was read.
+                const bool unreached = !IsSelfOrParentIdentifier(record) && (flags & kFlagDirectory) &&
+                                       !state.directoriesRead.count(static_cast<std::int32_t>(
+                                           MapLocation(state, RecordExtent(record))));
+                if (!unreached) continue;
+            }
             if (chain.item) {
                 // Continuation records repeat the file's identifier; a record
                 // that does not is a new file after a broken chain.
@@ -208,11 +218,12 @@ scan::FoundItem* ReadIsoDirectory(IsoTrackState& state, scan::FoundItem* dir, st
             const bool selfOrParent = IsSelfOrParentIdentifier(record);
             // A directory moved away to keep the tree shallow is listed
             // where its placeholder stands ("CL"), not here.
-            if (rockRidge.relocated && !selfOrParent && (flags & kFlagDirectory)) {
+            if (rockRidge.relocated && !selfOrParent && (flags & kFlagDirectory) && !claiming) {
                 ++movedHere;
                 continue;
             }
             if (!selfOrParent) ++namedHere;
+            if (claiming) ++state.movedClaimed;
             scan::FoundItem* item = scan::NewFoundItem(RecordName(state, record, format, rockRidge));
             if (!item) {
                 ended = true;
@@ -242,12 +253,9 @@ scan::FoundItem* ReadIsoDirectory(IsoTrackState& state, scan::FoundItem* dir, st
                     const bool read = ReadIsoDirectory(state, item, item->start, item->size, format, relocatedChild);
                     if (state.onlyRelocations) {
                         // The folder that held nothing but moved
-                        // directories (".rr_moved") is not shown.
-                        last = item->prev;
-                        scan::UnlinkItem(item);
-                        scan::CatalogueGuard guard;
-                        dir->count = dir->count > 0 ? dir->count - 1 : 0;
-                        --state.itemsMade;
+                        // directories (".rr_moved") is settled once the
+                        // whole tree is read.
+                        state.relocationHolders.push_back(item);
                     } else if (read) {
                         scan::AddToDirectoryCount(dir, item->count);
                     }
@@ -258,6 +266,37 @@ scan::FoundItem* ReadIsoDirectory(IsoTrackState& state, scan::FoundItem* dir, st
     }
     state.onlyRelocations = movedHere > 0 && namedHere == 0;
     return dir->firstChild;
+}
+
+void SettleMovedDirectories(IsoTrackState& state, DirectoryFormat format) {
+    for (scan::FoundItem* holder : state.relocationHolders) {
+        int claimed = 0;
+        if (!AbortRequested(state) && holder->start != scan::StartNotAvailable) {
+            // Read the folder again (its own block was read once already),
+            // taking only the moved directories nothing led to.
+            state.directoriesRead.erase(holder->start);
+            state.claimingMoved = true;
+            state.movedClaimed = 0;
+            ++state.nestLevel;
+            ReadIsoDirectory(state, holder, holder->start, holder->size, format);
+            --state.nestLevel;
+            state.claimingMoved = false;
+            claimed = state.movedClaimed;
+        }
+        scan::FoundItem* dir = holder->parent;
+        if (claimed > 0) {
+            if (Verbose()) diag::DebugPrint("%d moved directories reached by no CL entry shown in %s", claimed, holder->Name());
+            if (dir) scan::AddToDirectoryCount(dir, holder->count);
+            continue;
+        }
+        scan::UnlinkItem(holder);
+        if (dir) {
+            scan::CatalogueGuard guard;
+            dir->count = dir->count > 0 ? dir->count - 1 : 0;
+        }
+        --state.itemsMade;
+    }
+    state.relocationHolders.clear();
 }
 
 }  // namespace dravik::readers::iso

@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <set>
+#include <vector>
 #include <string>
 
 namespace dravik::device {
@@ -90,6 +91,12 @@ struct IsoTrackState {
     std::uint8_t continuationData[2048] = {};
     bool onlyRelocations = false;  // the last directory read listed nothing but moved directories
     int relocations = 0;           // directories shown where their "CL" entry put them
+    // Folders that held nothing but moved directories (".rr_moved"): hidden
+    // once the tree is read, unless a directory moved there was reached by
+    // no "CL" entry (its placeholder lost), which is then shown there.
+    std::vector<scan::FoundItem*> relocationHolders;
+    bool claimingMoved = false;  // the directory read lists only such unreached moved directories
+    int movedClaimed = 0;
 };
 
 // Starts a new tree on the same track (the primary after a Joliet tree
@@ -155,6 +162,11 @@ scan::FoundItem* ReadIsoDirectory(IsoTrackState& state, scan::FoundItem* dir, st
                                   std::uint32_t length, DirectoryFormat format = DirectoryFormat::kIso,
                                   bool lengthFromSelf = false);
 
+// After a tree is read: shows each directory that was moved away to keep
+// the tree shallow but that no "CL" entry led to, in the folder it was
+// moved to, and hides the folders that only held moved directories.
+void SettleMovedDirectories(IsoTrackState& state, DirectoryFormat format);
+
 // Rock Ridge of one ISO directory record: its System Use entries, with the
 // continuation areas read through the drive (each block once while the
 // records that share it follow each other).
@@ -188,8 +200,8 @@ bool ReadHighSierraVolume(IsoTrackState& state, const std::uint8_t* descriptor);
 constexpr int kEmulatedSessionStart = 32;  // first session of an image that emulates sessions
 constexpr int kMaxSessionNumber = 99;
 constexpr std::int64_t kMaxSessionProbes = 50000;
-constexpr int kMaxFailedSessionProbes = 16;
-constexpr std::int64_t kSessionDescriptorReach = 64;  // blocks before a session's root searched for its descriptor  // unreadable blocks in a row that end the search
+constexpr int kMaxFailedSessionProbes = 16;           // unreadable blocks in a row that end the search
+constexpr std::int64_t kSessionDescriptorReach = 64;  // blocks before a session's root searched for its descriptor
 // Block 16 is a copy of the newest session's descriptors and the first
 // session starts at block 32: the track is moved there and `descriptor`
 // holds that session's primary descriptor. `probe` is scratch.

@@ -118,6 +118,7 @@ bool ReadPrimaryVolume(IsoTrackState& state, const std::uint8_t* descriptor) {
         QuietReads quiet(state);
         ReadIsoDirectory(state, root, root->start, root->size, DirectoryFormat::kIso);
         if (!AbortRequested(state)) RecoverThroughPathTable(state, root, descriptor, DirectoryFormat::kIso);
+        SettleMovedDirectories(state, DirectoryFormat::kIso);
     }
     // Show what was found, even after a cancel, and tell about unreadable
     // blocks and about files whose data lies beyond what can be read.
