@@ -183,17 +183,10 @@ bool DACCIntf::FirstDevice() {
 bool DACCIntf::NextDevice() {
     foundByScan_ = false;
     CloseDevice();
-    int letter = driveLetter == 0 ? 'C' : driveLetter + 1;
-    for (; letter <= 'Z'; ++letter) {
-        driveLetter = static_cast<uint8_t>(letter);
-        const std::string root = std::string(1, static_cast<char>(letter)) + ":\\";
-        driveType_ = static_cast<int>(platform::GetDriveType(root));
-        if (driveType_ != static_cast<int>(kDriveCdrom)) continue;
-        char target[256];
-        const std::string name = std::string(1, static_cast<char>(letter)) + ":";
-        if (platform::QueryDosDevice(name, target, sizeof target) == 0) continue;
-        // A letter substituted onto a folder is not a device of its own.
-        if (std::strncmp(target, "\\??", 3) == 0) continue;
+    std::string target;
+    while (NextCdromLetter(driveLetter, driveType_, target)) {
+        // The driver opens drives by their system device name.
+        if (target.empty()) continue;
         ntName_ = target;
         deviceType = 5;
         if (OpenDevice()) {
@@ -207,9 +200,7 @@ bool DACCIntf::NextDevice() {
 bool DACCIntf::EnsureOpen(DevRequest* request) {
     if (device_ || !foundByScan_) return true;
     if (OpenDevice()) return true;
-    request->senseKey = 0xFE;
-    request->asc = 5;
-    request->ascq = 0;
+    SetSystemErrorSense(request, 5);
     return false;
 }
 
@@ -272,9 +263,7 @@ bool DACCIntf::Execute(DevRequest* request, bool interpret) {
         if (error != 0 && request->asc == 0) {
             TransportLog(*this, 0, "Error %d returned: %s, handle=%x", static_cast<int>(error),
                          DaccSystemText(error).c_str(), HandleValue());
-            request->senseKey = 0xFE;
-            request->asc = static_cast<uint8_t>(error & 0xFF);
-            request->ascq = static_cast<uint8_t>((error >> 8) & 0xFF);
+            SetSystemErrorSense(request, error);
             return false;
         }
         if (AbortRequested(request)) budget = 0;
@@ -310,9 +299,7 @@ bool DACCIntf::TestUnitReady(DevRequest* request, bool retry) {
     } else {
         TransportLog(*this, 0, "TestUnitReady error %d returned: %s, handle=%x", static_cast<int>(error),
                      DaccSystemText(error).c_str(), HandleValue());
-        request->senseKey = 0xFE;
-        request->asc = static_cast<uint8_t>(error & 0xFF);
-        request->ascq = static_cast<uint8_t>((error >> 8) & 0xFF);
+        SetSystemErrorSense(request, error);
     }
     return false;
 }

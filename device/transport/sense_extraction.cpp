@@ -14,4 +14,10 @@ void ExtractSense(const uint8_t* sense, size_t length, DevRequest* request) {
         request->senseInfo = (at(3) << 24) | (at(4) << 16) | (at(5) << 8) | at(6);
 }
 
+void SetSystemErrorSense(DevRequest* request, uint32_t error) {
+    request->senseKey = 0xFE;
+    request->asc = static_cast<uint8_t>(error & 0xFF);
+    request->ascq = static_cast<uint8_t>((error >> 8) & 0xFF);
+}
+
 }  // namespace dravik::device

@@ -16,4 +16,9 @@ namespace dravik::device {
 // area holds 16 bytes, shorter than the sense-key-specific field reaches).
 void ExtractSense(const uint8_t* sense, size_t length, DevRequest* request);
 
+// A failure the system reported rather than the drive: sense key 0xFE and
+// the error code's low two bytes as ASC and ASCQ (0xFE/0x05/0x00 is the
+// device that could not be opened again).
+void SetSystemErrorSense(DevRequest* request, uint32_t error);
+
 }  // namespace dravik::device

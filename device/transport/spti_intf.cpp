@@ -4,7 +4,6 @@
 #include "device/transport/spti_intf.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "device/cddevice/os_version.h"
 #include "device/request/system_error_text.h"
@@ -94,34 +93,21 @@ bool SPTIIntf::FirstDevice() {
 bool SPTIIntf::NextDevice() {
     foundByScan_ = false;
     if (handle_ != kInvalidHandle) CloseDevice();
-    int letter = driveLetter == 0 ? 'C' : driveLetter + 1;
-    for (; letter <= 'Z'; ++letter) {
-        driveLetter = static_cast<uint8_t>(letter);
-        const std::string root = std::string(1, static_cast<char>(letter)) + ":\\";
-        driveType_ = static_cast<int>(platform::GetDriveType(root));
-        if (driveType_ != static_cast<int>(kDriveCdrom)) continue;
-        char target[256];
-        const std::string name = std::string(1, static_cast<char>(letter)) + ":";
-        // A letter substituted onto a folder is not a device of its own.
-        if (platform::QueryDosDevice(name, target, sizeof target) != 0 && std::strncmp(target, "\\??", 3) == 0)
-            continue;
+    std::string target;
+    while (NextCdromLetter(driveLetter, driveType_, target)) {
         deviceType = 5;
         if (OpenDevice()) {
             foundByScan_ = true;
             return true;
         }
     }
-    // Past 'Z' the letter stays where the walk ended; another NextDevice
-    // finds nothing either.
     return false;
 }
 
 bool SPTIIntf::EnsureOpen(DevRequest* request) {
     if (handle_ != kInvalidHandle || !foundByScan_) return true;
     if (OpenDevice()) return true;
-    request->senseKey = 0xFE;
-    request->asc = 5;
-    request->ascq = 0;
+    SetSystemErrorSense(request, 5);
     return false;
 }
 
@@ -168,9 +154,7 @@ bool SPTIIntf::Execute(DevRequest* request, bool interpret) {
         if (error != 0 && request->asc == 0) {
             TransportLog(*this, 0, "Error %d returned: %s, handle=%x", static_cast<int>(error),
                          SystemText(error).c_str(), LowBits(handle_));
-            request->senseKey = 0xFE;
-            request->asc = static_cast<uint8_t>(error & 0xFF);
-            request->ascq = static_cast<uint8_t>((error >> 8) & 0xFF);
+            SetSystemErrorSense(request, error);
             return false;
         }
         if (AbortRequested(request)) budget = 0;

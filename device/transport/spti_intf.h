@@ -53,6 +53,12 @@ private:
 bool StartSPTIIntf(ResourceModule resourceModule, MessageCallback messageCallback);
 DeviceIntf* CreateSPTIIntf();
 
+// The walk over drive letters: moves `letter` to the next one after it
+// (from 'C' when it is 0) that names a CD-ROM drive of its own, with its
+// drive type and the target of its DOS-device name (empty when the system
+// does not answer). False past 'Z'.
+bool NextCdromLetter(uint8_t& letter, int& driveType, std::string& target);
+
 // The 80-byte pass-through record Execute sends for `request` (its buffer
 // stands for the buffer token `bufferToken`), and the one TestUnitReady
 // sends.

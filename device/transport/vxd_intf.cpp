@@ -206,9 +206,7 @@ bool VXDIntf::Execute(DevRequest* request, bool interpret) {
             const uint32_t error = platform::GetLastError();
             if (error != kErrorIoPending) {
                 request->requestStatus = static_cast<uint8_t>(error & 0xFF);
-                request->senseKey = 0xFE;
-                request->asc = static_cast<uint8_t>(error & 0xFF);
-                request->ascq = static_cast<uint8_t>((error >> 8) & 0xFF);
+                SetSystemErrorSense(request, error);
                 if (error == kErrorInvalidParameter)
                     TransportLog(*this, 0, "Parameter error, buffer:%08x, DataLen=%08x, Cmd=%02x",
                                  LowBits(request->buffer), length, request->cdb[0]);
@@ -238,9 +236,7 @@ bool VXDIntf::Execute(DevRequest* request, bool interpret) {
             TransportLog(*this, 0, "Error %d returned: %s, DeviceIndex=%d, Req:%02x Adapter:%02x",
                          static_cast<int>(platformError), VxdSystemText(platformError).c_str(), deviceIndex_,
                          record[kRecStatus], record[kRecAdapter]);
-            request->senseKey = 0xFE;
-            request->asc = static_cast<uint8_t>(platformError & 0xFF);
-            request->ascq = static_cast<uint8_t>((platformError >> 8) & 0xFF);
+            SetSystemErrorSense(request, platformError);
             return false;
         }
         if (!interpret) return false;
