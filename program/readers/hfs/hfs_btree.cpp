@@ -120,9 +120,19 @@ const std::uint8_t* ReadHfsNode(HfsVolume& volume, HfsTree& tree, std::uint32_t 
         const std::uint32_t fileBlock = n / perBlock;
         std::uint32_t allocBlock = 0;
         tree.cached = false;
-        if (!MapFileBlock(volume, tree.fileId, kDataFork, tree.extents, fileBlock, allocBlock) ||
-            !ReadHfsBlock(volume, allocBlock, tree.cache.data())) {
+        if (fileBlock >= tree.unmappedFrom) return nullptr;
+        if (!MapFileBlock(volume, tree.fileId, kDataFork, tree.extents, fileBlock, allocBlock)) {
             diag::DebugPrint("Error reading HFS node %d", static_cast<int>(n));
+            tree.unmappedFrom = fileBlock;
+            return nullptr;
+        }
+        // An extent that reaches past the volume's allocation blocks is
+        // damaged: what it names is not read.
+        const bool outside = volume.mdb.allocationBlocks != 0 && allocBlock >= volume.mdb.allocationBlocks;
+        if (outside || tree.unreadableBlocks.count(allocBlock)) return nullptr;
+        if (!ReadHfsBlock(volume, allocBlock, tree.cache.data())) {
+            diag::DebugPrint("Error reading HFS node %d", static_cast<int>(n));
+            tree.unreadableBlocks.insert(allocBlock);
             return nullptr;
         }
         tree.cached = true;

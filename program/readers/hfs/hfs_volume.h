@@ -12,7 +12,9 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <map>
+#include <set>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -105,6 +107,12 @@ struct HfsTree {
     std::vector<std::uint8_t> cache;  // one allocation block
     bool cached = false;              // the cache holds nodes from firstNode on
     std::uint32_t firstNode = 0;
+    // Allocation blocks of the tree that could not be read: the nodes they
+    // hold are not asked for again (a damaged block of many small nodes
+    // costs one failed read, not one per node, in every pass).
+    std::set<std::uint32_t> unreadableBlocks;
+    // The first file block no extent maps: no later one maps either.
+    std::uint32_t unmappedFrom = std::numeric_limits<std::uint32_t>::max();
     // Header record.
     std::uint16_t depth = 0;
     std::uint32_t root = 0;
