@@ -167,12 +167,12 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
         case Qt::ToolTipRole: {
             scan::CatalogueGuard hold;
             if (role == Qt::ToolTipRole && index.column() == 0) {
-                const QString name = ListNameText(item->Name(), settings::ProgramSettings.RemoveVersion != 0);
+                const QString name = ListItemName(*item, settings::ProgramSettings.RemoveVersion != 0);
                 const unsigned marks = DamageMarksOf(*item);
                 return marks ? name + QLatin1Char('\n') + DamageMarkText(marks) : name;
             }
             switch (index.column()) {
-                case 0: return ListNameText(item->Name(), settings::ProgramSettings.RemoveVersion != 0);
+                case 0: return ListItemName(*item, settings::ProgramSettings.RemoveVersion != 0);
                 case 1: return ListStartText(item->start);
                 case 2: return ListSizeText(item->size);
                 case 3: return ListDateText(item->date);

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "program/scan/found_item.h"
+#include "program/scan/posix_file_info.h"
 #include "program/shell/view_images.h"
 
 namespace dravik::shell {
@@ -12,6 +13,13 @@ QString ListNameText(const char* name, bool removeVersion) {
     if (removeVersion && length >= 2 && name[length - 2] == ';')
         return QString::fromUtf8(name, static_cast<qsizetype>(length - 2));
     return QString::fromUtf8(name, static_cast<qsizetype>(length));
+}
+
+QString ListItemName(const scan::FoundItem& item, bool removeVersion) {
+    QString name = ListNameText(item.Name(), removeVersion);
+    if (const std::string* target = scan::ItemLinkTarget(&item))
+        name += QStringLiteral(" -> ") + QString::fromStdString(*target);
+    return name;
 }
 
 QString ListStartText(std::int32_t start) {

@@ -23,6 +23,9 @@ constexpr char kNoStartText[] = "N/A     ";
 // Column 0: the name; with `removeVersion`, a name whose second-to-last
 // character is ";" loses its last two characters (";1").
 QString ListNameText(const char* name, bool removeVersion);
+// Column 0 of an item: its name as above and, for a symbolic link, " -> "
+// and the target as written on the disc (as the text report shows it).
+QString ListItemName(const scan::FoundItem& item, bool removeVersion);
 // Column 1: the start block, or "N/A     " for -1.
 QString ListStartText(std::int32_t start);
 // Column 2: bytes up to 10239; above, (size + 1023) / 1024 followed by

@@ -18,6 +18,7 @@
 #include "program/messages/message_catalog.h"
 #include "program/scan/catalogue_views.h"
 #include "program/scan/found_item.h"
+#include "program/scan/posix_file_info.h"
 #include "program/scan/track_list.h"
 #include "program/settings/settings.h"
 #include "program/shell/catalogue_views.h"
@@ -128,6 +129,19 @@ protected:
     }
     std::unique_ptr<shell::Program> program_;
 };
+
+TEST_F(ViewsTest, SymbolicLinksShowTheirTarget) {
+    MainWindow& window = Start();
+    Disc disc = BuildDisc();
+    scan::PosixFileInfo info;
+    info.symlink = true;
+    info.linkTarget = "../A.TXT";
+    scan::SetPosixFileInfo(Item(disc.sub, "latest", 0, 104, 0), info);
+    CatalogueViews& views = *window.Views();
+    views.SelectTreeItem(disc.sub->treeView.handle);
+    EXPECT_EQ(Cell(views, "latest", 0).toStdString(), "latest -> ../A.TXT");
+    EXPECT_EQ(Cell(views, "C.TXT", 0).toStdString(), "C.TXT");
+}
 
 TEST_F(ViewsTest, ColumnTextsAndPictures) {
     MainWindow& window = Start();
