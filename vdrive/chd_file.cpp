@@ -2,7 +2,8 @@
 //   0 "MComprHD", 8 header length, 12 version, 16 four codec tags,
 //   32 logical bytes, 40 map offset, 48 metadata offset, 56 hunk bytes,
 //   60 unit bytes, then three SHA-1 sums.
-// Without codecs the map is one 4-byte hunk number per hunk (0: zeros).
+// Without codecs the map is one 4-byte hunk number per hunk (0: zeros, or
+// the parent's bytes when the image has a parent).
 // With codecs it is a 16-byte header (packed length, first hunk's offset
 // in 48 bits, CRC-16 of the unpacked map, bit widths of lengths, copies
 // and parent references) and a bit stream: a Huffman table of 16 kinds,
@@ -15,6 +16,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 #include "platform/byte_order.h"
 #include "vdrive/chd_codecs.h"
@@ -33,6 +36,15 @@ constexpr uint64_t kMaxHunks = 1u << 24;
 constexpr uint32_t kMaxHunkBytes = 1u << 20;
 constexpr size_t kMaxMetadataEntries = 256;
 constexpr uint32_t kMaxMetadataBytes = 1u << 16;
+// The SHA-1 sums of the header: the image's own (which its children
+// name) and its parent's (zeros without a parent).
+constexpr size_t kSha1At = 84;
+constexpr size_t kParentSha1At = 104;
+constexpr size_t kSha1Bytes = 20;
+// A parent may have a parent of its own, a few levels deep; a folder is
+// searched among this many files at most.
+constexpr int kMaxParentDepth = 4;
+constexpr int kMaxFolderFiles = 4096;
 
 // Hunk kinds of the map, after the codecs 0-3.
 enum : uint8_t {
@@ -170,7 +182,7 @@ uint16_t ChdCrc16(const uint8_t* data, size_t length) {
     return crc;
 }
 
-std::shared_ptr<ChdFile> ChdFile::Open(const std::string& path, std::string& why) {
+std::shared_ptr<ChdFile> ChdFile::Open(const std::string& path, std::string& why, int depth) {
     auto file = ImageFile::Open(path, why);
     if (!file) return nullptr;
     uint8_t h[kHeaderBytes];
@@ -209,7 +221,57 @@ std::shared_ptr<ChdFile> ChdFile::Open(const std::string& path, std::string& why
     }
     chd->hunks_.resize(size_t(hunks));
     if (!chd->ReadMap(GetBe64(h + 40), why) || !chd->ReadMetadata(GetBe64(h + 48), why)) return nullptr;
+    const uint8_t* parentSha1 = h + kParentSha1At;
+    if (std::any_of(parentSha1, parentSha1 + kSha1Bytes, [](uint8_t b) { return b != 0; }) &&
+        !chd->OpenParent(parentSha1, depth, why))
+        return nullptr;
     return chd;
+}
+
+bool ChdFile::OpenParent(const uint8_t* parentSha1, int depth, std::string& why) {
+    std::string wanted;
+    for (size_t i = 0; i < kSha1Bytes; ++i) {
+        static const char kHex[] = "0123456789abcdef";
+        wanted += kHex[parentSha1[i] >> 4];
+        wanted += kHex[parentSha1[i] & 15];
+    }
+    if (depth >= kMaxParentDepth) {
+        why = "the CHD image's parents go more than " + std::to_string(kMaxParentDepth) + " levels deep";
+        return false;
+    }
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const fs::path own = fs::weakly_canonical(Path(), error);
+    fs::path folder = fs::path(Path()).parent_path();
+    if (folder.empty()) folder = ".";
+    int looked = 0;
+    for (fs::directory_iterator it(folder, error), end; !error && it != end && looked < kMaxFolderFiles;
+         it.increment(error), ++looked) {
+        const fs::path candidate = it->path();
+        std::string extension = candidate.extension().string();
+        std::transform(extension.begin(), extension.end(), extension.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+        if (extension != ".chd" || fs::weakly_canonical(candidate, error) == own) continue;
+        std::string ignored;
+        auto file = ImageFile::Open(candidate.string(), ignored);
+        uint8_t header[kHeaderBytes];
+        if (!file || file->Size() < kHeaderBytes || !file->ReadAt(0, header, sizeof header) ||
+            std::memcmp(header, "MComprHD", 8) != 0 || std::memcmp(header + kSha1At, parentSha1, kSha1Bytes) != 0)
+            continue;
+        std::string parentWhy;
+        parent_ = Open(candidate.string(), parentWhy, depth + 1);
+        if (!parent_) {
+            why = "its parent image " + candidate.filename().string() + " cannot be read: " + parentWhy;
+            return false;
+        }
+        if (parent_->unitBytes_ != unitBytes_) {
+            why = "its parent image " + candidate.filename().string() + " holds units of another size";
+            return false;
+        }
+        return true;
+    }
+    why = "the CHD image was made as the difference to a parent image (SHA-1 " + wanted +
+          "), which is not in its folder";
+    return false;
 }
 
 bool ChdFile::ReadMap(uint64_t mapOffset, std::string& why) {
@@ -409,13 +471,27 @@ bool ChdFile::UnpackHunk(uint64_t n, uint8_t* out, int depth) const {
     const Hunk& hunk = hunks_[n];
     if (hunk.kind == kHunkCopy) {
         if (hunk.offset == UINT64_MAX) {
+            // An uncompressed image's empty map entry: zeros, or with a
+            // parent the parent's bytes at the same place.
             std::memset(out, 0, hunkBytes_);
-            return true;
+            if (!parent_) return true;
+            const uint64_t from = n * hunkBytes_;
+            return from < parent_->Size() &&
+                   parent_->ReadAt(from, out, size_t(std::min<uint64_t>(hunkBytes_, parent_->Size() - from)));
         }
         // A copy names an earlier hunk; a chain of copies ends soon.
         return hunk.offset < n && depth < 8 && UnpackHunk(hunk.offset, out, depth + 1);
     }
-    if (hunk.kind == kHunkParent) return false;  // needs the parent image, which is not opened
+    if (hunk.kind == kHunkParent) {
+        // The parent's unpacked bytes from the unit the map names (the
+        // parent keeps its own sample order: its audio is not turned).
+        if (!parent_ || hunk.offset > parent_->Size() / unitBytes_) return false;
+        const uint64_t from = hunk.offset * unitBytes_;
+        const uint64_t available = std::min<uint64_t>(hunkBytes_, parent_->Size() - from);
+        // The parent's last hunk may reach past its logical end: zeros there.
+        std::memset(out + available, 0, hunkBytes_ - available);
+        return parent_->ReadAt(from, out, size_t(available));
+    }
     if (hunk.length > file_->Size() || hunk.offset > file_->Size() - hunk.length) return false;
     bool ok = false;
     if (hunk.kind == kHunkRaw) {

@@ -32,8 +32,10 @@ struct ChdMetadata {
 class ChdFile final : public ImageFile {
 public:
     // Reads the header, the hunk map and the metadata; null with `why`
-    // when the file is not a CHD of version 5 or is damaged.
-    static std::shared_ptr<ChdFile> Open(const std::string& path, std::string& why);
+    // when the file is not a CHD of version 5 or is damaged. An image made
+    // as the difference to a parent image (chdman -op) opens its parent too:
+    // the CHD file in the same folder whose SHA-1 the image names.
+    static std::shared_ptr<ChdFile> Open(const std::string& path, std::string& why) { return Open(path, why, 0); }
 
     bool ReadAt(uint64_t offset, void* buffer, size_t length) const override;
 
@@ -51,6 +53,8 @@ public:
     };
 
 private:
+    static std::shared_ptr<ChdFile> Open(const std::string& path, std::string& why, int depth);
+    bool OpenParent(const uint8_t* parentSha1, int depth, std::string& why);
     ChdFile(std::string path, std::shared_ptr<ImageFile> file, uint64_t logicalBytes)
         : ImageFile(std::move(path), -1, logicalBytes), file_(std::move(file)) {}
     bool ReadHeader(std::string& why);
@@ -62,6 +66,7 @@ private:
     bool DecodeCd(uint32_t codec, const uint8_t* in, size_t inLength, uint8_t* out) const;
 
     std::shared_ptr<ImageFile> file_;
+    std::shared_ptr<ChdFile> parent_;  // the image whose hunks "parent" hunks name
     uint32_t codecs_[4] = {};
     uint32_t hunkBytes_ = 0, unitBytes_ = 0;
     std::vector<Hunk> hunks_;
