@@ -56,23 +56,28 @@ std::vector<uint8_t> DefaultPage(uint8_t code, const DriveConfig& config) {
 std::vector<uint8_t> ChangeableMask(const std::vector<uint8_t>& page) {
     std::vector<uint8_t> mask(page.size(), 0);
     if (page.empty()) return mask;
-    mask[0] = page[0] & 0x3F;
-    mask[1] = page[1];
+    // A page may be as short as its two header bytes (a description can
+    // give it so): bytes past its end are not there to change.
+    const auto set = [&mask](size_t at, uint8_t value) {
+        if (at < mask.size()) mask[at] = value;
+    };
+    set(0, page[0] & 0x3F);
+    set(1, page.size() > 1 ? page[1] : 0);
     switch (page[0] & 0x3F) {
     case 0x01:
-        mask[2] = 0xFF;
-        mask[3] = 0xFF;
-        if (mask.size() > 8) mask[8] = 0xFF;
+        set(2, 0xFF);
+        set(3, 0xFF);
+        set(8, 0xFF);
         break;
     case 0x05:
     case 0x31:
         for (size_t i = 2; i < mask.size(); ++i) mask[i] = 0xFF;
         break;
     case 0x0D:
-        mask[3] = 0x0F;
+        set(3, 0x0F);
         break;
     case 0x03:
-        if (mask.size() > 3) mask[3] = 0x01;
+        set(3, 0x01);
         break;
     default:
         break;

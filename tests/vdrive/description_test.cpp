@@ -229,4 +229,24 @@ TEST(DescribedDisc, OlderDriveAnswersVendorCommandsOnly) {
     EXPECT_EQ(SendCdb(*drive, Cdb10(0x43, 0, 2048, 0, 0, 0x80), 2048).SenseText(), "5/24/00");
 }
 
+// Mode pages given shorter than the fields a drive lets MODE SELECT
+// change (an empty CD page, an error page of one byte):
+// served as given, their missing bytes never touched.
+TEST(DescribedDisc, ModePagesShorterThanTheirChangeableFields) {
+    TempDir dir;
+    const std::string path = dir.Write("short.vdisc", "track mode1 zero length 100\npage 0d 0\npage 01 1 80\n");
+    auto drive = OpenDrive(path);
+    ASSERT_TRUE(drive);
+    for (const uint8_t page : {0x0D, 0x01}) {
+        for (const uint8_t control : {0x00, 0x40}) {  // current and changeable values
+            // MODE SENSE(10) without block descriptors.
+            const MmcReply reply = SendCdb(*drive, {0x5A, 0x08, uint8_t(control | page), 0, 0, 0, 0, 0, 64, 0}, 64);
+            ASSERT_TRUE(reply.Good()) << reply.SenseText();
+            ASSERT_GE(reply.data.size(), 10u) << Hex(reply.data);
+            EXPECT_EQ(reply.data[8] & 0x3F, page);
+            EXPECT_EQ(reply.data[9], page == 0x0D ? 0 : 1);
+        }
+    }
+}
+
 }  // namespace
