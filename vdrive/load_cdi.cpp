@@ -27,6 +27,7 @@
 // The descriptor is untrusted: every count is bounded and every field is
 // read through a cursor that stops at the end of the descriptor.
 #include <algorithm>
+#include <cstdio>
 #include <iterator>
 
 #include "platform/byte_order.h"
@@ -115,9 +116,8 @@ private:
     }
 
     static std::string Hex(uint32_t v) {
-        static const char digits[] = "0123456789ABCDEF";
-        std::string text = "0x";
-        for (int shift = 28; shift >= 0; shift -= 4) text += digits[(v >> shift) & 0xF];
+        char text[16];
+        std::snprintf(text, sizeof text, "0x%08X", unsigned(v));
         return text;
     }
 
