@@ -42,7 +42,7 @@ using bytes::GetLe16;
 using bytes::GetLe32;
 
 constexpr uint32_t kVersion2 = 0x80000004, kVersion3 = 0x80000005, kVersion35 = 0x80000006;
-constexpr uint64_t kMaxDescriptorBytes = 4u << 20;
+constexpr uint64_t kMaxCdiDescriptorBytes = 4u << 20;
 constexpr uint32_t kMaxIndexes = 99, kMaxTextBlocks = 99;
 constexpr uint8_t kStartMark[10] = {0, 0, 1, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF};
 
@@ -101,7 +101,7 @@ public:
         const uint64_t footer = size - sizeof foot;
         descriptorAt_ = version == kVersion35 ? (where <= size ? size - where : footer + 1) : where;
         if (descriptorAt_ >= footer) return Fail("the descriptor lies outside the file");
-        if (footer - descriptorAt_ > kMaxDescriptorBytes) return Fail("the descriptor is implausibly large");
+        if (footer - descriptorAt_ > kMaxCdiDescriptorBytes) return Fail("the descriptor is implausibly large");
         std::vector<uint8_t> descriptor(footer - descriptorAt_);
         if (!file_->ReadAt(descriptorAt_, descriptor.data(), descriptor.size())) return Fail("the descriptor cannot be read");
         Cursor c(descriptor);
@@ -202,9 +202,11 @@ private:
             default: return Fail(name + " has the unknown mode " + std::to_string(c.mode));
             }
             static const uint32_t kStrides[] = {2048, 2336, 2352, 2352 + 16, 2352 + uint32_t(kSubChannelSize)};
-            if (c.readMode >= std::size(kStrides)) return Fail(name + " has the unknown sector layout " + std::to_string(c.readMode));
+            if (c.readMode >= std::size(kStrides))
+                return Fail(name + " has the unknown sector layout " + std::to_string(c.readMode));
             const uint32_t stride = kStrides[c.readMode], size = std::min<uint32_t>(stride, 2352);
-            if (t.mode == TrackMode::kAudio && size != 2352) return Fail(name + " is audio with sectors of " + std::to_string(size) + " bytes");
+            if (t.mode == TrackMode::kAudio && size != 2352)
+                return Fail(name + " is audio with sectors of " + std::to_string(size) + " bytes");
             if (t.mode == TrackMode::kMode1 && size == 2336) return Fail(name + " is Mode 1 with sectors of 2336 bytes");
             t.control = uint8_t((c.control & 0x0B) | (t.IsData() ? 0x4 : 0));
             if (c.length == 0 || c.start < kFirstAddress + int64_t(c.pregap) || c.start + c.length > kLastAddress)
