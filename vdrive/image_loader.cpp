@@ -10,7 +10,7 @@ bool EndsWith(const std::string& s, const char* suffix) {
     return upper.size() >= end.size() && upper.compare(upper.size() - end.size(), end.size(), end) == 0;
 }
 // The extensions of the image kinds that are not plain images.
-constexpr const char* kStructuredKinds[] = {".cue", ".ccd", ".vdisc", ".toc", ".chd", ".nrg", ".mds"};
+constexpr const char* kStructuredKinds[] = {".cue", ".ccd", ".vdisc", ".toc", ".chd", ".nrg", ".mds", ".cdi"};
 }  // namespace
 
 bool LoadImage(const std::string& path, LoadedImage& out, LoadError& error) {
@@ -21,6 +21,7 @@ bool LoadImage(const std::string& path, LoadedImage& out, LoadError& error) {
     if (EndsWith(path, ".chd")) return LoadChd(path, out, error);
     if (EndsWith(path, ".nrg")) return LoadNrg(path, out, error);
     if (EndsWith(path, ".mds")) return LoadMds(path, out, error);
+    if (EndsWith(path, ".cdi")) return LoadCdi(path, out, error);
     // Anything else is taken as a plain image of 2048-byte blocks.
     return LoadIso(path, out, error);
 }

@@ -1,6 +1,6 @@
 // Reads a disc image or a disc description into a disc and a drive.
 // Chosen by the file's extension: .cue, .ccd, .vdisc, .toc (cdrdao), .chd,
-// .nrg (Nero), .mds (Alcohol);
+// .nrg (Nero), .mds (Alcohol), .cdi (DiscJuggler);
 // anything else is a plain image of 2048-byte blocks (.iso).
 #pragma once
 
@@ -27,6 +27,7 @@ bool LoadToc(const std::string& path, LoadedImage& out, LoadError& error);
 bool LoadChd(const std::string& path, LoadedImage& out, LoadError& error);
 bool LoadNrg(const std::string& path, LoadedImage& out, LoadError& error);
 bool LoadMds(const std::string& path, LoadedImage& out, LoadError& error);
+bool LoadCdi(const std::string& path, LoadedImage& out, LoadError& error);
 
 // The text parsers behind the last three, for callers (and fuzz tests) that
 // hold the text already; `path` names the file in messages and anchors

@@ -27,8 +27,8 @@ constexpr int kOpenImageCommand = 40061;
 
 // The image files a virtual drive reads: plain images of 2048- or
 // 2352-byte blocks, cue sheets, CloneCD control files, disc descriptions,
-// cdrdao tables of contents, CHD, Nero and Alcohol images.
-constexpr const char* kImageExtensions[] = {"iso", "img", "bin", "cue", "ccd", "vdisc", "toc", "chd", "nrg", "mds"};
+// cdrdao tables of contents, CHD, Nero, Alcohol and DiscJuggler images.
+constexpr const char* kImageExtensions[] = {"iso", "img", "bin", "cue", "ccd", "vdisc", "toc", "chd", "nrg", "mds", "cdi"};
 // The open-image dialog's filter: every extension above in both cases.
 QString ImageFilter();
 

@@ -7,10 +7,9 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <random>
 
 #include "raw_sectors.h"
-#include "same_disc.h"
+#include "image_test_support.h"
 #include "support/mds_writer.h"
 #include "support/temp_dir.h"
 #include "vdrive/image_loader.h"
@@ -70,16 +69,7 @@ class MdsLikeCue : public ::testing::TestWithParam<bool> {};
 TEST_P(MdsLikeCue, ServesTheDiscOfTheCueSheet) {
     TempDir dir;
     const MdsDisc d = GetParam() ? TwoSessions() : MixedMode();
-    for (const auto& [name, bytes] : d.cueFiles) dir.Write(name, bytes);
-    dir.Write("disc.cue", d.cue);
-    dir.Write("disc.mdf", MdfOf(d));
-    dir.Write("disc.mds", WriteMds(d.tracks));
-    vdrive::LoadError error;
-    auto fromCue = vdrive::VirtualDrive::Open(dir.File("disc.cue"), error);
-    ASSERT_TRUE(fromCue) << error.Text();
-    auto fromMds = vdrive::VirtualDrive::Open(dir.File("disc.mds"), error);
-    ASSERT_TRUE(fromMds) << error.Text();
-    ExpectSameDisc(*fromCue, *fromMds);
+    ExpectImageLikeCue(dir, d.cueFiles, d.cue, {{"disc.mds", WriteMds(d.tracks)}, {"disc.mdf", MdfOf(d)}});
 }
 
 INSTANTIATE_TEST_SUITE_P(Discs, MdsLikeCue, ::testing::Values(false, true),
@@ -88,19 +78,10 @@ INSTANTIATE_TEST_SUITE_P(Discs, MdsLikeCue, ::testing::Values(false, true),
 // mdf2iso and iat find the ISO 9660 volume in the .mdf by themselves;
 // the loader, through the descriptor, serves the same blocks.
 TEST(MdsImage, IndependentReadersFindTheSameVolume) {
-    if (std::system("command -v genisoimage >/dev/null 2>&1") != 0) GTEST_SKIP() << "genisoimage is not installed";
     TempDir dir;
-    std::filesystem::create_directories(dir.File("src"));
-    dir.Write("src/readme.txt", std::string(9000, 'm'));
-    const std::string make = "cd '" + dir.path() + "' && genisoimage -quiet -V ALCOHOL -o data.iso src";
-    ASSERT_EQ(std::system(make.c_str()), 0);
-    const std::string iso = dir.Read("data.iso");
-    std::string raw;
-    for (size_t at = 0; at < iso.size(); at += 2048) {
-        uint8_t sector[2352];
-        vdrive::BuildMode1Sector(sector, int32_t(at / 2048), reinterpret_cast<const uint8_t*>(iso.data() + at));
-        raw.append(reinterpret_cast<char*>(sector), sizeof sector);
-    }
+    const std::string iso = GenIsoImage(dir, "ALCOHOL", 9000, 'm');
+    if (iso.empty()) GTEST_SKIP() << "genisoimage is not installed";
+    const std::string raw = RawMode1Sectors(iso);
     dir.Write("named.mdf", raw);
     dir.Write("disc.mds", WriteMds({MdsTrackSpec{1, 0xAA, 2352, false, raw, 0, 0}}, "named.mdf"));
     for (const char* tool : {"mdf2iso", "iat"}) {
@@ -125,27 +106,7 @@ TEST(MdsImage, MangledDescriptorsAreRefusedOrStayInsideTheFile) {
     const MdsDisc d = TwoSessions();
     dir.Write("bad.mdf", MdfOf(d));
     const std::string good = WriteMds(d.tracks);
-    std::mt19937 rng(3);
-    int refused = 0, loaded = 0;
-    for (int round = 0; round < 300; ++round) {
-        std::string bad = good;
-        for (int n = int(rng() % 3) + 1; n > 0; --n) bad[rng() % bad.size()] = char(rng() % 3 == 0 ? 0xFF : rng());
-        if (round % 15 == 0) bad.resize(rng() % bad.size());
-        const std::string path = dir.Write("bad.mds", bad);
-        vdrive::LoadedImage image;
-        vdrive::LoadError error;
-        if (!vdrive::LoadImage(path, image, error)) {
-            EXPECT_FALSE(error.message.empty());
-            ++refused;
-            continue;
-        }
-        ++loaded;
-        for (const vdrive::Area& a : image.disc->areas) {
-            EXPECT_LE(a.OffsetOf(a.End() - 1) + a.sectorSize, a.file->Size());
-        }
-    }
-    EXPECT_GT(refused, 0);
-    EXPECT_GT(loaded, 0);
+    ExpectMangledImagesRefusedOrInside(dir, "bad.mds", {good}, Mangling{0, 300, 3, 15});
 }
 
 }  // namespace

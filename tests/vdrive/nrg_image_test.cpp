@@ -7,15 +7,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <filesystem>
-#include <random>
 
 #include "raw_sectors.h"
-#include "same_disc.h"
+#include "image_test_support.h"
 #include "support/nrg_writer.h"
 #include "support/temp_dir.h"
 #include "vdrive/image_loader.h"
-#include "vdrive/sector_codec.h"
 #include "vdrive/virtual_drive.h"
 
 using namespace dravik;
@@ -92,16 +89,9 @@ TEST_P(NrgLikeCue, ServesTheDiscOfTheCueSheet) {
     const bool tao = c.recording == NrgRecording::kTrackAtOnce;
     TempDir dir;
     Disc d = c.twoSessions ? TwoSessions(tao) : MixedMode(tao);
-    dir.Write("disc.bin", d.bin);
-    if (!d.bin2.empty()) dir.Write("disc2.bin", d.bin2);
-    dir.Write("disc.cue", d.cue);
-    dir.Write("disc.nrg", WriteNrg(d.tracks, c.form, c.recording));
-    vdrive::LoadError error;
-    auto fromCue = vdrive::VirtualDrive::Open(dir.File("disc.cue"), error);
-    ASSERT_TRUE(fromCue) << error.Text();
-    auto fromNrg = vdrive::VirtualDrive::Open(dir.File("disc.nrg"), error);
-    ASSERT_TRUE(fromNrg) << error.Text();
-    ExpectSameDisc(*fromCue, *fromNrg);
+    NamedFiles cueFiles = {{"disc.bin", d.bin}};
+    if (!d.bin2.empty()) cueFiles.push_back({"disc2.bin", d.bin2});
+    ExpectImageLikeCue(dir, cueFiles, d.cue, {{"disc.nrg", WriteNrg(d.tracks, c.form, c.recording)}});
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, NrgLikeCue, ::testing::ValuesIn(kCases),
@@ -111,19 +101,10 @@ INSTANTIATE_TEST_SUITE_P(Cases, NrgLikeCue, ::testing::ValuesIn(kCases),
 // writes out must be the track's user data, for raw and user-data tracks.
 TEST(NrgImage, IatReadsTheSameDataTrack) {
     if (std::system("command -v iat >/dev/null 2>&1") != 0) GTEST_SKIP() << "iat is not installed";
-    if (std::system("command -v genisoimage >/dev/null 2>&1") != 0) GTEST_SKIP() << "genisoimage is not installed";
     TempDir dir;
-    std::filesystem::create_directories(dir.File("src"));
-    dir.Write("src/readme.txt", std::string(5000, 'r'));
-    const std::string make = "cd '" + dir.path() + "' && genisoimage -quiet -V NERO -o data.iso src";
-    ASSERT_EQ(std::system(make.c_str()), 0);
-    const std::string iso = dir.Read("data.iso");
-    std::string raw;
-    for (size_t at = 0; at < iso.size(); at += 2048) {
-        uint8_t sector[2352];
-        vdrive::BuildMode1Sector(sector, int32_t(at / 2048), reinterpret_cast<const uint8_t*>(iso.data() + at));
-        raw.append(reinterpret_cast<char*>(sector), sizeof sector);
-    }
+    const std::string iso = GenIsoImage(dir, "NERO", 5000, 'r');
+    if (iso.empty()) GTEST_SKIP() << "genisoimage is not installed";
+    const std::string raw = RawMode1Sectors(iso);
     const struct {
         uint8_t mode;
         uint32_t stride;
@@ -149,33 +130,9 @@ TEST(NrgImage, IatReadsTheSameDataTrack) {
 TEST(NrgImage, MangledImagesAreRefusedOrStayInsideTheFile) {
     TempDir dir;
     Disc d = MixedMode(false);
-    const std::string good[] = {WriteNrg(d.tracks, NrgForm::kOld, NrgRecording::kDiscAtOnce),
-                                WriteNrg(d.tracks, NrgForm::kNer5, NrgRecording::kTrackAtOnce)};
-    std::mt19937 rng(11);
-    int refused = 0, loaded = 0;
-    for (int round = 0; round < 150; ++round) {
-        std::string bad = good[round % 2];
-        const size_t chain = d.bin.size();
-        for (int n = int(rng() % 3) + 1; n > 0; --n) {
-            const size_t at = chain + rng() % (bad.size() - chain);  // the chunks and the footer
-            bad[at] = char(rng() % 4 == 0 ? 0xFF : rng() % 4 == 1 ? 0 : rng());
-        }
-        const std::string path = dir.Write("bad.nrg", bad);
-        vdrive::LoadedImage image;
-        vdrive::LoadError error;
-        if (!vdrive::LoadImage(path, image, error)) {
-            EXPECT_FALSE(error.message.empty());
-            ++refused;
-            continue;
-        }
-        ++loaded;
-        for (const vdrive::Area& a : image.disc->areas)
-            if (a.file) {
-                EXPECT_LE(a.OffsetOf(a.End() - 1) + a.sectorSize, a.file->Size());
-            }
-    }
-    EXPECT_GT(refused, 0);
-    EXPECT_GT(loaded, 0);
+    const std::vector<std::string> good = {WriteNrg(d.tracks, NrgForm::kOld, NrgRecording::kDiscAtOnce),
+                                           WriteNrg(d.tracks, NrgForm::kNer5, NrgRecording::kTrackAtOnce)};
+    ExpectMangledImagesRefusedOrInside(dir, "bad.nrg", good, Mangling{d.bin.size(), 150, 11, 0});
     for (const char* junk : {"", "NERO", "short file NER5\x01\x02"}) {
         const std::string path = dir.Write("junk.nrg", junk);
         vdrive::LoadedImage image;
