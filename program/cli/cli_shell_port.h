@@ -9,32 +9,19 @@
 #include <mutex>
 #include <thread>
 
-#include "program/port/shell_port.h"
+#include "program/port/windowless_shell_port.h"
 
 namespace dravik::cli {
 
 enum class QuestionAnswer { Default, Yes, No };
 
-class CliShellPort : public port::ShellPort {
+class CliShellPort : public port::WindowlessShellPort {
 public:
     explicit CliShellPort(QuestionAnswer answer, std::FILE* out = stderr);
 
     bool IsUserInterfaceThread() const override;
     int CallOnUserInterfaceThread(const std::function<int()>& call) override;
     void RunMessageDialog(port::MessageDialog& dialog, port::WindowRef owner) override;
-    void PlaySoundFile(const std::string&) override {}
-    void SetStatusText(int, const std::string&) override {}
-    port::TreeHandle InsertTreeItem(const port::TreeItemRequest&) override { return ++lastTreeHandle_; }
-    void SelectTreeItem(port::TreeHandle) override {}
-    void SetCaption(const std::string&) override {}
-    void EnableCommand(int, bool) override {}
-    void EnableMainMenus(bool) override {}
-    void ClearCatalogueViews() override {}
-    void ShowResults() override {}
-    bool ProgressCreate(bool) override { return true; }
-    void ProgressStart() override {}
-    void ProgressSetBar(int) override {}
-    void ProgressDestroy() override {}
 
     // The button --yes / --no / the default picks for a dialog.
     static int ChosenButton(const port::MessageDialog& dialog, QuestionAnswer answer);
@@ -44,7 +31,6 @@ private:
     std::FILE* out_;
     std::thread::id mainThread_;
     std::recursive_mutex handOver_;
-    port::TreeHandle lastTreeHandle_ = 0;
 };
 
 }  // namespace dravik::cli
