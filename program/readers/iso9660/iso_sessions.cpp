@@ -62,6 +62,20 @@ std::int64_t ParentOf(const std::uint8_t* data) {
     return RecordExtent(data + second);
 }
 
+// Any volume descriptor (primary, supplementary, boot record, partition or
+// terminator): a block of some session's descriptor set.
+bool IsAnyVolumeDescriptor(const std::uint8_t* data) { return HasBytes(data, 1, "CD001"); }
+
+// The root's extent named by a path table block (its first record is the
+// root's: a one-byte identifier 0 whose parent is record 1), in either byte
+// order; -1 for any other block.
+std::int64_t PathTableRoot(const std::uint8_t* data) {
+    if (data[kPtIdLength] != 1 || data[kPtExtAttrLength] != 0 || data[kPtId] != 0) return -1;
+    if (bytes::GetLe16(data + kPtParent) == 1) return bytes::GetLe32(data + kPtExtent);
+    if (bytes::GetBe16(data + kPtParent) == 1) return bytes::GetBe32(data + kPtExtent);
+    return -1;
+}
+
 }  // namespace
 
 bool MoveToEmbeddedFirstSession(IsoTrackState& state, std::uint8_t* descriptor, std::uint8_t* probe) {
@@ -118,19 +132,25 @@ bool FindNextSession(IsoTrackState& state, const std::uint8_t* descriptor) {
     std::int64_t found = -1;
     std::int64_t probes = 0;
     int failedInRow = 0;  // a damaged disc, not an image: the search gives up
+    bool lastReadOk = false;
     QuietReads quiet(state);
+    const auto read = [&](std::int64_t block) {
+        ++probes;
+        lastReadOk = ReadBlock(state, block, data);
+        failedInRow = lastReadOk ? 0 : failedInRow + 1;
+        return lastReadOk;
+    };
+    // A primary descriptor at `block` that is not the one of the volume
+    // just read (its descriptors are sometimes seen again further on).
+    const auto isNewSession = [&](std::int64_t block) {
+        return PlausibleSessionDescriptor(track, block, data) &&
+               std::int64_t{bytes::GetLe32(data + kVdRootExtent)} != ownRoot;
+    };
     const auto tryStart = [&](std::int64_t session) {
         const std::int64_t block = session + kDescriptorBlock;
+        lastReadOk = false;
         if (session <= start || block >= end || AbortRequested(state)) return false;
-        ++probes;
-        if (!ReadBlock(state, block, data)) {
-            ++failedInRow;
-            return false;
-        }
-        failedInRow = 0;
-        if (!PlausibleSessionDescriptor(track, block, data)) return false;
-        // The descriptors of the volume just read, seen again.
-        return std::int64_t{bytes::GetLe32(data + kVdRootExtent)} != ownRoot;
+        return read(block) && isNewSession(block);
     };
     for (const std::int64_t session : candidates) {
         if (tryStart(session)) {
@@ -138,40 +158,60 @@ bool FindNextSession(IsoTrackState& state, const std::uint8_t* descriptor) {
             break;
         }
     }
+
     // Not where writers put it: one block in 16 of the rest of the track.
-    // A session that does not start on such a block is found through one
-    // of its directories met there: up to its root, whose descriptor lies
-    // a little before it.
+    // A session that does not start on such a block is found through what
+    // of it is met there. A descriptor of its set leads back to the primary
+    // descriptor a few blocks before it; a path table names its root; one
+    // of its directories leads up through its parent entries to its root.
+    // The session's descriptor set stands a little before its root. (Some
+    // writers' Joliet directories name themselves as their parent, so the
+    // climb may end at any directory: the nearest set before it is taken.)
+    const auto primaryAtOrBefore = [&](std::int64_t block) -> std::int64_t {
+        for (std::int64_t at = block; at > start + kDescriptorBlock && at > block - kDescriptorBlock; --at) {
+            if (at != block && !read(at)) return -1;
+            if (isNewSession(at)) return at - kDescriptorBlock;
+            if (!IsAnyVolumeDescriptor(data)) return -1;  // left the set
+        }
+        return -1;
+    };
     std::set<std::int64_t> rootsTried;
+    std::set<std::int64_t> lookedBack;  // each block is looked at once by these searches
+    const auto sessionBefore = [&](std::int64_t root) -> std::int64_t {
+        if (root == ownRoot || !rootsTried.insert(root).second) return -1;
+        for (std::int64_t back = root - 1; back > start + kDescriptorBlock && back >= root - kSessionDescriptorReach;
+             --back) {
+            if (!lookedBack.insert(back).second) continue;
+            if (read(back) && IsAnyVolumeDescriptor(data)) return primaryAtOrBefore(back);
+        }
+        return -1;
+    };
+    // `data` holds the directory sector at `block`.
     const auto throughDirectory = [&](std::int64_t block) -> std::int64_t {
         std::int64_t at = block;
         for (int level = 0; level < kMaxNestLevel; ++level) {
             const std::int64_t parent = ParentOf(data);
-            if (parent == at) break;  // the root
-            if (parent <= start || parent >= end || !ReadBlock(state, parent, data) || !IsDirectoryAt(parent, data))
-                return -1;
-            ++probes;
+            if (parent == at) return sessionBefore(at);
+            if (parent <= start || parent >= end || !read(parent) || !IsDirectoryAt(parent, data)) return -1;
             at = parent;
-        }
-        if (at == ownRoot || !rootsTried.insert(at).second) return -1;
-        for (std::int64_t back = at - 1; back > start + kDescriptorBlock && back >= at - kSessionDescriptorReach; --back) {
-            if (candidates.count(back - kDescriptorBlock)) continue;
-            ++probes;
-            if (!ReadBlock(state, back, data)) continue;
-            if (PlausibleSessionDescriptor(track, back, data) && std::int64_t{bytes::GetLe32(data + kVdRootExtent)} == at)
-                return back - kDescriptorBlock;
         }
         return -1;
     };
-    for (std::int64_t block = RoundUp(searchFrom + kDescriptorBlock, 16); found < 0 && block < end && probes < kMaxSessionProbes &&
-                                                                      failedInRow < kMaxFailedSessionProbes;
+    const auto throughPathTable = [&](std::int64_t root) -> std::int64_t {
+        if (root <= start || root >= end || rootsTried.count(root) || !read(root) || !IsDirectoryAt(root, data) ||
+            ParentOf(data) != root)
+            return -1;
+        return sessionBefore(root);
+    };
+    for (std::int64_t block = RoundUp(searchFrom + kDescriptorBlock, 16);
+         found < 0 && block < end && probes < kMaxSessionProbes && failedInRow < kMaxFailedSessionProbes;
          block += 16) {
         if (candidates.count(block - kDescriptorBlock)) continue;
-        if (tryStart(block - kDescriptorBlock)) {
-            found = block - kDescriptorBlock;
-        } else if (IsDirectoryAt(block, data)) {
-            found = throughDirectory(block);
-        }
+        if (tryStart(block - kDescriptorBlock)) found = block - kDescriptorBlock;
+        else if (!lastReadOk) continue;
+        else if (IsDirectoryAt(block, data)) found = throughDirectory(block);
+        else if (IsAnyVolumeDescriptor(data)) found = primaryAtOrBefore(block);
+        else if (const std::int64_t root = PathTableRoot(data); root >= 0) found = throughPathTable(root);
     }
     if (found < 0) return false;
 

@@ -22,8 +22,15 @@ namespace {
 // Blocks after the recorded path table searched for the displaced one.
 constexpr int kMaxImageOffset = 15;
 
+// A directory sector whose first record is the directory's own entry with
+// nothing after its identifier, or, on a Rock Ridge volume, the root's own
+// entry: only that one starts its System Use area with the "SP" marker.
 bool IsValidSelfEntry(const std::uint8_t* block) {
-    return block[kDrLength] == kDrMinimumBytes && (block[kDrFlags] & kFlagDirectory) && IsSelfEntry(block);
+    if (!(block[kDrFlags] & kFlagDirectory) || !IsSelfEntry(block)) return false;
+    constexpr std::string_view kRockRidgeRootMark("SP\x07\x01\xBE\xEF", 6);
+    return block[kDrLength] == kDrMinimumBytes ||
+           (block[kDrLength] >= kDrMinimumBytes + kRockRidgeRootMark.size() &&
+            HasBytes(block, kDrMinimumBytes, kRockRidgeRootMark));
 }
 
 bool IsRootPathRecord(const std::uint8_t* block, std::uint32_t rootExtent) {
