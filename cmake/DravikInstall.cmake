@@ -10,6 +10,15 @@
 include(GNUInstallDirs)
 set(DRAVIK_DATA_DIR ${CMAKE_INSTALL_DATADIR}/dravik)
 
+# The programs carry one run path that serves both the build tree (the
+# libraries beside them) and the installation (in ../lib), so it is not
+# rewritten at install time: CMake pads a path it will rewrite with empty
+# entries, and the loader takes an empty entry for the current folder.
+foreach(program dravik-cli dravik)
+  if(TARGET ${program})
+    set_target_properties(${program} PROPERTIES BUILD_WITH_INSTALL_RPATH ON INSTALL_RPATH "$ORIGIN:$ORIGIN/../lib")
+  endif()
+endforeach()
 install(TARGETS dravik-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 # The libraries are copied as built: their run path ($ORIGIN) already
 # fits lib/, and they link no library of the project.
